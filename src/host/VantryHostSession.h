@@ -1,0 +1,159 @@
+// One connected guest, served on completion routines: reads one message at a time, runs the
+// handler for its code, writes the reply, and asks the host application to stop on any failure.
+#pragma once
+
+#include "HostServiceTable.h"
+#include "MessageCodes.h"
+#include "WinTypes.h"
+
+#include <cstdint>
+
+enum EHostSessionState : int {
+    kHostNew = 0,
+    kHostOpened = 1,
+    kHostStarting = 2,
+    kHostRunning = 3,
+    kHostStopRequested = 5,
+    kHostStopped = 6,
+};
+
+// Posted to the host application's main window to ask for StopHostSession.
+inline constexpr std::uint32_t kHostStopMessage = 0x404;
+inline constexpr std::uintptr_t kHostStopWParam = 3;
+
+class TVantryHostSession {
+public:
+    explicit TVantryHostSession(HostServiceTable* pTable);
+    ~TVantryHostSession();
+    TVantryHostSession(const TVantryHostSession&) = delete;
+    TVantryHostSession& operator=(const TVantryHostSession&) = delete;
+
+    // Reads the open request and fills the open response: agrees the version and the name mode,
+    // and creates the read stream. Returns 0, or -12001 when the version is refused.
+    std::int16_t OpenFromRequest(const std::uint8_t* pRequest, std::uint8_t* pResponse);
+    void SetLevel(std::uint8_t nLevel) { m_nLevel = nLevel; }
+    // The privilege word that the host application grants this guest.
+    void SetPrivileges(std::uint16_t nPrivileges) { m_nPrivileges = nPrivileges; }
+
+    void Start(HConnection hConnection);
+    void Stop(std::int32_t nStopValue);
+    void PostStopMessage(std::int32_t nValue);
+
+    int GetState() const { return m_nState; }
+    void SetState(int nState) { m_nState = nState; }
+    std::uint16_t Version() const { return m_nVersion; }
+    bool OEMNames() const { return m_bOEMNames; }
+    std::uint8_t Level() const { return m_nLevel; }
+    std::uint16_t SendBlockSize() const { return m_nSendBlockSize; }
+    std::uint16_t GuestVersion() const { return m_nGuestVersion; }
+    std::int32_t StopValue() const { return m_nStopValue; }
+    bool StopPostFailed() const { return m_bStopPostFailed; }
+
+    static std::uint32_t VantryMessageCompletion(HConnection hConnection, void* pSession, HStream hStream, std::int32_t nStatus);
+    static std::uint32_t WriteOSErrCompletion(HConnection hConnection, void* pSession, HStream hStream, std::int32_t nStatus);
+
+private:
+    using Step = bool (TVantryHostSession::*)();
+
+    // Every completion but the message one: a failed status, a step that cannot go on, or an
+    // exception from the step asks for the session's stop.
+    template <Step pStep>
+    static std::uint32_t Completion(HConnection, void* pSession, HStream, std::int32_t nStatus);
+    static std::uint32_t RunStep(void* pSession, std::int32_t nStatus, Step pStep);
+
+    // Session operations.
+    bool Read(void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion);
+    bool Write(const void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion);
+    bool PostNextMessageRead();
+    bool WriteResult(std::int16_t nValue);
+    bool WriteCode(EFTPMessage eCode);
+    bool Dispatch();
+
+    // Requests with names: the fixed block, then the name, then the directory string.
+    bool ReadNamesRequest(std::uint16_t nBlockLength, Step pFinalStage);
+    bool OnNamesBlockRead();
+    bool OnNameRead();
+    bool OnNamesComplete();
+
+    // Handlers, indexed by code + 124.
+    bool HandleNoOp();
+    bool HandleNewMessages();
+    bool OnNewMessagesSubCode();
+    bool OnNewMessagesTail();
+    bool HandleVersion();
+    bool OnVersionRead();
+    bool HandleDataMsgLen();
+    bool OnDataMsgLenRead();
+    bool HandleMakeFolder();
+    bool HandleSetInfo();
+    bool HandleRemove();
+    bool HandleCreate();
+    bool HandleForkData();
+    bool OnForkDataLengthRead();
+    bool ReadNextForkDataChunk();
+    bool OnForkDataChunkRead();
+    bool HandleOpenFork();
+    bool HandleReqFork();
+    bool HandleGetInfo();
+    bool HandleListFiles();
+    bool OnListFilesBlockRead();
+    bool OnListFilesDirRead();
+    bool HandleListVols();
+    bool HandleAbort();
+    bool HandleEndData();
+    bool Refuse();
+
+    // Work done once a request is in (volume, folder, information, fork and file handlers).
+    bool ServeMakeFolder();
+    bool ServeSetInfo();
+    bool ServeRemove();
+    bool ServeCreate();
+    // Called for each piece (at most one buffer) of an incoming data block, then once at its end.
+    bool ServeForkDataChunk();
+    bool ServeForkDataEnd();
+    bool ServeOpenFork();
+    bool ServeReqFork();
+    bool ServeGetInfo();
+    bool ServeListFiles();
+    bool ServeListVols();
+    bool ServeEndData();
+    // Closes and removes a file that is being received (an abort or a stop).
+    void DiscardIncomingFile();
+
+    static const Step s_handlers[kFTP_msgCount];
+
+    std::int32_t m_nStopValue = 0;
+    bool m_bStopPostFailed = false;
+    HostServiceTable* m_pTable;
+    HConnection m_hConnection = nullptr;
+    HStream m_hReadStream = nullptr;
+    HStream m_hWriteStream = nullptr;
+    std::uint8_t* m_pReceive = nullptr;
+    std::uint8_t* m_pSend = nullptr;
+    char* m_pszName = nullptr;
+    char* m_pszDir = nullptr;
+    bool m_bAbort = false;
+    bool m_bSending = false;
+    bool m_bReceiving = false;
+    std::uint16_t m_nIncomingLength = 0;    // bytes of the current piece in the receive buffer
+    std::uint32_t m_nIncomingRemaining = 0; // bytes of the data block still in the stream
+    std::int32_t m_nCode = 0;
+    bool m_bOEMNames = false;
+    std::uint8_t m_nLevel = 0;
+    std::uint16_t m_nReceiveLimit = 0;
+    std::uint16_t m_nSendBlockSize = 0;
+    char m_szPath[MAX_PATH] = {};
+    std::uint16_t m_nNamesBlockLength = 0;
+    Step m_pFinalStage = nullptr;
+    std::uint16_t m_nGuestVersion = 0;
+    std::uint16_t m_nNewMessagesLength = 0;
+    std::uint16_t m_nVersion = 0;
+    std::uint16_t m_nPrivileges = 0;
+    int m_nState = kHostNew;
+};
+
+template <TVantryHostSession::Step pStep>
+std::uint32_t TVantryHostSession::Completion(HConnection, void* pSession, HStream, std::int32_t nStatus)
+{
+    return RunStep(pSession, nStatus, pStep);
+}

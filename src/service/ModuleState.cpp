@@ -1,0 +1,7 @@
+#include "ModuleState.h"
+
+TModuleState& Module()
+{
+    static TModuleState s_state;
+    return s_state;
+}
