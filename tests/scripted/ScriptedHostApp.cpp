@@ -12,6 +12,26 @@ TScriptedHostApp::~TScriptedHostApp()
         std::free(p);
 }
 
+void TScriptedHostApp::Reset()
+{
+    for (void* p : m_buffers)
+        std::free(p);
+    m_buffers.clear();
+    m_streams.clear();
+    m_incoming.clear();
+    m_pendingRead.reset();
+    m_ready.clear();
+    m_heldWrites.clear();
+    m_written.clear();
+    m_writes.clear();
+    m_callFailures.clear();
+    m_nFailReadCompletion.reset();
+    m_nFailWriteCompletion.reset();
+    m_bHoldWrites = m_bStopped = m_bBroken = m_bMisused = false;
+    m_nStopValue = 0;
+    m_nBufferingReceive = m_nBufferingSend = 0;
+}
+
 void TScriptedHostApp::Feed(const Bytes& bytes)
 {
     m_incoming.insert(m_incoming.end(), bytes.begin(), bytes.end());

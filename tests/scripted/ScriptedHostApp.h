@@ -25,6 +25,8 @@ public:
     ~TScriptedHostApp() override;
 
     HConnection Connection() { return &m_connection; }
+    // Back to a fresh connection, as if newly made.
+    void Reset();
 
     // Incoming bytes, as the peer would send them.
     void Feed(const Bytes& bytes);
