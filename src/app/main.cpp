@@ -1,25 +1,31 @@
-// The vantry command: one executable for the host service and the guest's verbs.
+// The vantry command: one executable for the host service and the guest's verbs. main only
+// picks the verb; each verb's code lives in its own file (Verbs.h).
+#include "Verbs.h"
+
 #include <cstdio>
-#include <cstring>
 #include <string_view>
 
 namespace {
-constexpr char kUsage[] =
-    "Usage: vantry COMMAND [OPTIONS]\n"
-    "\n"
-    "Vantry moves files between machines: a host serves its drives and folders,\n"
-    "a guest lists, copies, removes and creates them within the privileges granted.\n"
-    "\n"
-    "Commands:\n"
-    "  --help, -h     show this help and exit\n"
-    "  --version      show the protocol version and exit\n"
-    "\n"
-    "This build carries the protocol engine only; the service and the guest\n"
-    "commands are not part of it yet.\n";
+constexpr TVerb kVerbs[] = {
+    {"serve", "serve this machine's folders to guests (vantry serve --help)", RunServeVerb},
+};
 
 int Usage(std::FILE* pOut, int nStatus)
 {
-    std::fputs(kUsage, pOut);
+    std::fputs("Usage: vantry COMMAND [OPTIONS]\n"
+               "\n"
+               "Vantry moves files between machines: a host serves its drives and folders,\n"
+               "a guest lists, copies, removes and creates them within the privileges granted.\n"
+               "\n"
+               "Commands:\n",
+               pOut);
+    for (const TVerb& verb : kVerbs)
+        std::fprintf(pOut, "  %-12s %s\n", verb.pszName, verb.pszSummary);
+    std::fputs("  --help, -h   show this help and exit\n"
+               "  --version    show the protocol version and exit\n"
+               "\n"
+               "'vantry COMMAND --help' describes each command's options.\n",
+               pOut);
     return nStatus;
 }
 } // namespace
@@ -34,6 +40,10 @@ int main(int argc, char** argv)
     if (command == "--version") {
         std::puts("vantry, protocol version 9");
         return 0;
+    }
+    for (const TVerb& verb : kVerbs) {
+        if (command == verb.pszName)
+            return verb.pfnRun(argc, argv, TVerbArguments(argv + 2, argv + argc));
     }
     std::fprintf(stderr, "vantry: unknown command '%s'\n\n", argv[1]);
     return Usage(stderr, 2);

@@ -34,6 +34,10 @@ bool TVantryHostSession::Dispatch()
     const int nIndex = MessageIndex(nByte);
     if (nIndex < 0)
         return false;
+    // While a fork goes out only an abort (or a no-op) may come in: any reply would be written
+    // between the data packets, in the buffer they are sent from.
+    if (m_bSending && m_nCode != kFTP_msgAbort && m_nCode != kFTP_msgNoOp)
+        return false;
     return (this->*s_handlers[nIndex])();
 }
 

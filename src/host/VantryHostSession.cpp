@@ -11,7 +11,11 @@
 
 TVantryHostSession::TVantryHostSession(HostServiceTable* pTable) : m_pTable(pTable) {}
 
-TVantryHostSession::~TVantryHostSession() = default;
+TVantryHostSession::~TVantryHostSession()
+{
+    if (m_hFind)
+        LFN_FindClose(m_hFind);
+}
 
 std::int16_t TVantryHostSession::OpenFromRequest(const std::uint8_t* pRequest, std::uint8_t* pResponse)
 {
@@ -49,6 +53,7 @@ void TVantryHostSession::Stop(std::int32_t nStopValue)
     if (m_hConnection)
         m_pTable->Stop(m_hConnection, nStopValue);
     DiscardIncomingFile();
+    CloseOutgoingFile();
     if (m_pReceive)
         m_pTable->FreeBuffer(m_pReceive);
     if (m_pSend)

@@ -3,10 +3,13 @@
 #pragma once
 
 #include "HostServiceTable.h"
+#include "LFN.h"
 #include "MessageCodes.h"
+#include "TFile.h"
 #include "WinTypes.h"
 
 #include <cstdint>
+#include <string>
 
 enum EHostSessionState : int {
     kHostNew = 0,
@@ -104,21 +107,37 @@ private:
     bool Refuse();
 
     // Work done once a request is in (volume, folder, information, fork and file handlers).
-    bool ServeMakeFolder();
+    bool ServeListVols();
+    bool OnVolumesWritten();
+    bool ServeListFiles();
+    bool OnDriveNotReadyWritten();
+    bool ListFiles3();
+    bool SendEntryOrNext();
+    bool ServeGetInfo();
+    bool ServeReqFork();
+    bool SendBlock();
+    bool ServeCreate();
+    bool ServeOpenFork();
+    bool ServeEndData();
     bool ServeSetInfo();
     bool ServeRemove();
-    bool ServeCreate();
+    bool ServeMakeFolder();
     // Called for each piece (at most one buffer) of an incoming data block, then once at its end.
     bool ServeForkDataChunk();
     bool ServeForkDataEnd();
-    bool ServeOpenFork();
-    bool ServeReqFork();
-    bool ServeGetInfo();
-    bool ServeListFiles();
-    bool ServeListVols();
-    bool ServeEndData();
-    // Closes and removes a file that is being received (an abort or a stop).
+    // Closes and removes a file that is being received (an abort or a stop), and the empty file
+    // that the request before it created for it.
     void DiscardIncomingFile();
+    // Closes a file that is being sent (a stop).
+    void CloseOutgoingFile();
+
+    // Paths: the request's volume number, directory string and name; false when the volume is
+    // unknown or the path would not fit.
+    bool FormPath(std::uint16_t nVolume, const char* pszDir, const char* pszName);
+    std::uint16_t BlockVolume(std::size_t nPacketOffset) const;
+    bool MayRead() const;
+    bool MayWrite() const;
+    bool MayRemove() const;
 
     static const Step s_handlers[kFTP_msgCount];
 
@@ -150,6 +169,24 @@ private:
     std::uint16_t m_nVersion = 0;
     std::uint16_t m_nPrivileges = 0;
     int m_nState = kHostNew;
+
+    TFile m_file;
+    // kFTP_msgSetInfo values, applied at the next kFTP_msgEndData.
+    BYTE m_bStoredLocked = 0;
+    BYTE m_nStoredAttributes = 0;
+    DWORD m_nStoredModTime = 0; // wire order
+    DWORD m_nStoredType = 0;
+    DWORD m_nStoredCreator = 0;
+    // The listing under way.
+    WIN32_FIND_DATA m_findData;
+    LFN_HANDLE m_hFind = 0;
+    char m_szListingPrefix[MAX_PATH] = {};
+    char m_szPattern[MAX_PATH] = {};
+    // An upload: its data goes into a temporary file that takes the final name at kFTP_msgEndData.
+    std::string m_strUploadToken;
+    bool m_bUploadRefused = false;   // kFTP_msgOpenFork could not open: kFTP_msgEndData answers 256
+    std::string m_strCreatedPath;    // the empty file the last kFTP_msgCreate made, until its upload ends
+    std::string m_strCreatedName;
 };
 
 template <TVantryHostSession::Step pStep>

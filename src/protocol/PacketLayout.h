@@ -63,6 +63,8 @@ inline constexpr std::size_t kName = 9;
 } // namespace ReqFork
 
 namespace Create {
+inline constexpr std::size_t kDataLength = 1;     // big-endian
+inline constexpr std::size_t kResourceLength = 5; // big-endian
 inline constexpr std::size_t kVolume = 9; // LE
 inline constexpr std::size_t kDirNumber = 11;
 inline constexpr std::size_t kName = 15;
@@ -73,7 +75,13 @@ inline constexpr std::size_t kLocked = 1;
 inline constexpr std::size_t kAttributes = 3; // attribute byte, then zero
 inline constexpr std::size_t kType = 5;
 inline constexpr std::size_t kCreator = 9;
+inline constexpr std::size_t kCreated = 13;   // big-endian Mac time
 inline constexpr std::size_t kModTime = 17;   // big-endian Mac time
+inline constexpr std::size_t kDataLength = 25; // big-endian
+inline constexpr std::size_t kMarker1 = 33;   // 0xFFFF
+inline constexpr std::size_t kMarker2 = 35;   // 0xFFFF
+inline constexpr std::size_t kVolume = 47;    // LE, as in the create block
+inline constexpr std::size_t kDirNumber = 49;
 inline constexpr std::size_t kName = 53;
 } // namespace SetInfo
 

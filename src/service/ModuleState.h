@@ -26,7 +26,3 @@ TModuleState& Module();
 
 // Loads one of the module's icon resources; null for an unknown id.
 TServiceIcon* LoadServiceIcon(int nResourceId);
-
-// Type-table set-up run by ZULInit; installed by the file-system layer.
-using TFileMappingInit = int (*)();
-void SetFileMappingInit(TFileMappingInit pfnInit);

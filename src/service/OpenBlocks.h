@@ -18,6 +18,9 @@ inline constexpr std::uint8_t kLevelExtendedVolumes = 34;
 
 // V7 response.
 inline constexpr std::uint16_t kV7ResponseLength = 38;
+inline constexpr std::size_t kRespHostKind = 5;     // 'T': the host offers a desktop volume
+inline constexpr std::size_t kRespPathMode = 6;     // 1: folders named by directory string; 0: by number
+inline constexpr std::uint8_t kHostKindDesktop = 'T';
 inline constexpr std::size_t kRespVersion = 8;      // host order
 inline constexpr std::size_t kRespPrivileges = 18;  // host order
 inline constexpr std::size_t kRespBufferSize = 36;  // big-endian on the wire

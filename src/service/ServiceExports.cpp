@@ -2,9 +2,11 @@
 
 #include "Exceptions.h"
 #include "ModuleState.h"
+#include "OV2Tools.h"
 #include "OVCore.h"
 #include "OpenBlocks.h"
 #include "VantryHostSession.h"
+#include "Vntrgst.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,8 +16,6 @@ namespace {
 constexpr char kServiceName[] = "Vantry";
 constexpr int kServiceVersion = 9;
 
-TFileMappingInit g_pfnFileMappingInit = nullptr;
-
 void CopyServiceName(char* pBuffer, std::uint16_t nLength)
 {
     // strncpy semantics: a short buffer gets no terminator, a long one is padded with zeros.
@@ -23,19 +23,18 @@ void CopyServiceName(char* pBuffer, std::uint16_t nLength)
 }
 } // namespace
 
-void SetFileMappingInit(TFileMappingInit pfnInit) { g_pfnFileMappingInit = pfnInit; }
-
 int ZULInit()
 {
     try {
-        if (g_pfnFileMappingInit)
-            g_pfnFileMappingInit();
+        InitFileMapping();
         char* pszUser = Module().szUserName;
         std::memset(pszUser, 0, kUserNameSize);
         if (OVGetUserName(pszUser) != 0)
             std::strncpy(pszUser, "Unknown", kUserNameSize);
     } catch (const std::exception&) {
-        // Nothing else to undo: the user name keeps what it had.
+        // The user name keeps what it had; an open guest session cannot go on without the tables.
+        if (TVantryGuestSession* pGuest = CurrentGuestSession())
+            pGuest->PostStopMessage(kStopConnectionFailed);
     }
     return 0;
 }

@@ -23,18 +23,19 @@ void THostSessionFixture::TearDown()
 
 void THostSessionFixture::Restart()
 {
-    TearDown();
+    // Only the session and its connection start over; what a derived fixture set up stays.
+    THostSessionFixture::TearDown();
     m_app.Reset();
     m_window.messages.clear();
     m_window.bRefuse = false;
-    SetUp();
+    THostSessionFixture::SetUp();
 }
 
-void THostSessionFixture::OpenSession(std::uint16_t nVersion, bool bOEMNames, std::uint16_t nPrivileges)
+void THostSessionFixture::OpenSession(std::uint16_t nVersion, bool bOEMNames, std::uint16_t nPrivileges, std::uint8_t nLevel)
 {
     std::vector<std::uint8_t> request(508), response(508);
     WriteNetWord(request.data(), OpenBlock::kReqLength, OpenBlock::kV7RequestLength);
-    request[OpenBlock::kReqLevel] = OpenBlock::kLevelExtendedVolumes;
+    request[OpenBlock::kReqLevel] = nLevel;
     request[OpenBlock::kReqPlatform] = bOEMNames ? 0 : 1;
     WriteNetWord(request.data(), OpenBlock::kReqVersion, nVersion);
     WriteHostWord(response.data(), OpenBlock::kRespPrivileges, nPrivileges);

@@ -13,7 +13,8 @@ protected:
     void TearDown() override;
 
     // Opens and starts a session at the given protocol version (platform byte 1 unless OEM).
-    void OpenSession(std::uint16_t nVersion = 9, bool bOEMNames = false, std::uint16_t nPrivileges = 0xE0);
+    void OpenSession(std::uint16_t nVersion = 9, bool bOEMNames = false, std::uint16_t nPrivileges = 0xE0,
+                     std::uint8_t nLevel = 34);
     // Ends the current session and starts over on a fresh connection.
     void Restart();
     // Answers the stop messages the session posted, as the host application does.

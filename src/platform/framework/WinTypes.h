@@ -11,6 +11,7 @@ using LONG = std::int32_t;
 using BOOL = int;
 using UINT = unsigned int;
 
-inline constexpr BOOL FALSE_ = 0;
+inline constexpr BOOL FALSE = 0;
+inline constexpr BOOL TRUE = 1;
 inline constexpr std::size_t MAX_PATH = 260;       // longest path, terminator included
 inline constexpr std::size_t MAX_ELEMENT = 256;    // longest single path element

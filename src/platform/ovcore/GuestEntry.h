@@ -13,11 +13,18 @@ struct OVConnectionOptions {
     std::uint16_t wProtocolSelector = 0;
 };
 
+// The address that a guest connection reaches.
+struct OVAddressRecord {
+    char szName[256] = {}; // the name the user gave for the host; empty when none
+};
+
 struct OVGuestEntry {
     OVConnectionOptions* pOptions = nullptr;
     std::uint8_t openRequest[kOpenBlockMax] = {};
     std::uint16_t nOpenRequestLength = 0;
     std::uint8_t openResponse[kOpenBlockMax] = {};
     std::uint16_t nOpenResponseLength = 0;
-    void* pGuestSession = nullptr;
+    void* pGuestSession = nullptr; // the guest session's handle, stored by the session
+    void* hConnection = nullptr;   // the connection, once set up
+    OVAddressRecord address;       // the remote address
 };

@@ -1,0 +1,49 @@
+#include "LFN.h"
+
+BOOL LFN_FileExists(const char* pszPath)
+{
+    if (IsDriveRoot(pszPath))
+        return 1;
+    CFileStatus status;
+    return TFile::GetStatus(pszPath, status);
+}
+
+BOOL LFN_GetFileSize(const char* pszPath, DWORD* pSize)
+{
+    *pSize = 0;
+    if (!LFN_FileExists(pszPath))
+        return FALSE;
+    WIN32_FIND_DATA data;
+    const LFN_HANDLE hFind = LFN_FindFirstFile(pszPath, &data);
+    if (hFind != 0) {
+        *pSize = data.nFileSizeLow;
+        LFN_FindClose(hFind);
+    }
+    return 1;
+}
+
+BOOL LFN_GetFileAttributes(const char* pszPath, BYTE* pAttributes)
+{
+    CFileStatus status;
+    if (!TFile::GetStatus(pszPath, status))
+        return FALSE;
+    *pAttributes = status.m_attribute;
+    return 1;
+}
+
+BOOL LFN_SetFileAttributes(const char* pszPath, BYTE bAttributes)
+{
+    CFileStatus status;
+    if (!TFile::GetStatus(pszPath, status))
+        return FALSE;
+    status.m_attribute = bAttributes;
+    return TFile::TrySetStatus(pszPath, status);
+}
+
+int LFN_IsDirectory(const char* pszPath)
+{
+    BYTE bAttributes = 0;
+    if (!LFN_GetFileAttributes(pszPath, &bAttributes))
+        return -1;
+    return (bAttributes & CFile::directory) ? 1 : 0;
+}

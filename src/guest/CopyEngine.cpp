@@ -1,0 +1,336 @@
+// The steps both copy engines share: starting a copy, the per-item loop over the levels of a
+// tree, the end of a level and of the copy, and the hand-over of the session's routed steps.
+#include "copyrtl.h"
+
+#include "CheckedCalls.h"
+#include "Exceptions.h"
+#include "MacStrings.h"
+#include "PacketBuffer.h"
+#include "StringTable.h"
+
+#include <cstring>
+
+namespace {
+constexpr std::size_t kStatusTextLimit = 280;
+constexpr char kUnmappable = '_';
+} // namespace
+
+TCopyEngine::TCopyEngine(TVantryGuestSession& session) : m_session(session) { m_session.SetTransferEngine(this); }
+
+TCopyEngine::~TCopyEngine() { m_session.SetTransferEngine(nullptr); }
+
+IVantryWindow& TCopyEngine::Window() const
+{
+    IVantryWindow* pWindow = m_session.Window();
+    VCheck(pWindow != nullptr);
+    return *pWindow;
+}
+
+void TCopyEngine::ShowStringBox(const std::string& sText, unsigned nStyle)
+{
+    Window().MessageBoxText(sText, FixedText::kApplicationTitle, nStyle);
+}
+
+void TCopyEngine::ClearTransferGlobals()
+{
+    m_outcome = {};
+    m_level = {};
+    m_levels.clear();
+    m_foldersToSize.clear();
+    m_sItemName.clear();
+    m_sWireName.clear();
+    m_sLocalPath.clear();
+    m_bYesToAll = false;
+    m_nBytesDone = m_nBytesToCopy = m_nFilesFound = m_nFileNumber = 0;
+    m_nResult = 0;
+    m_bAbort = m_bAbortSent = m_bKeepExisting = false;
+    m_received.Discard();
+    CloseLocalFile();
+    m_nLocalLength = m_nLineFeeds = 0;
+    m_nLastRead = 0;
+    m_bStripLineFeeds = false;
+}
+
+bool TCopyEngine::StartCopy(ECopySource eSource, std::vector<TCopyItem> items, std::string sSourceFolder,
+                            std::string sDestFolder, TCopyDone onDone)
+{
+    IVantryWindow& window = Window();
+    if (window.IsBusy() || m_bRunning || items.empty())
+        return false;
+    window.EnterBusy();
+    ClearTransferGlobals();
+    m_eSource = eSource;
+    m_onDone = std::move(onDone);
+    m_level.items = std::move(items);
+    m_level.sSource = std::move(sSourceFolder);
+    m_level.sDest = std::move(sDestFolder);
+    m_session.m_nBytesToCopy = 0;
+    m_session.m_bStopRequested = 0;
+    m_session.m_bUploadReadFailure = 0;
+    m_session.RefreshTranslateOptions();
+    m_sOriginalRemoteFolder = window.RemoteFolder();
+    if (!window.OpenStatus())
+        window.MessageBoxText(FixedText::kStatusWindowFailed, FixedText::kApplicationTitle, MessageBoxStyle::kOk);
+    m_session.m_bCopyInProgress = 1;
+    m_bRunning = true;
+    try {
+        if (eSource == ECopySource::Remote)
+            StartFromRemote();
+        else
+            StartToRemote();
+    } catch (const std::exception&) {
+        m_session.PostStopMessage(kStopSystemError);
+    }
+    return true;
+}
+
+void TCopyEngine::Cancel()
+{
+    if (m_bRunning)
+        SetStopRequested();
+}
+
+void TCopyEngine::EnterRemoteFolder(const std::string& sFolder, std::function<void()> then)
+{
+    if (m_session.ListedRemotePath() == sFolder && m_session.GetPhase() == kPhaseIdle) {
+        TakeListedFolder();
+        then();
+        return;
+    }
+    m_session.ListRemoteFolder(sFolder, [this, sFolder, then = std::move(then)] {
+        // A folder the host cannot list leaves the listing where it was: nothing to name it by.
+        if (m_session.m_nPaneResult != kFTP_resOK || m_session.ListedRemotePath() != sFolder) {
+            CountFailure();
+            SetStopRequested();
+            ShowStringBox(LoadStringId(IDS_UNABLE_TO_VANTRY), MessageBoxStyle::kIconStop);
+            EndLevel();
+            return;
+        }
+        TakeListedFolder();
+        then();
+    });
+}
+
+void TCopyEngine::TakeListedFolder()
+{
+    m_level.remote = m_session.CurrentRemoteFolder();
+    m_level.nListingLevel = m_session.RemoteListing().CurrentLevel();
+    TRemoteLevel level{};
+    if (ZULGetCurrentRemoteDirInfo(m_session.RemoteListing(), m_level.nListingLevel, &level, nullptr, m_session.PathMode(),
+                                   m_session.ListedRemotePath()))
+        std::memcpy(m_volumeRecord, level.volumeRecord, sizeof m_volumeRecord);
+}
+
+void TCopyEngine::StartItems()
+{
+    IVantryWindow& window = Window();
+    window.SetStatusTitle(std::string(LoadStringId(IDS_STATUS_TITLE)) + m_session.HostName());
+    window.SetStatusTotal(m_nBytesToCopy);
+    m_session.m_nBytesToCopy = m_nBytesToCopy;
+    m_level.nIndex = 0;
+    RunItem();
+}
+
+void TCopyEngine::RunItem()
+{
+    if (StopRequested()) {
+        EndLevel();
+        return;
+    }
+    const TCopyItem& item = m_level.items[m_level.nIndex];
+    m_sItemName = item.sName;
+    if (!item.bFolder) {
+        ++m_nFileNumber;
+        Window().SetStatusText(StatusFileText(m_level.sSource));
+    }
+    m_session.IssueCodeRead();
+    const bool bRemote = m_eSource == ECopySource::Remote;
+    if (item.bFolder)
+        bRemote ? DownloadFolder() : UploadFolder();
+    else
+        bRemote ? DownloadFile() : UploadFile();
+}
+
+std::string TCopyEngine::StatusFileText(const std::string& sFolder) const
+{
+    std::string sName = m_eSource == ECopySource::Remote ? RemoteToLocalName(m_sItemName) : m_sItemName;
+    std::string sText = JoinLocalPath(sFolder, sName) +
+                        FormatStringIdNumbers(IDS_FILE_OF_FILES, static_cast<long long>(m_nFileNumber),
+                                              static_cast<long long>(m_nFilesFound));
+    if (sText.size() > kStatusTextLimit)
+        sText.resize(kStatusTextLimit);
+    return sText;
+}
+
+void TCopyEngine::NextItem()
+{
+    ++m_level.nIndex;
+    if (m_level.nIndex < m_level.items.size() && !StopRequested()) {
+        m_session.IssueCodeRead();
+        RunItem();
+        return;
+    }
+    EndLevel();
+}
+
+void TCopyEngine::EndLevel()
+{
+    if (StopRequested()) {
+        UnwindLevels();
+        if (m_eSource == ECopySource::Local && m_bAbortSent) {
+            // A file was flowing: the host learns that it is abandoned, and its answer ends the copy.
+            m_session.m_pOperationResult = &m_nResult;
+            m_session.SetPhase(kPhaseAbortUpload);
+            m_session.IssueCodeRead();
+            m_session.SendBuffer()[Packet::kCode] = CodeByte(kFTP_msgAbort);
+            m_session.SendRequest(m_session.SendBuffer(), 1, &TVantryGuestSession::DoNothingCallBack);
+            return;
+        }
+        EndCopy();
+        return;
+    }
+    if (m_levels.empty()) {
+        EndCopy();
+        return;
+    }
+    m_level = std::move(m_levels.back());
+    m_levels.pop_back();
+    NextItem();
+}
+
+void TCopyEngine::UnwindLevels()
+{
+    if (!m_levels.empty()) {
+        m_level = std::move(m_levels.front());
+        m_levels.clear();
+    }
+}
+
+void TCopyEngine::EndCopy()
+{
+    m_received.Discard();
+    CloseLocalFile();
+    if (StopRequested())
+        m_outcome.bStopped = true;
+    IVantryWindow& window = Window();
+    window.CloseStatus();
+    m_session.m_bCopyInProgress = 0;
+    m_session.SetPhase(kPhaseIdle);
+    m_session.m_pOperationResult = &m_session.m_nOperationResult;
+    m_session.IssueCodeRead();
+    // The remote pane shows its own folder again, with what the copy changed there.
+    if (m_sOriginalRemoteFolder.empty()) {
+        FinishCopy();
+        return;
+    }
+    m_session.ListRemoteFolder(m_sOriginalRemoteFolder, [this] {
+        Window().RemoteListingDone();
+        FinishCopy();
+    });
+}
+
+void TCopyEngine::FinishCopy()
+{
+    IVantryWindow& window = Window();
+    window.RefreshLocalPane();
+    m_level = {};
+    m_levels.clear();
+    m_bRunning = false;
+    window.LeaveBusy();
+    TCopyDone onDone = std::move(m_onDone);
+    m_onDone = nullptr;
+    if (onDone)
+        onDone(m_outcome);
+}
+
+void TCopyEngine::CloseForStop()
+{
+    m_received.Discard();
+    CloseLocalFile();
+    if (!m_bRunning)
+        return;
+    m_outcome.bStopped = true;
+    m_bRunning = false;
+    m_session.m_bCopyInProgress = 0;
+    m_level = {};
+    m_levels.clear();
+    if (IVantryWindow* pWindow = m_session.Window()) {
+        pWindow->CloseStatus();
+        pWindow->LeaveBusy();
+    }
+    TCopyDone onDone = std::move(m_onDone);
+    m_onDone = nullptr;
+    if (onDone)
+        onDone(m_outcome);
+}
+
+std::string TCopyEngine::RemoteToLocalName(const std::string& sRemote) const
+{
+    if (m_session.PathMode() != 0)
+        return sRemote;
+    std::string sAnsi(sRemote.size() * 3 + 1, '\0');
+    OVMacToAnsiStr(sRemote.c_str(), sAnsi.data(), sAnsi.size(), kUnmappable);
+    sAnsi.resize(std::strlen(sAnsi.c_str()));
+    return sAnsi;
+}
+
+std::string TCopyEngine::LocalToRemoteName(const std::string& sLocal) const
+{
+    if (m_session.PathMode() != 0)
+        return sLocal;
+    std::string sMac(sLocal.size() + 1, '\0');
+    OVAnsiToMacStr(sLocal.c_str(), sMac.data(), sMac.size(), kUnmappable);
+    sMac.resize(std::strlen(sMac.c_str()));
+    return sMac;
+}
+
+std::size_t TCopyEngine::BuildNamesRequest(EFTPMessage eCode, std::size_t nBlock, std::size_t nVolume,
+                                           std::size_t nDirNumber, const std::string& sWireName)
+{
+    const TRemoteFolderRef& folder = m_level.remote;
+    // A name or folder that a length byte cannot carry would name another item.
+    VCheck(sWireName.size() <= Packet::kMaxPascal && folder.sDirString.size() <= Packet::kMaxPascal);
+    TPacketWriter packet(m_session.SendBuffer(), kGuestBufferSize);
+    packet.Byte(Packet::kCode, CodeByte(eCode));
+    packet.Zero(1, nBlock);
+    packet.Bytes(nVolume, folder.volume, sizeof folder.volume);
+    WriteDirNumber(packet, nDirNumber, folder.dwDirNumber);
+    const std::size_t nDir = packet.Pascal(1 + nBlock, sWireName);
+    return packet.Pascal(nDir, folder.sDirString);
+}
+
+void TCopyEngine::SendNamesRequest(EFTPMessage eCode, int nPhase, const std::string& sWireName)
+{
+    m_session.SetPhase(nPhase);
+    m_session.SendNamesRequest(eCode, m_level.remote, sWireName);
+}
+
+void TCopyEngine::RunRoute(int nRoute)
+{
+    switch (nRoute) {
+    case kRouteSetInfo: SendSetInfo(); break;
+    case kRouteUploadAborted: EndCopy(); break;
+    case kRouteMakeFolderAfterRemove: MakeRemoteFolder(); break;
+    case kRouteCreateResult: OnCreateResult(); break;
+    case kRouteReplaceRemoveResult: OnReplaceRemoveResult(); break;
+    case kRouteOpenFork: OpenRemoteFork(); break;
+    case kRouteStartData:
+        m_session.m_nChunkSize = kGuestDataMsgLen;
+        SendData();
+        break;
+    case kRouteEndDataResult: OnEndDataResult(); break;
+    case kRouteEnterMadeFolder: OnRemoteFolderMade(); break;
+    default: m_session.PostStopMessage(kStopSystemError); break;
+    }
+}
+
+void TCopyEngine::TakeFileInfo(int nPhase, std::int16_t nResult, const std::uint8_t* pRecord)
+{
+    switch (nPhase) {
+    case kPhaseDownloadInfo: TakeDownloadInfo(nResult, pRecord); break;
+    case kPhaseInfoAfterUpload: TakeUploadedInfo(nResult, pRecord); break;
+    case kPhaseFolderInfoInCopy: TakeRemoteFolderInfo(nResult, pRecord); break;
+    case kPhaseFolderInfoAgain: EnterUploadedFolder(); break;
+    default: m_session.PostStopMessage(kStopSystemError); break;
+    }
+}

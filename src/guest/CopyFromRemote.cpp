@@ -1,0 +1,310 @@
+// The download engine: remote files and folder trees into a local folder. Per file: the file's
+// information (kFTP_msgGetInfo), then its data fork (kFTP_msgReqFork) into a temporary file
+// that replaces the local item only once the fork has ended well.
+#include "copyrtl.h"
+
+#include "CheckedCalls.h"
+#include "LFN.h"
+#include "NameRules.h"
+#include "OV2Tools.h"
+#include "PacketBuffer.h"
+#include "StringTable.h"
+#include "TreeOperations.h"
+
+#include <cstring>
+
+namespace {
+constexpr std::uint32_t kKilobyteShift = 10;
+constexpr BYTE kKeptAttributes = kOVF_attrArchive;
+
+std::string FitLocalName(const std::string& sName)
+{
+    NameRules rules{};
+    GetLocalNameRules(&rules);
+    char szFitted[MAX_PATH] = {};
+    MungeName(sName.c_str(), szFitted, rules, kMungeForLocal);
+    return szFitted;
+}
+
+// The entries of the remote listing's current level.
+std::vector<TRemoteEntry> ListedEntries(TRemoteListing& listing)
+{
+    std::vector<TRemoteEntry> result;
+    HList& levels = listing.Levels();
+    HListBegin(&levels);
+    HList& entries = HListAt<TRemoteLevel>(&levels, listing.CurrentLevel())->entries;
+    HListBegin(&entries);
+    result.reserve(entries.count);
+    for (std::uint32_t i = 0; i < entries.count; ++i)
+        result.push_back(*HListAt<TRemoteEntry>(&entries, i));
+    HListEnd(&entries);
+    HListEnd(&levels);
+    return result;
+}
+
+bool IsRemoteFolder(const TRemoteEntry& entry) { return (entry.wAttributes & kRemoteAttrFolder) != 0 || entry.dwFolder != 0; }
+
+// The drive number of a local folder ("C:\dir" -> 3); 0 when it names none.
+int LocalDriveNumber(const std::string& sFolder)
+{
+    if (sFolder.size() < 2 || sFolder[1] != ':')
+        return 0;
+    const char c = static_cast<char>(sFolder[0] & ~0x20);
+    return (c >= 'A' && c <= 'Z') ? c - 'A' + 1 : 0;
+}
+} // namespace
+
+void TCopyEngine::StartFromRemote()
+{
+    Window().SetStatusText(LoadStringId(IDS_PREPARING_TO_COPY));
+    if (!IsFolderWritable(m_level.sDest)) {
+        ShowStringBox(LoadStringId(IDS_UNABLE_TO_VANTRY), MessageBoxStyle::kIconStop);
+        m_outcome.nFilesFailed = m_level.items.size();
+        EndLevel();
+        return;
+    }
+    m_nBytesToCopy = 0;
+    m_level.nIndex = 0;
+    // The selected files' sizes come from the listing of the source folder.
+    EnterRemoteFolder(m_level.sSource, [this] {
+        for (const TCopyItem& item : m_level.items) {
+            if (item.bFolder) {
+                m_foldersToSize.push_back(JoinLocalPath(m_level.sSource, item.sName));
+            } else {
+                ++m_nFilesFound;
+                ZULGetSelectedRemoteFileInfo(m_session.RemoteListing(), item.sName, &m_nBytesToCopy);
+            }
+        }
+        SizeNextRemoteFolder();
+    });
+}
+
+void TCopyEngine::SizeNextRemoteFolder()
+{
+    if (m_foldersToSize.empty()) {
+        EnterRemoteFolder(m_level.sSource, [this] { CheckLocalFreeSpace(); });
+        return;
+    }
+    const std::string sFolder = m_foldersToSize.front();
+    m_foldersToSize.pop_front();
+    m_session.ListRemoteFolder(sFolder, [this, sFolder] {
+        SizeListedRemoteFolder(sFolder);
+        SizeNextRemoteFolder();
+    });
+}
+
+void TCopyEngine::SizeListedRemoteFolder(const std::string& sFolder)
+{
+    if (m_session.m_nPaneResult != kFTP_resOK)
+        return;
+    for (const TRemoteEntry& entry : ListedEntries(m_session.RemoteListing())) {
+        if (!IsRemoteFolder(entry)) {
+            if (m_session.PathMode() != 0 || entry.dwSize != 0) {
+                m_nBytesToCopy += entry.dwSize;
+                ++m_nFilesFound;
+            }
+        } else {
+            m_foldersToSize.push_back(JoinLocalPath(sFolder, std::string(RemoteEntryName(entry))));
+        }
+    }
+}
+
+void TCopyEngine::CheckLocalFreeSpace()
+{
+    // The query reports at most 0xFFFFFFFF bytes, and 0 when it cannot tell: a check only below that.
+    const DWORD nFree = LFN_GetFreeSpace(LocalDriveNumber(m_level.sDest));
+    if (nFree != 0 && nFree != 0xFFFFFFFFu && m_nBytesToCopy > nFree) {
+        const std::uint64_t nShort = std::max<std::uint64_t>((m_nBytesToCopy - nFree) >> kKilobyteShift, 1);
+        ShowStringBox(FormatStringIdNumber(IDS_FREE_UP_SPACE, static_cast<long long>(nShort)), MessageBoxStyle::kIconStop);
+        SetStopRequested();
+        EndLevel();
+        return;
+    }
+    StartItems();
+}
+
+void TCopyEngine::DownloadFile()
+{
+    m_nResult = 0;
+    m_bAbort = false;
+    m_bAbortSent = false;
+    m_bKeepExisting = false;
+    m_session.m_bStopRequested = 0;
+    m_sWireName = m_sItemName;
+    SendNamesRequest(kFTP_msgGetInfo, kPhaseDownloadInfo, m_sWireName);
+}
+
+void TCopyEngine::TakeDownloadInfo(std::int16_t nResult, const std::uint8_t* pRecord)
+{
+    m_nResult = nResult;
+    std::memcpy(m_fileInfo, pRecord, sizeof m_fileInfo);
+    const std::string sDisplay = RemoteToLocalName(m_sItemName);
+    m_sLocalPath = JoinLocalPath(m_level.sDest, FitLocalName(sDisplay));
+
+    if (LFN_FileExists(m_sLocalPath.c_str()) && !m_bYesToAll) {
+        switch (Window().AskReplace(sDisplay, false)) {
+        case ReplaceAnswer::kYes: break;
+        case ReplaceAnswer::kYesToAll: m_bYesToAll = true; break;
+        case ReplaceAnswer::kNo:
+            // The local item stays; it takes the remote file's time, as a fresh copy would.
+            m_bKeepExisting = true;
+            FinishDownloadedFile();
+            return;
+        default:
+            SetStopRequested();
+            m_bAbort = true;
+            break;
+        }
+    }
+    if (m_bAbort) {
+        EndLevel();
+        return;
+    }
+    if (m_sLocalPath.size() >= MAX_PATH) {
+        ShowStringBox(FormatStringId(IDS_CANNOT_COPY_FILE, m_sLocalPath), MessageBoxStyle::kIconStop);
+        CountFailure();
+        EndLevel();
+        return;
+    }
+    if (!m_received.Open(m_sLocalPath)) {
+        CountFailure();
+        EndLevel();
+        return;
+    }
+    m_bTranslateText = m_session.TranslateDownload() != 0 &&
+                       std::memcmp(m_fileInfo + Packet::FileInfo::kType, "TEXT", 4) == 0;
+
+    // The data fork only: a resource fork is never asked for.
+    const std::size_t nLength = BuildNamesRequest(kFTP_msgReqFork, Packet::Names::kReqForkBlock, Packet::ReqFork::kVolume,
+                                                  Packet::ReqFork::kDirNumber, m_sWireName);
+    m_session.SetPhase(kPhaseDownload);
+    m_session.IssueCodeRead();
+    m_session.SendRequest(m_session.SendBuffer(), static_cast<std::uint16_t>(nLength),
+                          &TVantryGuestSession::DoNothingCallBack);
+}
+
+void TCopyEngine::ReadForkSize()
+{
+    const std::uint8_t* pLength = m_session.ReceiveBuffer();
+    m_nForkLength = static_cast<std::uint16_t>((pLength[0] << 8) | pLength[1]);
+    VCheck(m_nForkLength <= Packet::kMaxIncomingData);
+    if (m_nForkLength == 0) {
+        ProcessForkData();
+        return;
+    }
+    m_session.ReadReplyBytes(m_session.ReceiveBuffer(), m_nForkLength, &TVantryGuestSession::CopyFromRemoteProcessForkData);
+}
+
+void TCopyEngine::ProcessForkData()
+{
+    const std::uint8_t* pData = m_session.ReceiveBuffer();
+    if (m_bTranslateText) {
+        std::uint8_t translated[2 * Packet::kMaxIncomingData];
+        m_received.Write(translated, AddLineFeeds(pData, m_nForkLength, translated));
+    } else {
+        m_received.Write(pData, m_nForkLength);
+    }
+    m_nBytesDone += m_nForkLength;
+    Window().UpdateStatus(m_nBytesDone);
+    m_session.IssueCodeRead();
+    if (StopRequested() && !m_bAbortSent) {
+        m_bAbortSent = true;
+        m_session.m_bAbortAckPending = 1;
+        m_session.SendBuffer()[Packet::kCode] = CodeByte(kFTP_msgAbort);
+        m_session.SendRequest(m_session.SendBuffer(), 1, &TVantryGuestSession::DoNothingCallBack);
+    }
+}
+
+// The fork ended with kFTP_msgEndData.
+void TCopyEngine::ForkEnded() { FinishDownloadedFile(); }
+
+// The fork ended with kFTP_msgResult: its value is in the window's result word.
+void TCopyEngine::FromRemoteRespondToResult()
+{
+    m_nResult = m_session.m_nWindowResult;
+    m_session.IssueCodeRead();
+    FinishDownloadedFile();
+}
+
+void TCopyEngine::FinishDownloadedFile()
+{
+    m_session.IssueCodeRead();
+    m_session.SetPhase(kPhaseIdle);
+    bool bStamp = m_nResult == kFTP_resOK && !m_bAbort && !m_bAbortSent;
+    if (m_bKeepExisting) {
+        ++m_outcome.nFilesKept;
+    } else if (bStamp) {
+        bStamp = m_received.Commit();
+        bStamp ? ++m_outcome.nFilesCopied : ++m_outcome.nFilesFailed;
+    } else {
+        DiscardDownload();
+    }
+    if (bStamp) {
+        DWORD dwModTime = 0;
+        std::memcpy(&dwModTime, m_fileInfo + Packet::FileInfo::kModified, sizeof dwModTime); // wire order
+        LFN_SetFileTimeWithMacTime(m_sLocalPath.c_str(), dwModTime);
+        BYTE nAttributes = m_fileInfo[Packet::FileInfo::kAttributes];
+        if (m_session.PathMode() == 0)
+            LFN_GetFileAttributes(m_sLocalPath.c_str(), &nAttributes);
+        LFN_SetFileAttributes(m_sLocalPath.c_str(), static_cast<BYTE>(nAttributes & kKeptAttributes));
+    }
+    NextItem();
+}
+
+void TCopyEngine::DiscardDownload()
+{
+    if (m_received.IsOpen() && !m_bAbortSent)
+        CountFailure();
+    m_received.Discard();
+}
+
+// The host abandoned the fork (it could not open the file, or it answers the guest's abort).
+void TCopyEngine::RespondToAbort()
+{
+    m_bAbort = true;
+    m_session.m_bAbortAckPending = 0;
+    DiscardDownload();
+    m_session.SetPhase(kPhaseIdle);
+    m_session.IssueCodeRead();
+    EndLevel();
+}
+
+void TCopyEngine::DownloadFolder()
+{
+    const std::string sDisplay = RemoteToLocalName(m_sItemName);
+    m_sLocalPath = JoinLocalPath(m_level.sDest, FitLocalName(sDisplay));
+    const int nKind = LFN_IsDirectory(m_sLocalPath.c_str());
+    if (nKind == 0 && LFN_FileExists(m_sLocalPath.c_str())) {
+        if (!m_bYesToAll) {
+            const int nAnswer = Window().AskReplace(sDisplay, false);
+            if (nAnswer == ReplaceAnswer::kCancel) {
+                SetStopRequested();
+                EndLevel();
+                return;
+            }
+            m_bYesToAll = m_bYesToAll || nAnswer == ReplaceAnswer::kYesToAll;
+        }
+        DeleteLocalFile(m_sLocalPath.c_str());
+    }
+    if (LFN_IsDirectory(m_sLocalPath.c_str()) != 1 && LFN_mkdir(m_sLocalPath.c_str(), FALSE) != 0 &&
+        LFN_IsDirectory(m_sLocalPath.c_str()) != 1) {
+        ShowStringBox(LoadStringId(IDS_UNABLE_TO_VANTRY), MessageBoxStyle::kIconStop);
+        CountFailure();
+        EndLevel();
+        return;
+    }
+    TLevel child;
+    child.sSource = JoinLocalPath(m_level.sSource, m_sItemName);
+    child.sDest = m_sLocalPath;
+    m_levels.push_back(std::move(m_level));
+    m_level = std::move(child);
+    EnterRemoteFolder(m_level.sSource, [this] {
+        for (const TRemoteEntry& entry : ListedEntries(m_session.RemoteListing()))
+            m_level.items.push_back({std::string(RemoteEntryName(entry)), IsRemoteFolder(entry)});
+        if (m_level.items.empty()) {
+            EndLevel();
+            return;
+        }
+        RunItem();
+    });
+}

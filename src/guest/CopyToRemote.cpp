@@ -1,0 +1,422 @@
+// The upload engine: local files and folder trees into a remote folder. Per file: create,
+// (remove and create again to replace), set its information, open its data fork, the data
+// packets, end of data, then its information read back into the remote listing.
+#include "copyrtl.h"
+
+#include "CheckedCalls.h"
+#include "Exceptions.h"
+#include "LFN.h"
+#include "MacTime.h"
+#include "NameRules.h"
+#include "OV2Tools.h"
+#include "PacketBuffer.h"
+#include "StringTable.h"
+
+#include <cstring>
+
+namespace {
+constexpr std::uint16_t kSetInfoMarker = 0xFFFF;
+constexpr std::uint16_t kUnreadableAttributes = 1;
+constexpr unsigned kDriveUnreadableStyle = MessageBoxStyle::kTaskModal | MessageBoxStyle::kIconStop;
+
+std::uint32_t DWordBE(const std::uint8_t* p)
+{
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+}
+
+// The low 32 bits: what the wire's length fields can carry. The data itself flows whole.
+std::uint32_t WireLength(std::uint64_t n) { return static_cast<std::uint32_t>(n); }
+} // namespace
+
+void TCopyEngine::StartToRemote()
+{
+    EnterRemoteFolder(m_level.sDest, [this] { SizeLocalItems(); });
+}
+
+void TCopyEngine::SizeLocalItems()
+{
+    m_nBytesToCopy = 0;
+    for (const TCopyItem& item : m_level.items) {
+        m_sItemName = item.sName;
+        const std::string sPath = JoinLocalPath(m_level.sSource, item.sName);
+        if (item.bFolder) {
+            if (!CountLocalTree(sPath, &m_nFilesFound, &m_nBytesToCopy)) {
+                ShowStringBox(FormatStringId(IDS_SIZE_ERROR, item.sName), MessageBoxStyle::kIconStop);
+                m_outcome.nFilesFailed = m_level.items.size();
+                SetStopRequested();
+                EndLevel();
+                return;
+            }
+        } else {
+            std::uint64_t nBytes = 0;
+            if (!LocalFileSize(sPath, &nBytes)) {
+                ShowStringBox(LoadStringId(IDS_DRIVE_UNREADABLE), kDriveUnreadableStyle);
+                m_outcome.nFilesFailed = m_level.items.size();
+                SetStopRequested();
+                EndLevel();
+                return;
+            }
+            m_nBytesToCopy += nBytes;
+            ++m_nFilesFound;
+        }
+    }
+    // A host that reports 0xFFFFFFFF free bytes has room for anything.
+    const std::uint32_t nFree = RemoteVolumeFreeSpace(m_volumeRecord);
+    if (nFree != 0xFFFFFFFFu && m_nBytesToCopy > nFree) {
+        const std::uint64_t nShort = std::max<std::uint64_t>((m_nBytesToCopy - nFree) >> 10, 1);
+        ShowStringBox(FormatStringIdNumber(IDS_FREE_UP_SPACE, static_cast<long long>(nShort)), MessageBoxStyle::kIconStop);
+        SetStopRequested();
+        EndLevel();
+        return;
+    }
+    StartItems();
+}
+
+std::string TCopyEngine::FitRemoteName(const std::string& sName) const
+{
+    const TRemoteNameLimits limits = RemoteNameLimits(m_volumeRecord);
+    const NameRules rules{limits.nFileSystem, limits.nLanguage, limits.nMaxTotal, limits.nMaxBase, limits.nMaxExtension};
+    char szFitted[MAX_PATH] = {};
+    MungeName(sName.c_str(), szFitted, rules, kMungeForRemote);
+    return szFitted[0] ? std::string(szFitted) : sName;
+}
+
+void TCopyEngine::UploadFile()
+{
+    m_nResult = 0;
+    m_bAbort = m_bAbortSent = false;
+    m_session.m_bStopRequested = 0;
+    m_session.m_bUploadReadFailure = 0;
+    m_session.m_nChunkSize = kGuestDataMsgLen;
+    m_nLineFeeds = 0;
+    m_sLocalPath = JoinLocalPath(m_level.sSource, m_sItemName);
+    m_sItemName = FitRemoteName(m_sItemName);
+    m_sWireName = LocalToRemoteName(m_sItemName);
+
+    CloseLocalFile();
+    if (!LocalFileSize(m_sLocalPath, &m_nLocalLength) ||
+        !m_localFile.TryOpen(m_sLocalPath.c_str(), CFile::modeRead | CFile::shareDenyNone)) {
+        ShowStringBox(LoadStringId(IDS_DRIVE_UNREADABLE), kDriveUnreadableStyle);
+        CountFailure();
+        NextItem();
+        return;
+    }
+    DWORD nType = 0;
+    DWORD nCreator = 0;
+    SetTypeCreator(m_sLocalPath.c_str(), &nType, &nCreator);
+    m_bStripLineFeeds = m_session.PathMode() == 0 && nType == kTypeText && m_session.TranslateUpload() != 0;
+    if (m_bStripLineFeeds)
+        m_nLineFeeds = CountLineFeeds(m_localFile);
+    SendCreate(kPhaseCreate);
+}
+
+void TCopyEngine::SendCreate(int nPhase)
+{
+    const std::size_t nLength =
+        BuildNamesRequest(kFTP_msgCreate, Packet::Names::kCreateBlock, Packet::Create::kVolume, Packet::Create::kDirNumber, m_sWireName);
+    TPacketWriter(m_session.SendBuffer(), kGuestBufferSize)
+        .DWordBE(Packet::Create::kDataLength, WireLength(m_nLocalLength - m_nLineFeeds));
+    m_nResult = 0;
+    m_session.m_pOperationResult = &m_nResult;
+    m_session.SetPhase(nPhase);
+    m_session.IssueCodeRead();
+    m_session.SendRequest(m_session.SendBuffer(), static_cast<std::uint16_t>(nLength), &TVantryGuestSession::DoNothingCallBack);
+}
+
+void TCopyEngine::OnCreateResult()
+{
+    switch (m_nResult) {
+    case kFTP_resOK: SendSetInfo(); return;
+    case kFTP_resDuplicate: break;
+    case kFTP_resCannotCreate:
+        if (m_sItemName.size() > MAX_PATH)
+            ShowStringBox(FormatStringId(IDS_CANNOT_COPY_FILE, m_sItemName), MessageBoxStyle::kIconStop);
+        else
+            ShowStringBox(LoadStringId(IDS_REMOTE_CREATE_PROBLEM), MessageBoxStyle::kIconStop);
+        CloseLocalFile();
+        CountFailure();
+        EndLevel();
+        return;
+    default: StopUpload(IDS_UNABLE_TO_VANTRY); return;
+    }
+
+    // The name exists on the host.
+    int nAnswer = ReplaceAnswer::kYesToAll;
+    if (!m_bYesToAll) {
+        nAnswer = Window().AskReplace(m_sItemName, false);
+        m_bYesToAll = nAnswer == ReplaceAnswer::kYesToAll;
+    }
+    if (nAnswer == ReplaceAnswer::kCancel) {
+        SetStopRequested();
+        CloseLocalFile();
+        EndLevel();
+        return;
+    }
+    if (!m_session.MayRemoveOnRemote()) {
+        StopUpload(IDS_UNABLE_TO_VANTRY);
+        return;
+    }
+    if (nAnswer == ReplaceAnswer::kNo) {
+        CloseLocalFile();
+        ++m_outcome.nFilesKept;
+        NextItem();
+        return;
+    }
+    if (m_session.PathMode() == 0 || !m_session.LongNames()) {
+        m_nResult = 0;
+        m_session.m_pOperationResult = &m_nResult;
+        SendNamesRequest(kFTP_msgRemove, kPhaseRemoveForReplace, m_sWireName);
+        return;
+    }
+    // A version 9 host replaces the file when the new data is complete.
+    m_nResult = 0;
+    SendSetInfo();
+}
+
+void TCopyEngine::OnReplaceRemoveResult()
+{
+    if (m_nResult != kFTP_resOK) {
+        StopUpload(IDS_UNABLE_TO_VANTRY);
+        return;
+    }
+    m_session.IssueCodeRead();
+    SendCreate(kPhaseCreateAgain);
+}
+
+void TCopyEngine::SendSetInfo()
+{
+    using namespace Packet;
+    const std::size_t nLength =
+        BuildNamesRequest(kFTP_msgSetInfo, Names::kSetInfoBlock, SetInfo::kVolume, SetInfo::kDirNumber, m_sWireName);
+    TPacketWriter packet(m_session.SendBuffer(), kGuestBufferSize);
+    BYTE nAttributes = 0;
+    if (LFN_GetFileAttributes(m_sLocalPath.c_str(), &nAttributes)) {
+        packet.Byte(SetInfo::kLocked, nAttributes & kOVF_attrReadOnly);
+        packet.WordLE(SetInfo::kAttributes, static_cast<std::uint16_t>(nAttributes | kOVF_attrArchive));
+    } else {
+        packet.WordLE(SetInfo::kAttributes, kUnreadableAttributes);
+    }
+    DWORD nType = 0;
+    DWORD nCreator = 0;
+    SetTypeCreator(m_sLocalPath.c_str(), &nType, &nCreator);
+    packet.DWordBE(SetInfo::kType, nType);
+    packet.DWordBE(SetInfo::kCreator, nCreator);
+    CFileStatus status;
+    if (TFile::GetStatus(m_sLocalPath.c_str(), status)) {
+        DWORD dwCreated = 0;
+        DWORD dwModified = 0;
+        OVConvertCTimeToMacTime(&status.m_ctime, &dwCreated);
+        OVConvertCTimeToMacTime(&status.m_mtime, &dwModified);
+        packet.Bytes(SetInfo::kCreated, &dwCreated, sizeof dwCreated); // wire order already
+        packet.Bytes(SetInfo::kModTime, &dwModified, sizeof dwModified);
+    }
+    packet.DWordBE(SetInfo::kDataLength, WireLength(m_nLocalLength - m_nLineFeeds));
+    packet.WordBE(SetInfo::kMarker1, kSetInfoMarker);
+    packet.WordBE(SetInfo::kMarker2, kSetInfoMarker);
+    m_session.m_pOperationResult = &m_nResult;
+    m_session.SetPhase(kPhaseSetInfo);
+    m_session.IssueCodeRead();
+    m_session.SendRequest(m_session.SendBuffer(), static_cast<std::uint16_t>(nLength), &TVantryGuestSession::DoNothingCallBack);
+}
+
+void TCopyEngine::OpenRemoteFork()
+{
+    if (m_nResult != kFTP_resOK) {
+        StopUpload(IDS_UNABLE_TO_VANTRY);
+        return;
+    }
+    m_session.IssueCodeRead();
+    if (m_nLocalLength == 0) {
+        // An empty file has its information set already: no fork is opened, no data sent.
+        CloseLocalFile();
+        SendNamesRequest(kFTP_msgGetInfo, kPhaseInfoAfterUpload, m_sWireName);
+        return;
+    }
+    const std::size_t nLength = BuildNamesRequest(kFTP_msgOpenFork, Packet::Names::kOpenForkBlock, Packet::ReqFork::kVolume,
+                                                  Packet::ReqFork::kDirNumber, m_sWireName);
+    // The host does not answer: the data starts when this write completes.
+    m_session.SetRoute(kRouteStartData);
+    m_session.SendRequest(m_session.SendBuffer(), static_cast<std::uint16_t>(nLength), &TVantryGuestSession::RoutingCallBack);
+}
+
+void TCopyEngine::SendData()
+{
+    std::uint8_t* pPacket = m_session.SendBuffer();
+    for (;;) {
+        if (StopRequested()) {
+            m_bAbortSent = true;
+            break;
+        }
+        UINT nRead = 0;
+        try {
+            nRead = m_localFile.Read(pPacket + Packet::ForkData::kData, m_session.m_nChunkSize);
+        } catch (const CFileException&) {
+            m_session.m_bUploadReadFailure = 1;
+        }
+        m_nLastRead = nRead;
+        m_nBytesDone += nRead;
+        if (nRead != 0)
+            Window().UpdateStatus(m_nBytesDone);
+        std::size_t nSend = nRead;
+        if (m_bStripLineFeeds)
+            nSend = RemoveLineFeeds(pPacket + Packet::ForkData::kData, nRead);
+        if (nSend != 0) {
+            TPacketWriter packet(pPacket, kGuestBufferSize);
+            packet.Byte(Packet::kCode, CodeByte(kFTP_msgForkData));
+            packet.WordBE(Packet::ForkData::kDataLength, static_cast<std::uint16_t>(nSend));
+            m_session.SendRequest(pPacket, static_cast<std::uint16_t>(nSend + Packet::ForkData::kHeader),
+                                  &TVantryGuestSession::DecideToContinueCallBack);
+            return;
+        }
+        // A chunk made only of line feeds sends nothing.
+        if (m_session.m_bUploadReadFailure || nRead == 0)
+            break;
+    }
+    DecideUpload();
+}
+
+void TCopyEngine::DecideToContinue() { DecideUpload(); }
+
+void TCopyEngine::DecideUpload()
+{
+    if (m_session.m_bUploadReadFailure || (StopRequested() && m_bAbortSent) || m_nLastRead == 0) {
+        FinishUploadedFile();
+        return;
+    }
+    SendData();
+}
+
+void TCopyEngine::FinishUploadedFile()
+{
+    CloseLocalFile();
+    if (m_session.m_bUploadReadFailure) {
+        // What was sent is abandoned on the host rather than kept as if it were the whole file.
+        ShowStringBox(LoadStringId(IDS_DRIVE_UNREADABLE), kDriveUnreadableStyle);
+        CountFailure();
+        SetStopRequested();
+        m_bAbortSent = true;
+    }
+    if (StopRequested() && m_bAbortSent) {
+        EndLevel();
+        return;
+    }
+    m_nResult = 0;
+    m_session.m_pOperationResult = &m_nResult;
+    m_session.SetPhase(kPhaseEndData);
+    m_session.IssueCodeRead();
+    m_session.SendBuffer()[Packet::kCode] = CodeByte(kFTP_msgEndData);
+    m_session.SendRequest(m_session.SendBuffer(), 1, &TVantryGuestSession::DoNothingCallBack);
+}
+
+void TCopyEngine::OnEndDataResult()
+{
+    if (m_nResult != kFTP_resOK) {
+        // The host could not write the file.
+        ShowStringBox(LoadStringId(IDS_REMOTE_CREATE_PROBLEM), MessageBoxStyle::kIconStop);
+        CountFailure();
+        EndLevel();
+        return;
+    }
+    SendNamesRequest(kFTP_msgGetInfo, kPhaseInfoAfterUpload, m_sWireName);
+}
+
+void TCopyEngine::TakeUploadedInfo(std::int16_t nResult, const std::uint8_t* pRecord)
+{
+    using namespace Packet::FileInfo;
+    ++m_outcome.nFilesCopied;
+    m_session.SetPhase(kPhaseIdle);
+    if (nResult == kFTP_resOK) {
+        TRemoteEntry entry{};
+        entry.dwFolder = DWordBE(pRecord + kIsFolder);
+        std::memcpy(entry.type, pRecord + kType, sizeof entry.type);
+        entry.dwSize = DWordBE(pRecord + kSize);
+        entry.dwSpare = DWordBE(pRecord + kSize + 4);
+        entry.wAttributes = static_cast<std::uint16_t>(pRecord[kAttributes] | (pRecord[kAttributes + 1] << 8));
+        entry.dwModTime = DWordBE(pRecord + kModified);
+        SetRemoteEntryName(entry, m_sWireName, m_session.LongNames());
+        ZULAddFileEntry(m_session.RemoteListing(), m_level.nListingLevel, entry, nullptr);
+    }
+    NextItem();
+}
+
+void TCopyEngine::StopUpload(int nMessage)
+{
+    SetStopRequested();
+    ShowStringBox(LoadStringId(nMessage), MessageBoxStyle::kIconStop);
+    CloseLocalFile();
+    CountFailure();
+    EndLevel();
+}
+
+void TCopyEngine::CloseLocalFile()
+{
+    if (m_localFile.m_hFile32 != TFile::kNoFile)
+        m_localFile.TryClose();
+}
+
+void TCopyEngine::UploadFolder()
+{
+    m_sLocalPath = JoinLocalPath(m_level.sSource, m_sItemName);
+    m_sItemName = FitRemoteName(m_sItemName);
+    m_sWireName = LocalToRemoteName(m_sItemName);
+    SendNamesRequest(kFTP_msgGetInfo, kPhaseFolderInfoInCopy, m_sWireName);
+}
+
+void TCopyEngine::TakeRemoteFolderInfo(std::int16_t nResult, const std::uint8_t* pRecord)
+{
+    if (nResult != kFTP_resOK) {
+        MakeRemoteFolder();
+        return;
+    }
+    if (DWordBE(pRecord + Packet::FileInfo::kIsFolder) != 0) {
+        if (m_session.PathMode() == 1)
+            EnterUploadedFolder();
+        else
+            SendNamesRequest(kFTP_msgGetInfo, kPhaseFolderInfoAgain, m_sWireName);
+        return;
+    }
+    // A file has the folder's name: it gives way when the user agrees.
+    if (!m_bYesToAll) {
+        const int nAnswer = Window().AskReplace(m_sItemName, false);
+        if (nAnswer == ReplaceAnswer::kCancel) {
+            SetStopRequested();
+            EndLevel();
+            return;
+        }
+        m_bYesToAll = nAnswer == ReplaceAnswer::kYesToAll;
+    }
+    SendNamesRequest(kFTP_msgRemove, kPhaseRemoveForFolder, m_sWireName);
+}
+
+void TCopyEngine::MakeRemoteFolder() { SendNamesRequest(kFTP_msgMakeFolder, kPhaseFolderMadeInCopy, m_sWireName); }
+
+void TCopyEngine::OnRemoteFolderMade()
+{
+    if (m_session.m_nWindowResult != kFTP_resOK) {
+        StopUpload(IDS_UNABLE_TO_VANTRY);
+        return;
+    }
+    EnterUploadedFolder();
+}
+
+void TCopyEngine::EnterUploadedFolder()
+{
+    m_session.SetPhase(kPhaseIdle);
+    m_session.IssueCodeRead();
+    TLevel child;
+    child.sSource = m_sLocalPath;
+    child.sDest = JoinLocalPath(m_level.sDest, m_sItemName);
+    if (!LocalFolderItems(child.sSource, &child.items)) {
+        ShowStringBox(LoadStringId(IDS_DRIVE_UNREADABLE), kDriveUnreadableStyle);
+        CountFailure();
+    }
+    m_levels.push_back(std::move(m_level));
+    m_level = std::move(child);
+    EnterRemoteFolder(m_level.sDest, [this] {
+        if (m_level.items.empty()) {
+            EndLevel();
+            return;
+        }
+        RunItem();
+    });
+}

@@ -1,0 +1,223 @@
+#include "LocalCopyFiles.h"
+
+#include "Exceptions.h"
+#include "LFN.h"
+#include "OVFUploads.h"
+#include "TreeOperations.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+constexpr int kWriteTestTries = 5;
+constexpr std::size_t kLineFeedScan = 64 * 1024;
+constexpr std::uint8_t kCarriageReturn = 0x0D;
+constexpr std::uint8_t kLineFeed = 0x0A;
+
+std::uint32_t TickCount()
+{
+    using namespace std::chrono;
+    return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+std::uint64_t FindDataSize(const WIN32_FIND_DATA& data)
+{
+    return (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool IsFolderEntry(const WIN32_FIND_DATA& data) { return (data.dwFileAttributes & kOVF_attrDirectory) != 0; }
+
+constexpr DWORD kEveryEntry = kOVF_attrDirectory | kOVF_attrHidden | kOVF_attrSystem | kOVF_attrReadOnly;
+
+struct TTreeCount {
+    std::uint64_t nFiles = 0;
+    std::uint64_t nBytes = 0;
+    bool bFailed = false;
+};
+
+bool CountFolder(const std::string& sFolder, TTreeCount& count);
+
+int CountEntry(WIN32_FIND_DATA* pData, void* pContext)
+{
+    auto& [sFolder, count] = *static_cast<std::pair<const std::string*, TTreeCount*>*>(pContext);
+    if (IsFolderEntry(*pData)) {
+        if (!CountFolder(JoinLocalPath(*sFolder, pData->cFileName), *count))
+            return 0;
+    } else {
+        ++count->nFiles;
+        count->nBytes += FindDataSize(*pData);
+    }
+    return 1;
+}
+
+bool CountFolder(const std::string& sFolder, TTreeCount& count)
+{
+    std::pair<const std::string*, TTreeCount*> context{&sFolder, &count};
+    WIN32_FIND_DATA data;
+    // An empty folder lists "." and ".." at least; a search that finds nothing cannot list it.
+    if (LFN_Dir(&CountEntry, sFolder.c_str(), "*.*", kEveryEntry, &data, &context) == 0)
+        count.bFailed = true;
+    return !count.bFailed;
+}
+
+int CollectEntry(WIN32_FIND_DATA* pData, void* pContext)
+{
+    static_cast<std::vector<TCopyItem>*>(pContext)->push_back({pData->cFileName, IsFolderEntry(*pData)});
+    return 1;
+}
+} // namespace
+
+std::string JoinLocalPath(const std::string& sFolder, const std::string& sName)
+{
+    if (sFolder.empty() || sFolder.back() == '\\')
+        return sFolder + sName;
+    return sFolder + '\\' + sName;
+}
+
+bool IsFolderWritable(const std::string& sFolder)
+{
+    for (int nTry = 0; nTry < kWriteTestTries; ++nTry) {
+        char szDigits[16];
+        std::snprintf(szDigits, sizeof szDigits, "%u", static_cast<unsigned>(TickCount() | TickCount()));
+        szDigits[5] = '\0';
+        const std::string sTest = JoinLocalPath(sFolder, std::string("TMP") + szDigits + ".TMP");
+        if (LFN_FileExists(sTest.c_str()))
+            continue;
+        TFile file;
+        if (!file.TryOpen(sTest.c_str(), CFile::modeCreate | CFile::modeWrite))
+            return false;
+        file.TryClose();
+        TFile::TryRemove(sTest.c_str());
+        return true;
+    }
+    return true;
+}
+
+bool LocalFileSize(const std::string& sPath, std::uint64_t* pnBytes)
+{
+    WIN32_FIND_DATA data;
+    if (!LFN_GetStatus(sPath.c_str(), &data) || IsFolderEntry(data))
+        return false;
+    *pnBytes = FindDataSize(data);
+    return true;
+}
+
+bool CountLocalTree(const std::string& sPath, std::uint64_t* pnFiles, std::uint64_t* pnBytes)
+{
+    const int nKind = LFN_IsDirectory(sPath.c_str());
+    if (nKind < 0)
+        return false;
+    if (nKind == 0) {
+        std::uint64_t nBytes = 0;
+        if (!LocalFileSize(sPath, &nBytes))
+            return false;
+        *pnFiles += 1;
+        *pnBytes += nBytes;
+        return true;
+    }
+    TTreeCount count;
+    if (!CountFolder(sPath, count))
+        return false;
+    *pnFiles += count.nFiles;
+    *pnBytes += count.nBytes;
+    return true;
+}
+
+bool LocalFolderItems(const std::string& sFolder, std::vector<TCopyItem>* pItems)
+{
+    pItems->clear();
+    if (LFN_IsDirectory(sFolder.c_str()) != 1)
+        return false;
+    WIN32_FIND_DATA data;
+    LFN_Dir(&CollectEntry, sFolder.c_str(), "*.*", kEveryEntry, &data, pItems);
+    return true;
+}
+
+std::size_t AddLineFeeds(const std::uint8_t* pData, std::size_t nLength, std::uint8_t* pOut)
+{
+    std::size_t nOut = 0;
+    for (std::size_t i = 0; i < nLength; ++i) {
+        pOut[nOut++] = pData[i];
+        if (pData[i] == kCarriageReturn)
+            pOut[nOut++] = kLineFeed;
+    }
+    return nOut;
+}
+
+std::size_t RemoveLineFeeds(std::uint8_t* pData, std::size_t nLength)
+{
+    std::uint8_t* pEnd = pData;
+    for (std::size_t i = 0; i < nLength; ++i) {
+        if (pData[i] != kLineFeed)
+            *pEnd++ = pData[i];
+    }
+    return static_cast<std::size_t>(pEnd - pData);
+}
+
+std::uint64_t CountLineFeeds(TFile& file)
+{
+    std::vector<std::uint8_t> buffer(kLineFeedScan);
+    std::uint64_t nCount = 0;
+    for (;;) {
+        const UINT nRead = file.Read(buffer.data(), static_cast<UINT>(buffer.size()));
+        if (nRead == 0)
+            break;
+        for (UINT i = 0; i < nRead; ++i)
+            nCount += buffer[i] == kLineFeed;
+    }
+    file.Seek(0, CFile::begin);
+    return nCount;
+}
+
+bool TReceivedFile::Open(const std::string& sFinalPath)
+{
+    Discard();
+    DWORD nOsError = 0;
+    std::string strToken;
+    const DWORD hFile = OVF_OpenUploadTemp(sFinalPath.c_str(), &strToken, &nOsError);
+    if (hFile == kOVF_invalid)
+        return false;
+    m_file.m_hFile32 = hFile;
+    m_file.m_strName = sFinalPath;
+    m_strToken = std::move(strToken);
+    m_strFinalPath = sFinalPath;
+    return true;
+}
+
+void TReceivedFile::Write(const void* pData, std::size_t nLength)
+{
+    if (!IsOpen())
+        throw CFileException();
+    m_file.Write(pData, static_cast<UINT>(nLength));
+}
+
+bool TReceivedFile::Commit()
+{
+    if (!IsOpen())
+        return false;
+    bool bDone = m_file.TryClose() != 0;
+    // A folder of the name gives way to the file, now that the file is whole.
+    if (bDone && LFN_IsDirectory(m_strFinalPath.c_str()) == 1)
+        bDone = DeleteTree(m_strFinalPath.c_str()) == kTreeOk;
+    else if (bDone)
+        LFN_SetFileAttributes(m_strFinalPath.c_str(), 0); // a read-only file of the name is replaced too
+    DWORD nOsError = 0;
+    bDone = bDone && OVF_CommitUploadTemp(m_strToken, m_strFinalPath.c_str(), &nOsError);
+    if (!bDone) {
+        Discard();
+        return false;
+    }
+    m_strToken.clear();
+    return true;
+}
+
+void TReceivedFile::Discard()
+{
+    if (!IsOpen())
+        return;
+    m_file.TryAbort();
+    m_file.m_hFile32 = TFile::kNoFile;
+    OVF_DiscardUploadTemp(m_strToken);
+    m_strToken.clear();
+}

@@ -1,0 +1,60 @@
+// The local side of the copy engines: whether a folder can be written, a received file that
+// takes its name only once complete, counting and listing local trees, and the line-end rules
+// of text files.
+#pragma once
+
+#include "CopyItem.h"
+#include "TFile.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The folder joined with a name, with one backslash between them.
+std::string JoinLocalPath(const std::string& sFolder, const std::string& sName);
+
+// Creates and deletes a test file in the folder, under up to five fresh "TMPnnnnn.TMP" names.
+// True when one could be created, or when every name tried was taken.
+bool IsFolderWritable(const std::string& sFolder);
+
+// Files and bytes of a file or of a whole folder tree (64-bit). False when nothing is there or
+// a folder cannot be listed.
+bool CountLocalTree(const std::string& sPath, std::uint64_t* pnFiles, std::uint64_t* pnBytes);
+// The size of one file (64-bit); false when it cannot be read.
+bool LocalFileSize(const std::string& sPath, std::uint64_t* pnBytes);
+// The entries of a local folder, hidden ones included, in the order the search gives them.
+bool LocalFolderItems(const std::string& sFolder, std::vector<TCopyItem>* pItems);
+
+// Writes pData with every carriage return followed by an added line feed into pOut (room for
+// 2 * nLength); returns the bytes written.
+std::size_t AddLineFeeds(const std::uint8_t* pData, std::size_t nLength, std::uint8_t* pOut);
+// Removes every line-feed byte in place; returns the bytes left.
+std::size_t RemoveLineFeeds(std::uint8_t* pData, std::size_t nLength);
+// Counts the line-feed bytes of an open file from its current position, then seeks back to the start.
+std::uint64_t CountLineFeeds(TFile& file);
+
+// A downloaded file: its data goes into a temporary file in the destination folder, under a
+// name no listing shows, and replaces what is at the destination only when Commit runs. Until
+// then an earlier file or folder of the name stays as it was; Discard (or destruction) leaves
+// nothing behind.
+class TReceivedFile {
+public:
+    TReceivedFile() = default;
+    ~TReceivedFile() { Discard(); }
+    TReceivedFile(const TReceivedFile&) = delete;
+    TReceivedFile& operator=(const TReceivedFile&) = delete;
+
+    bool Open(const std::string& sFinalPath);
+    bool IsOpen() const { return !m_strToken.empty(); }
+    // Raises CFileException when the data cannot be written.
+    void Write(const void* pData, std::size_t nLength);
+    // Closes the temporary file and gives it the final name, replacing a file or folder there.
+    bool Commit();
+    void Discard();
+
+private:
+    TFile m_file;
+    std::string m_strToken;
+    std::string m_strFinalPath;
+};

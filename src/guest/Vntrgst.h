@@ -1,0 +1,316 @@
+// The guest's one session with a host: owns the guest's end of the connection and the Vantry
+// window, sends every request the guest makes, reads every message the host sends and routes it
+// by the session's phase (what the guest waits for) and route (which step a completed read or
+// write leads to).
+#pragma once
+
+#include "GuestEntry.h"
+#include "GuestTransferEngine.h"
+#include "HostServiceTable.h"
+#include "MessageCodes.h"
+#include "PacketLayout.h"
+#include "RemoteListing.h"
+#include "VantryWindowInterface.h"
+#include "WinTypes.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum EGuestPhase : int {
+    kPhaseNew = 0,
+    kPhaseAttaching = 1,
+    kPhaseAttached = 2,
+    kPhaseStarting = 3,
+    kPhaseIdle = 4,
+    kPhaseListVols = 5,
+    kPhaseListFiles = 6,
+    kPhaseFolderEntered = 7,
+    kPhaseInfoAfterUpload = 9,
+    kPhaseCreate = 10,
+    kPhaseRemoveForReplace = 11,
+    kPhaseCreateAgain = 12,
+    kPhaseSetInfo = 13,
+    kPhaseEndData = 14,
+    kPhaseAbortUpload = 15,
+    kPhaseRemove = 16,
+    kPhaseNewFolder = 17,
+    kPhaseFolderMadeInCopy = 18,
+    kPhaseFolderInfoInCopy = 19,
+    kPhaseRemoveForFolder = 20,
+    kPhaseWindowSize = 21,
+    kPhaseDownloadInfo = 22,
+    kPhaseFolderInfoAgain = 23,
+    kPhaseDownload = 24,
+    kPhaseStopping = 25,
+};
+
+enum EGuestRoute : int {
+    kRouteSetInfo = 0,
+    kRouteVolumeRecord = 1,      // the fixed part of a kFTP_msgAVol is in
+    kRouteVolumeNameLength = 2,
+    kRouteVolumeName = 3,
+    kRouteFileRecord = 4,        // the fixed part of a kFTP_msgAFile is in
+    kRouteFileInfo = 5,
+    kRouteUploadAborted = 6,
+    kRouteMakeFolderAfterRemove = 7,
+    kRouteFileNameLength = 8,
+    kRouteFileName = 9,
+    kRouteFileTime = 10,
+    kRouteCreateResult = 11,
+    kRouteReplaceRemoveResult = 12,
+    kRouteOpenFork = 13,
+    kRouteStartData = 14,
+    kRouteEndDataResult = 15,
+    kRouteRemoveNext = 16,
+    kRouteNewFolderDone = 17,
+    kRouteEnterMadeFolder = 18,
+};
+
+// Why a session is stopped.
+inline constexpr std::int32_t kStopUserClosed = 0;
+inline constexpr std::int32_t kStopConnectionFailed = 2;
+inline constexpr std::int32_t kStopSystemError = 101;
+
+// Posted to the host application's guest window to ask for CloseGuestServiceSession.
+inline constexpr std::uint32_t kGuestStopMessage = 0x40D;
+inline constexpr std::uintptr_t kGuestStopWParam = 3;
+
+inline constexpr std::uint16_t kGuestBufferSize = 0x1003;
+inline constexpr std::uint16_t kGuestDataMsgLen = 4096;
+
+// A volume of the host, as its kFTP_msgAVol record gave it. Records of hosts below version 9 get
+// the name limits filled in by the guest, so that every record reads the same.
+struct TRemoteVolume {
+    std::uint8_t record[Packet::AVol::kRecordLong];
+    std::string sName;
+};
+
+// Where a request names a remote folder: the volume number as received, and the directory
+// number (path mode 0) or the directory string (path mode 1).
+struct TRemoteFolderRef {
+    std::uint8_t volume[2];
+    std::uint32_t dwDirNumber;
+    std::string sDirString;
+};
+
+class TPacketWriter;
+// The directory-number field of a request: the number kept in the listing, low byte first.
+void WriteDirNumber(TPacketWriter& packet, std::size_t nOffset, std::uint32_t dw);
+
+// One item of a remote remove: the name the remote pane shows and its kind (0 file, 1 folder).
+struct TRemoveItem {
+    std::string sName;
+    int nKind;
+};
+
+class TVantryGuestSession {
+public:
+    using TListingDone = std::function<void()>;
+
+    TVantryGuestSession();
+    virtual ~TVantryGuestSession();
+    TVantryGuestSession(const TVantryGuestSession&) = delete;
+    TVantryGuestSession& operator=(const TVantryGuestSession&) = delete;
+
+    // Life: Attach (0 or 1), Start (0 or 1), Close, then destruction.
+    int Attach(OVGuestEntry* pEntry);
+    int Start();
+    void Close();
+    // True for a live session whose tag reads "VNTR".
+    static bool IsValidSession(const void* pSession);
+    // The handle that the connection entry and the stop message carry.
+    void* Handle() { return this; }
+
+    // Connection operations; a refusal by the host application raises CMemoryException.
+    void SendRequest(const void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion);
+    void ReadReplyBytes(void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion);
+    void IssueCodeRead();
+    void PostStopMessage(std::int32_t nReason);
+
+    int GetPhase() const { return m_nPhase; }
+    void SetPhase(int nPhase) { m_nPhase = nPhase; }
+    int GetRoute() const { return m_nRoute; }
+    void SetRoute(int nRoute) { m_nRoute = nRoute; }
+
+    // Completion routines.
+    static std::uint32_t ReadResultCompletion(HConnection, void* pSession, HStream, std::int32_t nStatus);
+    static std::uint32_t RoutingCallBack(HConnection, void* pSession, HStream, std::int32_t nStatus);
+    static std::uint32_t DoNothingCallBack(HConnection, void* pSession, HStream, std::int32_t nStatus);
+    static std::uint32_t GetSizeThenDoNothingCallBack(HConnection, void* pSession, HStream, std::int32_t nStatus);
+    static std::uint32_t ReissueReadCallBack(HConnection, void* pSession, HStream, std::int32_t nStatus);
+    static std::uint32_t DecideToContinueCallBack(HConnection, void* pSession, HStream, std::int32_t nStatus);
+    static std::uint32_t FromRemoteRespondToResult(HConnection, void* pSession, HStream, std::int32_t nStatus);
+    static std::uint32_t CopyFromRemoteReadForkSize(HConnection, void* pSession, HStream, std::int32_t nStatus);
+    static std::uint32_t CopyFromRemoteProcessForkData(HConnection, void* pSession, HStream, std::int32_t nStatus);
+
+    // Remote volume and folder listing (the remote pane's requests). An empty path lists the
+    // volumes alone; onDone runs once the listing has been delivered.
+    void ListRemoteVolumes(TListingDone onDone);
+    void ListRemoteFolder(const std::string& sPath, TListingDone onDone);
+    const std::vector<TRemoteVolume>& RemoteVolumes() const { return m_volumes; }
+    int CurrentVolumeIndex() const { return m_nCurrentVolume; }
+    // The remote pane's folder that the remote listing's current level stands for.
+    const std::string& ListedRemotePath() const { return m_sListedPath; }
+    TRemoteListing& RemoteListing() { return m_remoteListing; }
+    // The current remote folder, as requests name it.
+    TRemoteFolderRef CurrentRemoteFolder();
+
+    // A request with a 6-byte block and names (kFTP_msgGetInfo, kFTP_msgRemove, kFTP_msgMakeFolder),
+    // written with DoNothingCallBack after making sure that a code read is outstanding.
+    void SendNamesRequest(EFTPMessage eCode, const TRemoteFolderRef& folder, std::string_view sName);
+
+    // Removes the items from the current remote folder one request at a time; the window's
+    // RemoteRemoveDone runs at the end.
+    void StartRemoteRemove(std::vector<TRemoveItem> items);
+    // Makes a folder in the current remote folder; the window's RemoteNewFolderDone runs at the end.
+    void CreateRemoteFolder(const std::string& sName);
+
+    // The copy engines register here to receive their routed steps.
+    void SetTransferEngine(IGuestTransferEngine* pEngine) { m_pEngine = pEngine; }
+    IVantryWindow* Window() const { return m_pWindow.get(); }
+
+    // Fields read by the window and the engines.
+    std::int16_t ProtocolVersion() const { return m_nProtocolVersion; }
+    bool LongNames() const { return m_nProtocolVersion >= static_cast<std::int16_t>(kFTP_versionLong); }
+    int PathMode() const { return m_nPathMode; }
+    char HostKind() const { return m_cHostKind; }
+    bool MayCopyFromRemote() const { return m_bMayCopyFromRemote != 0; }
+    bool MayWriteToRemote() const { return m_bMayWriteToRemote != 0; }
+    bool MayRemoveOnRemote() const { return m_bMayRemoveOnRemote != 0; }
+    const char* HostName() const { return m_szHostName; }
+    std::int32_t StopReason() const { return m_nStopReason; }
+    bool StopPostFailed() const { return m_bStopPostFailed != 0; }
+    bool CodeReadPending() const { return m_bCodeReadPending != 0; }
+    std::uint32_t TranslateDownload() const { return m_nTranslateDownload; }
+    std::uint32_t TranslateUpload() const { return m_nTranslateUpload; }
+    void RefreshTranslateOptions();
+    std::uint8_t* SendBuffer() { return m_pSend; }
+    std::uint8_t* ReceiveBuffer() { return m_pReceive; }
+
+    // State shared with the window and the copy engines.
+    std::int32_t m_bRemotePaneActive = 0;
+    std::int32_t m_bStopRequested = 0;
+    std::int32_t m_bCopyInProgress = 0;
+    std::int32_t m_bAbortAckPending = 0;
+    std::int32_t m_bUploadReadFailure = 0;
+    std::uint16_t m_nChunkSize = 0;
+    std::uint64_t m_nBytesToCopy = 0;
+    std::uint16_t m_nPendingLength = 0; // what GetSizeThenDoNothingCallBack reads and drops
+    // Result words, in host order, of the requests under way.
+    std::int16_t m_nOperationResult = 0;   // the running operation's (the engines may point elsewhere)
+    std::int16_t* m_pOperationResult = &m_nOperationResult;
+    std::int16_t m_nWindowResult = 0;
+    std::int16_t m_nPaneResult = 0;
+    std::int16_t m_nNewFolderResult = 0;
+
+private:
+    using Step = void (TVantryGuestSession::*)();
+
+    // Runs a step for a completion: a failed status stops the session with that status, a raised
+    // failure with nFailureReason.
+    static std::uint32_t RunCompletion(void* pSession, std::int32_t nStatus, Step pStep, std::int32_t nFailureReason);
+
+    void OnCodeByte();
+    void RespondToFTP_msgResult();
+    void RespondToFTP_msgAbort();
+    void OnEndData();
+    void OnDriveNotReady();
+    void ShowIllegalMessage();
+    void RunRoute();
+    bool WaitsForFileInfo() const;
+    void TakeFileInfoByPhase();
+    void TakePendingResult();
+    void ReadResultInto(std::int16_t* pWord, FTPCompletion pfnCompletion);
+    // Replies read and dropped where the guest expects none.
+    void SkipForkDataLength();
+    void SkipForkData();
+
+    // Remote listing steps.
+    void SendListVolumes();
+    void SendListFiles();
+    void OnVolume();
+    void OnVolumeRecord();
+    void OnVolumeNameLength();
+    void OnVolumeName();
+    void OnFile();
+    void OnFileRecord();
+    void OnFileNameLength();
+    void OnFileName();
+    void OnFileTime();
+    void StoreFileEntry(std::uint32_t dwModTime);
+    void EndVolumeList();
+    void EndFileList();
+    void FinishListing();
+
+    // Remote remove and new folder steps.
+    void RemoveRemoteSelItems();
+    void FinishNewFolder();
+
+    // Step wrappers for the completion routines.
+    void DoNothing() {}
+    void ReadPendingLength();
+    void DecideToContinue();
+    void RespondToDownloadResult();
+    void ReadForkSize();
+    void ProcessForkData();
+    IGuestTransferEngine& Engine();
+
+    void ReleaseConnection();
+
+    // Fields, in the order the session keeps them.
+    std::int16_t m_nProtocolVersion = 0;
+    std::int32_t m_bCodeReadPending = 0;
+    char m_tag[4] = {};
+    std::int32_t m_nRoute = 0;
+    std::int32_t m_nStopReason = 0;
+    std::int32_t m_bStopPostFailed = 0;
+    HostServiceTable* m_pTable = nullptr;
+    HConnection m_hConnection = nullptr;
+    HStream m_hReadStream = nullptr;
+    HStream m_hWriteStream = nullptr;
+    std::uint8_t* m_pSend = nullptr;
+    std::uint8_t* m_pReceive = nullptr;
+    OVGuestEntry* m_pEntry = nullptr;
+    const OVAddressRecord* m_pRemoteAddress = nullptr;
+    std::int32_t m_bMayCopyFromRemote = 0;
+    std::int32_t m_bMayWriteToRemote = 0;
+    std::int32_t m_bMayRemoveOnRemote = 0;
+    TRemoteListing m_remoteListing;
+    char m_szHostName[48] = {};
+    std::unique_ptr<IVantryWindow> m_pWindow;
+    std::uint32_t m_nTranslateDownload = 0;
+    std::uint32_t m_nTranslateUpload = 0;
+    std::int32_t m_nPathMode = 0;
+    std::int32_t m_nPhase = kPhaseNew;
+    char m_cHostKind = 0;
+
+    IGuestTransferEngine* m_pEngine = nullptr;
+    std::int16_t* m_pPendingResult = nullptr; // decoded from m_resultWire when its read completes
+    std::uint8_t m_resultWire[2] = {};
+
+    // Remote listing state.
+    std::vector<TRemoteVolume> m_volumes;
+    int m_nCurrentVolume = 0;
+    bool m_bAdmitWaitShown = false;
+    std::string m_sListedPath;
+    std::string m_sListingPath; // the folder being listed
+    TListingDone m_onListingDone;
+    std::uint16_t m_nRecordLength = 0;
+    std::uint8_t m_nNameLength = 0;
+    std::uint8_t m_record[Packet::AFile::kRecordLength] = {};
+    std::string m_sName;
+
+    // Remote remove and new folder state.
+    std::vector<TRemoveItem> m_removeItems;
+    int m_nRemoveIndex = -1;
+    std::int16_t m_nRemoveResult = 0;
+    std::string m_sNewFolderName;
+};
+
+// The current guest session, null when none.
+TVantryGuestSession* CurrentGuestSession();
+void SetCurrentGuestSession(TVantryGuestSession* pSession);

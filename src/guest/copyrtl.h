@@ -1,0 +1,172 @@
+// The copy engines: the download of remote items into a local folder and the upload of local
+// items into a remote folder, files and whole folder trees, one request at a time. Each runs as
+// a chain of steps driven by the guest session's replies (IGuestTransferEngine) and reaches the
+// user only through the session's window (IVantryWindow).
+#pragma once
+
+#include "CopyItem.h"
+#include "GuestTransferEngine.h"
+#include "LocalCopyFiles.h"
+#include "TFile.h"
+#include "Vntrgst.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+enum class ECopySource { Local, Remote };
+
+// What became of a copy, for the front ends that report it.
+struct TCopyOutcome {
+    std::uint64_t nFilesCopied = 0;
+    std::uint64_t nFilesFailed = 0;  // refused, not found, unreadable or not writable: not copied
+    std::uint64_t nFilesKept = 0;    // the user chose to keep the existing item
+    bool bStopped = false;           // cancelled by the user or stopped by an error
+};
+
+class TCopyEngine : public IGuestTransferEngine {
+public:
+    using TCopyDone = std::function<void(const TCopyOutcome&)>;
+
+    // Registers with the session for its transfer steps; the session must outlive the engine.
+    explicit TCopyEngine(TVantryGuestSession& session);
+    ~TCopyEngine() override;
+    TCopyEngine(const TCopyEngine&) = delete;
+    TCopyEngine& operator=(const TCopyEngine&) = delete;
+
+    // Starts copying the items of sSourceFolder into sDestFolder (pane folders: "X:\dir",
+    // "Desktop\dir"). False when the window is busy or there is nothing to copy. onDone runs
+    // once the copy is over, whatever ended it.
+    bool StartCopy(ECopySource eSource, std::vector<TCopyItem> items, std::string sSourceFolder,
+                   std::string sDestFolder, TCopyDone onDone = nullptr);
+    bool InProgress() const { return m_bRunning; }
+    // The status window's Cancel: the copy stops at its next step (one kFTP_msgAbort when a
+    // file is flowing).
+    void Cancel();
+    const TCopyOutcome& Outcome() const { return m_outcome; }
+    // Bytes of file data moved so far and the total found by the sizing pass.
+    std::uint64_t BytesDone() const { return m_nBytesDone; }
+
+    // IGuestTransferEngine
+    void RunRoute(int nRoute) override;
+    void TakeFileInfo(int nPhase, std::int16_t nResult, const std::uint8_t* pRecord) override;
+    void DecideToContinue() override;
+    void FromRemoteRespondToResult() override;
+    void ReadForkSize() override;
+    void ProcessForkData() override;
+    void ForkEnded() override;
+    void RespondToAbort() override;
+    void CloseForStop() override;
+
+private:
+    // One level of the copy: the items of a folder and where they come from and go to.
+    struct TLevel {
+        std::vector<TCopyItem> items;
+        std::size_t nIndex = 0;
+        std::string sSource;          // local folder (upload) or remote pane folder (download)
+        std::string sDest;
+        TRemoteFolderRef remote;      // the remote folder that requests name
+        std::uint32_t nListingLevel = 0;
+    };
+
+    // Shared steps (CopyEngine.cpp).
+    void ClearTransferGlobals();
+    bool StopRequested() const { return m_session.m_bStopRequested != 0; }
+    void SetStopRequested() { m_session.m_bStopRequested = 1; }
+    IVantryWindow& Window() const;
+    void ShowStringBox(const std::string& sText, unsigned nStyle);
+    void EnterRemoteFolder(const std::string& sFolder, std::function<void()> then);
+    void TakeListedFolder();
+    void StartItems();
+    void RunItem();
+    void NextItem();
+    void EndLevel();
+    void UnwindLevels();
+    void EndCopy();
+    void FinishCopy();
+    void CountFailure() { ++m_outcome.nFilesFailed; }
+    std::string StatusFileText(const std::string& sFolder) const;
+    // Names on the wire and for the user: in path mode 0 the host's names are in the Mac set.
+    std::string RemoteToLocalName(const std::string& sRemote) const;
+    std::string LocalToRemoteName(const std::string& sLocal) const;
+    // A request with a fixed block (zero-filled, the current folder's volume and directory
+    // number put in), the file name and the directory string; returns its length.
+    std::size_t BuildNamesRequest(EFTPMessage eCode, std::size_t nBlock, std::size_t nVolume, std::size_t nDirNumber,
+                                  const std::string& sWireName);
+    void SendNamesRequest(EFTPMessage eCode, int nPhase, const std::string& sWireName);
+
+    // Download (CopyFromRemote.cpp).
+    void StartFromRemote();
+    void SizeNextRemoteFolder();
+    void SizeListedRemoteFolder(const std::string& sFolder);
+    void CheckLocalFreeSpace();
+    void DownloadFile();
+    void TakeDownloadInfo(std::int16_t nResult, const std::uint8_t* pRecord);
+    void FinishDownloadedFile();
+    void DownloadFolder();
+    void DiscardDownload();
+
+    // Upload (CopyToRemote.cpp).
+    void StartToRemote();
+    void SizeLocalItems();
+    std::string FitRemoteName(const std::string& sName) const;
+    void UploadFile();
+    void SendCreate(int nPhase);
+    void OnCreateResult();
+    void OnReplaceRemoveResult();
+    void SendSetInfo();
+    void OpenRemoteFork();
+    void SendData();
+    void DecideUpload();
+    void FinishUploadedFile();
+    void OnEndDataResult();
+    void TakeUploadedInfo(std::int16_t nResult, const std::uint8_t* pRecord);
+    void StopUpload(int nMessage);
+    void UploadFolder();
+    void TakeRemoteFolderInfo(std::int16_t nResult, const std::uint8_t* pRecord);
+    void MakeRemoteFolder();
+    void OnRemoteFolderMade();
+    void EnterUploadedFolder();
+    void CloseLocalFile();
+
+    TVantryGuestSession& m_session;
+    ECopySource m_eSource = ECopySource::Local;
+    TCopyDone m_onDone;
+    bool m_bRunning = false;
+    TCopyOutcome m_outcome;
+
+    // Copy state.
+    TLevel m_level;
+    std::vector<TLevel> m_levels;
+    std::string m_sOriginalRemoteFolder;
+    std::uint8_t m_volumeRecord[Packet::AVol::kRecordLong] = {}; // of the remote folder entered last
+    std::string m_sItemName;       // the current item (fitted name on the destination side)
+    std::string m_sWireName;       // the current item's name as requests carry it
+    std::string m_sLocalPath;      // the local file or folder being written or read
+    bool m_bYesToAll = false;
+    std::uint64_t m_nBytesDone = 0;
+    std::uint64_t m_nBytesToCopy = 0;
+    std::uint64_t m_nFilesFound = 0;
+    std::uint64_t m_nFileNumber = 0;
+    std::deque<std::string> m_foldersToSize;
+
+    // Download block and file information.
+    std::int16_t m_nResult = 0;
+    bool m_bAbort = false;
+    bool m_bAbortSent = false;
+    bool m_bKeepExisting = false;
+    bool m_bTranslateText = false;
+    std::uint16_t m_nForkLength = 0;
+    std::uint8_t m_fileInfo[Packet::FileInfo::kRecordLength] = {};
+    TReceivedFile m_received;
+
+    // Upload.
+    TFile m_localFile;
+    std::uint64_t m_nLocalLength = 0;
+    std::uint64_t m_nLineFeeds = 0;
+    std::uint32_t m_nLastRead = 0;
+    bool m_bStripLineFeeds = false;
+    std::int16_t m_nFolderResult = 0;
+};

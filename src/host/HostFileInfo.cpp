@@ -1,0 +1,45 @@
+// kFTP_msgGetInfo: one kFTP_msgFileInfo packet.
+#include "VantryHostSession.h"
+
+#include "HostMacTimes.h"
+#include "OV2Tools.h"
+#include "PacketBuffer.h"
+#include "PacketLayout.h"
+
+#include <string>
+
+bool TVantryHostSession::ServeGetInfo()
+{
+    using namespace Packet;
+    const std::string strName = m_pszName;
+    WIN32_FIND_DATA entry;
+    const bool bFound = FormPath(BlockVolume(GetInfo::kVolume), m_pszDir, strName.c_str()) && LFN_GetStatus(m_szPath, &entry);
+
+    TPacketWriter packet(m_pSend, kBufferSize);
+    packet.Zero(0, FileInfo::kLength);
+    packet.Byte(kCode, CodeByte(kFTP_msgFileInfo));
+    packet.WordBE(FileInfo::kResult, static_cast<std::uint16_t>(bFound ? kFTP_resOK : kFTP_resNotFound));
+    if (bFound) {
+        const std::size_t nRecord = FileInfo::kRecord;
+        DWORD nType = 0, nCreator = 0;
+        SetTypeCreator(strName.c_str(), &nType, &nCreator);
+        packet.DWordBE(nRecord + FileInfo::kSize, entry.nFileSizeLow);
+        packet.DWordBE(nRecord + FileInfo::kType, nType);
+        packet.DWordBE(nRecord + FileInfo::kCreator, nCreator);
+        BYTE nAttributes = 0;
+        if (LFN_GetFileAttributes(m_szPath, &nAttributes)) {
+            packet.Byte(nRecord + FileInfo::kLocked, nAttributes & kOVF_attrReadOnly);
+            packet.Byte(nRecord + FileInfo::kAttributes, nAttributes);
+        } else {
+            packet.Byte(nRecord + FileInfo::kAttributes, 1);
+        }
+        const DWORD nCreated = WireMacTime(entry.ftCreationTime);
+        const DWORD nModified = WireMacTime(entry.ftLastWriteTime);
+        packet.Bytes(nRecord + FileInfo::kCreated, &nCreated, sizeof nCreated);
+        packet.Bytes(nRecord + FileInfo::kModified, &nModified, sizeof nModified);
+        packet.WordBE(nRecord + FileInfo::kMarker1, 0xFFFF);
+        packet.WordBE(nRecord + FileInfo::kMarker2, 0xFFFF);
+        packet.DWordBE(nRecord + FileInfo::kIsFolder, (entry.dwFileAttributes & kOVF_attrDirectory) ? 1 : 0);
+    }
+    return Write(m_pSend, FileInfo::kLength, &Completion<&TVantryHostSession::PostNextMessageRead>);
+}

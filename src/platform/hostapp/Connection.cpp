@@ -1,0 +1,338 @@
+#include "Connection.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+// Large reads keep the system calls few; the cap keeps a flooding peer from costing memory.
+constexpr std::size_t kInputChunk = 32768;
+// Completions run in one turn of the loop before other connections get theirs.
+constexpr int kDeliveriesPerTurn = 256;
+// How long a stopped connection may take to send what it has already taken.
+constexpr int kLingerMs = 5000;
+
+void MakeNonBlocking(int nFd)
+{
+    const int nFlags = fcntl(nFd, F_GETFL);
+    if (nFlags >= 0)
+        fcntl(nFd, F_SETFL, nFlags | O_NONBLOCK);
+}
+
+bool IsSocket(int nFd)
+{
+    struct stat st {};
+    return fstat(nFd, &st) == 0 && S_ISSOCK(st.st_mode);
+}
+} // namespace
+
+TConnection::TConnection(int nReadFd, int nWriteFd, std::string strPeer, QObject* pParent)
+    : QObject(pParent), m_nReadFd(nReadFd), m_nWriteFd(nWriteFd), m_bSocket(IsSocket(nWriteFd)),
+      m_strPeer(std::move(strPeer))
+{
+    if (m_bSocket) {
+        // Requests and answers are small and gathered here already: no waiting for more.
+        const int nOne = 1;
+        setsockopt(m_nWriteFd, IPPROTO_TCP, TCP_NODELAY, &nOne, sizeof nOne);
+    }
+    MakeNonBlocking(m_nReadFd);
+    if (m_nWriteFd != m_nReadFd)
+        MakeNonBlocking(m_nWriteFd);
+    m_pReadNotifier = new QSocketNotifier(m_nReadFd, QSocketNotifier::Read, this);
+    connect(m_pReadNotifier, &QSocketNotifier::activated, this, [this] { OnReadable(); });
+    m_pWriteNotifier = new QSocketNotifier(m_nWriteFd, QSocketNotifier::Write, this);
+    m_pWriteNotifier->setEnabled(false);
+    connect(m_pWriteNotifier, &QSocketNotifier::activated, this, [this] { OnWritable(); });
+}
+
+TConnection::~TConnection()
+{
+    m_fnClosed = nullptr;
+    CloseDescriptors();
+}
+
+std::int32_t TConnection::Read(void* pBuffer, std::size_t nLength, std::function<void(std::int32_t)> fnDone)
+{
+    return Read(pBuffer, nLength, TCompletion{nullptr, nullptr, nullptr, std::move(fnDone)});
+}
+
+std::int32_t TConnection::Write(const void* pBuffer, std::size_t nLength, std::function<void(std::int32_t)> fnDone)
+{
+    return Write(pBuffer, nLength, TCompletion{nullptr, nullptr, nullptr, std::move(fnDone)});
+}
+
+std::int32_t TConnection::Read(void* pBuffer, std::size_t nLength, TCompletion completion)
+{
+    // One read at a time: the stream has one reader, and a second read could not be ordered.
+    if (m_bStopped || m_bBroken || m_pendingRead)
+        return 1;
+    m_pendingRead = TPendingRead{static_cast<std::uint8_t*>(pBuffer), nLength, std::move(completion)};
+    if (!SatisfyRead() && m_bEof)
+        Break();
+    UpdateReadNotifier();
+    return 0;
+}
+
+std::int32_t TConnection::Write(const void* pBuffer, std::size_t nLength, TCompletion completion)
+{
+    if (m_bStopped || m_bBroken)
+        return 1;
+    if (m_nOutHead == m_out.size()) {
+        m_out.clear();
+        m_nOutHead = 0;
+    } else if (m_nOutHead * 2 >= m_out.size()) {
+        m_out.erase(m_out.begin(), m_out.begin() + static_cast<std::ptrdiff_t>(m_nOutHead));
+        m_nOutHead = 0;
+    }
+    const auto* pBytes = static_cast<const std::uint8_t*>(pBuffer);
+    m_out.insert(m_out.end(), pBytes, pBytes + nLength);
+    m_nOutTotal += nLength;
+    if (Unsent() <= m_nOutputLimit)
+        Queue(std::move(completion), 0);
+    else
+        m_heldWrites.push_back(THeldWrite{m_nOutTotal, std::move(completion)});
+    SchedulePump();
+    return 0;
+}
+
+void TConnection::SetOutputLimit(std::size_t nBytes)
+{
+    m_nOutputLimit = nBytes;
+    ReleaseHeldWrites();
+}
+
+void TConnection::Stop()
+{
+    if (m_bStopped)
+        return;
+    m_bStopped = true;
+    m_pendingRead.reset();
+    m_heldWrites.clear();
+    m_ready.clear();
+    if (m_bBroken || Unsent() == 0 || Closed()) {
+        CloseDescriptors();
+        return;
+    }
+    if (m_pReadNotifier)
+        m_pReadNotifier->setEnabled(false);
+    m_pLingerTimer = new QTimer(this);
+    m_pLingerTimer->setSingleShot(true);
+    connect(m_pLingerTimer, &QTimer::timeout, this, [this] { CloseDescriptors(); });
+    m_pLingerTimer->start(kLingerMs);
+    SchedulePump();
+}
+
+void TConnection::Abort()
+{
+    m_bStopped = true;
+    m_pendingRead.reset();
+    m_heldWrites.clear();
+    m_ready.clear();
+    CloseDescriptors();
+}
+
+std::size_t TConnection::BufferedBytes() const { return m_in.capacity() + m_out.capacity(); }
+
+void TConnection::Queue(TCompletion completion, std::int32_t nStatus)
+{
+    m_ready.emplace_back(std::move(completion), nStatus);
+    SchedulePump();
+}
+
+void TConnection::SchedulePump()
+{
+    if (m_bPumpPosted || Closed())
+        return;
+    m_bPumpPosted = true;
+    QMetaObject::invokeMethod(this, [this] { Pump(); }, Qt::QueuedConnection);
+}
+
+void TConnection::Pump()
+{
+    m_bPumpPosted = false;
+    int nDelivered = 0;
+    for (;;) {
+        while (!m_ready.empty() && !m_bStopped && nDelivered < kDeliveriesPerTurn) {
+            auto [completion, nStatus] = std::move(m_ready.front());
+            m_ready.pop_front();
+            Deliver(completion, nStatus);
+            ++nDelivered;
+        }
+        Flush();
+        if (m_ready.empty() || m_bStopped || nDelivered >= kDeliveriesPerTurn)
+            break;
+    }
+    if (!m_ready.empty() && !m_bStopped)
+        SchedulePump();
+}
+
+void TConnection::Deliver(TCompletion& completion, std::int32_t nStatus)
+{
+    try {
+        if (completion.pfnCompletion)
+            completion.pfnCompletion(static_cast<HConnection>(this), completion.pSession, completion.hStream, nStatus);
+        else if (completion.fnDone)
+            completion.fnDone(nStatus);
+    } catch (...) {
+        // A completion has nowhere to report to; the module catches its own failures.
+    }
+}
+
+void TConnection::OnReadable()
+{
+    if (m_bStopped || m_bBroken || m_bEof || Closed())
+        return;
+    if (m_nInHead == m_nInTail)
+        m_nInHead = m_nInTail = 0;
+    const std::size_t nWanted = std::max(kInputChunk, m_pendingRead ? m_pendingRead->nLength : 0);
+    if (m_in.size() < nWanted)
+        m_in.resize(nWanted);
+    if (m_nInTail == m_in.size() && m_nInHead > 0) {
+        std::memmove(m_in.data(), m_in.data() + m_nInHead, m_nInTail - m_nInHead);
+        m_nInTail -= m_nInHead;
+        m_nInHead = 0;
+    }
+    if (m_nInTail < m_in.size()) {
+        const ssize_t n = ::read(m_nReadFd, m_in.data() + m_nInTail, m_in.size() - m_nInTail);
+        if (n > 0) {
+            m_nInTail += static_cast<std::size_t>(n);
+        } else if (n == 0) {
+            m_bEof = true;
+        } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            Break();
+            return;
+        }
+    }
+    if (!SatisfyRead() && m_bEof && m_pendingRead)
+        Break();
+    UpdateReadNotifier();
+}
+
+bool TConnection::SatisfyRead()
+{
+    if (!m_pendingRead || m_nInTail - m_nInHead < m_pendingRead->nLength)
+        return false;
+    std::memcpy(m_pendingRead->pBuffer, m_in.data() + m_nInHead, m_pendingRead->nLength);
+    m_nInHead += m_pendingRead->nLength;
+    if (m_nInHead == m_nInTail)
+        m_nInHead = m_nInTail = 0;
+    TCompletion completion = std::move(m_pendingRead->completion);
+    m_pendingRead.reset();
+    Queue(std::move(completion), 0);
+    return true;
+}
+
+void TConnection::UpdateReadNotifier()
+{
+    if (!m_pReadNotifier)
+        return;
+    const std::size_t nCapacity = std::max({kInputChunk, m_in.size(), m_pendingRead ? m_pendingRead->nLength : 0});
+    const bool bRoom = m_nInTail - m_nInHead < nCapacity;
+    m_pReadNotifier->setEnabled(!m_bStopped && !m_bBroken && !m_bEof && bRoom);
+}
+
+void TConnection::OnWritable()
+{
+    Flush();
+}
+
+void TConnection::Flush()
+{
+    if (m_bBroken || Closed())
+        return;
+    while (Unsent() > 0) {
+        const std::uint8_t* pData = m_out.data() + m_nOutHead;
+        const ssize_t n = m_bSocket ? ::send(m_nWriteFd, pData, Unsent(), MSG_NOSIGNAL)
+                                    : ::write(m_nWriteFd, pData, Unsent());
+        if (n > 0) {
+            m_nOutHead += static_cast<std::size_t>(n);
+            m_nSentTotal += static_cast<std::uint64_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            break;
+        } else if (m_bStopped) {
+            CloseDescriptors();
+            return;
+        } else {
+            Break();
+            return;
+        }
+    }
+    if (Unsent() == 0) {
+        m_out.clear();
+        m_nOutHead = 0;
+    }
+    if (m_pWriteNotifier)
+        m_pWriteNotifier->setEnabled(Unsent() > 0);
+    if (m_bStopped) {
+        if (Unsent() == 0)
+            CloseDescriptors();
+        return;
+    }
+    ReleaseHeldWrites();
+}
+
+void TConnection::ReleaseHeldWrites()
+{
+    while (!m_heldWrites.empty() && m_heldWrites.front().nEndOffset - m_nSentTotal <= m_nOutputLimit) {
+        Queue(std::move(m_heldWrites.front().completion), 0);
+        m_heldWrites.pop_front();
+    }
+}
+
+void TConnection::Break()
+{
+    if (m_bBroken || m_bStopped)
+        return;
+    m_bBroken = true;
+    if (m_pendingRead) {
+        Queue(std::move(m_pendingRead->completion), kConnectionLost);
+        m_pendingRead.reset();
+    }
+    for (THeldWrite& held : m_heldWrites)
+        Queue(std::move(held.completion), kConnectionLost);
+    m_heldWrites.clear();
+    m_out.clear();
+    m_out.shrink_to_fit();
+    m_nOutHead = 0;
+    if (m_pReadNotifier)
+        m_pReadNotifier->setEnabled(false);
+    if (m_pWriteNotifier)
+        m_pWriteNotifier->setEnabled(false);
+}
+
+void TConnection::CloseDescriptors()
+{
+    if (Closed())
+        return;
+    // Notifiers must be off before their descriptors go; this may run inside their own signal.
+    for (QSocketNotifier* pNotifier : {m_pReadNotifier, m_pWriteNotifier}) {
+        pNotifier->setEnabled(false);
+        pNotifier->deleteLater();
+    }
+    m_pReadNotifier = m_pWriteNotifier = nullptr;
+    if (m_pLingerTimer)
+        m_pLingerTimer->stop();
+    ::close(m_nReadFd);
+    if (m_nWriteFd != m_nReadFd)
+        ::close(m_nWriteFd);
+    m_nReadFd = m_nWriteFd = -1;
+    m_in = {};
+    m_out = {};
+    m_nInHead = m_nInTail = m_nOutHead = 0;
+    if (m_fnClosed)
+        QMetaObject::invokeMethod(this, [this] {
+            if (auto fnClosed = std::move(m_fnClosed))
+                fnClosed();
+        }, Qt::QueuedConnection);
+}

@@ -1,0 +1,129 @@
+// One byte stream of the host application: a socket, or a pair of pipe ends (standard input
+// and output). Both directions are non-blocking and driven by the Qt event loop of the thread
+// that owns the object.
+//
+// Reads complete when exactly the asked number of bytes has arrived; the socket is read in large
+// chunks into a bounded input buffer and small reads are served from it. Writes complete once
+// the bytes are taken: they are copied into an output buffer that is sent in few system calls,
+// and a write completes only while at most the output limit of unsent bytes stands up to its
+// end, so a peer that stops reading stops the writer instead of growing the buffer.
+//
+// Completions are always delivered from the event loop, never inside Read or Write. A broken
+// connection delivers a failed status to the outstanding completions, once. After Stop no
+// completion is delivered any more.
+#pragma once
+
+#include "HostServiceTable.h"
+
+#include <QObject>
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QSocketNotifier;
+class QTimer;
+
+// Status given to completions of a connection that broke (the peer went away or an I/O error).
+inline constexpr std::int32_t kConnectionLost = 2;
+
+class TConnection : public QObject {
+public:
+    // Whoever started an operation: either a completion routine of the module or a function.
+    struct TCompletion {
+        FTPCompletion pfnCompletion = nullptr;
+        void* pSession = nullptr;
+        HStream hStream = nullptr;
+        std::function<void(std::int32_t nStatus)> fnDone;
+    };
+
+    // Takes ownership of the descriptors (the same one twice for a socket) and makes them
+    // non-blocking.
+    TConnection(int nReadFd, int nWriteFd, std::string strPeer, QObject* pParent = nullptr);
+    ~TConnection() override;
+    TConnection(const TConnection&) = delete;
+    TConnection& operator=(const TConnection&) = delete;
+
+    // 0 when started; non-zero when the connection is stopped or broken (nothing will complete).
+    std::int32_t Read(void* pBuffer, std::size_t nLength, TCompletion completion);
+    std::int32_t Write(const void* pBuffer, std::size_t nLength, TCompletion completion);
+    // Convenience forms for the host application's own conversation (the handshake).
+    std::int32_t Read(void* pBuffer, std::size_t nLength, std::function<void(std::int32_t)> fnDone);
+    std::int32_t Write(const void* pBuffer, std::size_t nLength, std::function<void(std::int32_t)> fnDone);
+
+    // Unsent bytes allowed before writes stop completing (the connection buffering asked for).
+    void SetOutputLimit(std::size_t nBytes);
+
+    // Ends the conversation: drops every outstanding completion, stops reading, sends what is
+    // already taken (for a few seconds at most) and then closes the descriptors.
+    void Stop();
+    // Closes at once, dropping unsent bytes.
+    void Abort();
+
+    // Called once, from the event loop, when the descriptors have been closed.
+    void SetOnClosed(std::function<void()> fnClosed) { m_fnClosed = std::move(fnClosed); }
+
+    const std::string& Peer() const { return m_strPeer; }
+    bool Stopped() const { return m_bStopped; }
+    bool Broken() const { return m_bBroken; }
+    bool Closed() const { return m_nReadFd < 0; }
+    // Memory held for this connection's data (input and output buffers), for checks and logs.
+    std::size_t BufferedBytes() const;
+
+private:
+    struct TPendingRead {
+        std::uint8_t* pBuffer;
+        std::size_t nLength;
+        TCompletion completion;
+    };
+    struct THeldWrite {
+        std::uint64_t nEndOffset; // output position just after the write's last byte
+        TCompletion completion;
+    };
+
+    void Queue(TCompletion completion, std::int32_t nStatus);
+    void SchedulePump();
+    void Pump();
+    void Deliver(TCompletion& completion, std::int32_t nStatus);
+
+    void OnReadable();
+    void OnWritable();
+    bool SatisfyRead();
+    void UpdateReadNotifier();
+    void Flush();
+    void ReleaseHeldWrites();
+    std::size_t Unsent() const { return m_out.size() - m_nOutHead; }
+    void Break();
+    void CloseDescriptors();
+
+    int m_nReadFd;
+    int m_nWriteFd;
+    bool m_bSocket = false;
+    std::string m_strPeer;
+    QSocketNotifier* m_pReadNotifier = nullptr;
+    QSocketNotifier* m_pWriteNotifier = nullptr;
+    QTimer* m_pLingerTimer = nullptr;
+
+    std::vector<std::uint8_t> m_in;
+    std::size_t m_nInHead = 0;
+    std::size_t m_nInTail = 0;
+    bool m_bEof = false;
+    std::optional<TPendingRead> m_pendingRead;
+
+    std::vector<std::uint8_t> m_out;
+    std::size_t m_nOutHead = 0;
+    std::uint64_t m_nOutTotal = 0; // bytes ever taken
+    std::uint64_t m_nSentTotal = 0; // bytes ever sent
+    std::size_t m_nOutputLimit = kConnectionBuffering;
+    std::deque<THeldWrite> m_heldWrites;
+
+    std::deque<std::pair<TCompletion, std::int32_t>> m_ready;
+    bool m_bPumpPosted = false;
+    bool m_bBroken = false;
+    bool m_bStopped = false;
+    std::function<void()> m_fnClosed;
+};

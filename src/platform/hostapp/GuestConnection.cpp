@@ -1,0 +1,357 @@
+#include "GuestConnection.h"
+
+#include "Connection.h"
+#include "Handshake.h"
+#include "OpenBlocks.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+using TClock = std::chrono::steady_clock;
+
+// The platform byte of the open request: 1 names files in the ANSI set (0 would be OEM names).
+constexpr std::uint8_t kPlatformAnsi = 1;
+
+struct TTransport {
+    int nReadFd = -1;
+    int nWriteFd = -1;
+    pid_t nChild = -1;
+    std::string strPeer;
+};
+
+int MillisecondsLeft(TClock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - TClock::now()).count();
+    return static_cast<int>(std::max<long long>(left, 0));
+}
+
+bool WaitFor(int nFd, short nEvents, TClock::time_point deadline)
+{
+    for (;;) {
+        pollfd pfd{nFd, nEvents, 0};
+        const int n = ::poll(&pfd, 1, MillisecondsLeft(deadline));
+        if (n > 0)
+            return true;
+        if (n == 0 || errno != EINTR)
+            return false;
+    }
+}
+
+bool ReadFully(int nFd, std::uint8_t* pBuffer, std::size_t nLength, TClock::time_point deadline)
+{
+    while (nLength > 0) {
+        const ssize_t n = ::read(nFd, pBuffer, nLength);
+        if (n > 0) {
+            pBuffer += n;
+            nLength -= static_cast<std::size_t>(n);
+        } else if (n == 0) {
+            return false;
+        } else if (errno == EINTR) {
+            continue;
+        } else if (errno != EAGAIN || !WaitFor(nFd, POLLIN, deadline)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool WriteFully(int nFd, const std::uint8_t* pBytes, std::size_t nLength, TClock::time_point deadline)
+{
+    while (nLength > 0) {
+        const ssize_t n = ::write(nFd, pBytes, nLength);
+        if (n > 0) {
+            pBytes += n;
+            nLength -= static_cast<std::size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else if (n == 0 || errno != EAGAIN || !WaitFor(nFd, POLLOUT, deadline)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int OpenTcp(const TGuestTarget& target, TClock::time_point deadline, std::string& strError)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* pList = nullptr;
+    const std::string strPort = std::to_string(target.nPort);
+    if (const int nError = getaddrinfo(target.strHost.c_str(), strPort.c_str(), &hints, &pList); nError != 0) {
+        strError = "cannot find host " + target.strHost + ": " + gai_strerror(nError);
+        return -1;
+    }
+    int nFd = -1;
+    strError = "cannot connect to " + target.strHost + ":" + strPort;
+    for (addrinfo* p = pList; p && nFd < 0; p = p->ai_next) {
+        nFd = ::socket(p->ai_family, p->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, p->ai_protocol);
+        if (nFd < 0)
+            continue;
+        int nError = 0;
+        socklen_t nSize = sizeof nError;
+        const bool bConnected =
+            ::connect(nFd, p->ai_addr, p->ai_addrlen) == 0 ||
+            (errno == EINPROGRESS && WaitFor(nFd, POLLOUT, deadline) &&
+             getsockopt(nFd, SOL_SOCKET, SO_ERROR, &nError, &nSize) == 0 && nError == 0);
+        if (!bConnected) {
+            strError += std::string(": ") + std::strerror(nError ? nError : errno ? errno : ETIMEDOUT);
+            ::close(nFd);
+            nFd = -1;
+        }
+    }
+    freeaddrinfo(pList);
+    return nFd;
+}
+
+bool OpenCommand(const TGuestTarget& target, TTransport& transport, std::string& strError)
+{
+    int toChild[2];
+    int fromChild[2];
+    if (::pipe2(toChild, O_CLOEXEC) != 0)
+        return false;
+    if (::pipe2(fromChild, O_CLOEXEC) != 0) {
+        ::close(toChild[0]);
+        ::close(toChild[1]);
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
+    std::vector<char*> argv;
+    for (const std::string& strArg : target.command)
+        argv.push_back(const_cast<char*>(strArg.c_str()));
+    argv.push_back(nullptr);
+    const int nError = posix_spawnp(&transport.nChild, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(toChild[0]);
+    ::close(fromChild[1]);
+    if (nError != 0) {
+        ::close(toChild[1]);
+        ::close(fromChild[0]);
+        transport.nChild = -1;
+        strError = "cannot run " + target.command[0] + ": " + std::strerror(nError);
+        return false;
+    }
+    transport.nReadFd = fromChild[0];
+    transport.nWriteFd = toChild[1];
+    fcntl(transport.nReadFd, F_SETFL, O_NONBLOCK);
+    fcntl(transport.nWriteFd, F_SETFL, O_NONBLOCK);
+    transport.strPeer = target.command[0];
+    return true;
+}
+
+void Reap(pid_t nChild)
+{
+    if (nChild <= 0)
+        return;
+    if (::waitpid(nChild, nullptr, WNOHANG) == 0) {
+        ::kill(nChild, SIGTERM);
+        ::waitpid(nChild, nullptr, 0);
+    }
+}
+
+void CloseTransport(TTransport& transport)
+{
+    if (transport.nReadFd >= 0)
+        ::close(transport.nReadFd);
+    if (transport.nWriteFd >= 0 && transport.nWriteFd != transport.nReadFd)
+        ::close(transport.nWriteFd);
+    transport.nReadFd = transport.nWriteFd = -1;
+    Reap(transport.nChild);
+    transport.nChild = -1;
+}
+
+std::string RefusalText(std::int16_t nStatus)
+{
+    switch (nStatus) {
+    case Handshake::kAuthenticationRefused: return "the host refused the password";
+    case -12001: return "the host does not speak a protocol version this guest offers";
+    case -108: return "the host could not set up a session";
+    default: return "the host refused the connection (status " + std::to_string(nStatus) + ")";
+    }
+}
+} // namespace
+
+TGuestHostApp::TGuestHostApp(std::function<void(void*)> fnStopRequested)
+    : m_window([fnStopRequested = std::move(fnStopRequested)](std::uint32_t, std::uintptr_t, void* lParam) {
+          if (fnStopRequested)
+              fnStopRequested(lParam);
+      })
+{
+    // A host that goes away must fail a write, not end the process.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+TGuestHostApp::~TGuestHostApp()
+{
+    for (auto& [pEntry, state] : m_entries) {
+        if (auto* pConnection = static_cast<TConnection*>(pEntry->hConnection)) {
+            pConnection->Abort();
+            delete pConnection;
+            pEntry->hConnection = nullptr;
+        }
+        Reap(state.nChild);
+    }
+}
+
+int TGuestHostApp::Fail(int nStatus, const std::string& strWhy)
+{
+    m_strLastError = strWhy;
+    return nStatus;
+}
+
+OVGuestEntry* TGuestHostApp::AllocateEntry(std::uintptr_t hHost, int nKind)
+{
+    auto* pTarget = reinterpret_cast<TGuestTarget*>(hHost);
+    if (!pTarget || nKind != kOVGuestEntryKindFileTransfer)
+        return nullptr;
+    auto* pEntry = new OVGuestEntry;
+    pEntry->pOptions = &pTarget->options;
+    std::strncpy(pEntry->address.szName, pTarget->strHost.c_str(), sizeof pEntry->address.szName - 1);
+    m_entries[pEntry] = TEntryState{pTarget, -1};
+    m_pLastTarget = pTarget;
+    return pEntry;
+}
+
+int TGuestHostApp::SetupConnection(OVGuestEntry* pEntry, std::uintptr_t, std::uintptr_t, std::uintptr_t)
+{
+    const auto it = m_entries.find(pEntry);
+    if (it == m_entries.end() || pEntry->hConnection)
+        return Fail(1, "no connection request to set up");
+    const TGuestTarget& target = *it->second.pTarget;
+    const auto deadline = TClock::now() + std::chrono::milliseconds(target.nTimeoutMs);
+
+    std::uint8_t request[kOpenBlockMax] = {};
+    std::uint16_t nRequestLength = 0;
+    SetupV7Request(pEntry, request, &nRequestLength);
+    WriteNetWord(request, OpenBlock::kReqLength, OpenBlock::kV7RequestLength);
+    request[OpenBlock::kReqLevel] = OpenBlock::kLevelExtendedVolumes;
+    request[OpenBlock::kReqPlatform] = kPlatformAnsi;
+    std::memcpy(pEntry->openRequest, request, nRequestLength);
+    pEntry->nOpenRequestLength = nRequestLength;
+
+    TTransport transport;
+    std::string strError;
+    if (!target.command.empty()) {
+        if (!OpenCommand(target, transport, strError))
+            return Fail(1, strError.empty() ? "cannot start the connection command" : strError);
+    } else {
+        transport.nReadFd = transport.nWriteFd = OpenTcp(target, deadline, strError);
+        if (transport.nReadFd < 0)
+            return Fail(1, strError);
+        const int nOne = 1;
+        setsockopt(transport.nReadFd, IPPROTO_TCP, TCP_NODELAY, &nOne, sizeof nOne);
+        transport.strPeer = target.strHost + ":" + std::to_string(target.nPort);
+    }
+
+    // Everything below runs the handshake; any failure closes the transport.
+    const auto fail = [&](int nStatus, const std::string& strWhy) {
+        CloseTransport(transport);
+        return Fail(nStatus, strWhy);
+    };
+    std::uint8_t helloBytes[Handshake::kHelloSize];
+    if (!ReadFully(transport.nReadFd, helloBytes, sizeof helloBytes, deadline))
+        return fail(1, "the host closed the connection or did not answer in time");
+    const auto hello = Handshake::DecodeHello(helloBytes, sizeof helloBytes);
+    if (!hello || hello->nVersion != Handshake::kVersion)
+        return fail(1, "the other end is not a Vantry host of this version");
+
+    Handshake::TGuestHello guestHello;
+    guestHello.request.assign(request, request + nRequestLength);
+    if (hello->nFlags & Handshake::kFlagPasswordRequired) {
+        if (target.strPassword.empty())
+            return fail(1, "the host asks for a password");
+        guestHello.proof = Handshake::ComputeProof(target.strPassword, hello->nonce, guestHello.request);
+    }
+    guestHello.strUserName = target.strUserName;
+    if (guestHello.strUserName.empty()) {
+        char szUser[kOVUserNameSize] = {};
+        if (OVGetUserName(szUser) == 0)
+            guestHello.strUserName = szUser;
+    }
+    guestHello.strUserName.resize(std::min(guestHello.strUserName.size(), Handshake::kMaxUserName));
+    const Handshake::TBytes out = Handshake::EncodeGuestHello(guestHello);
+    if (!WriteFully(transport.nWriteFd, out.data(), out.size(), deadline))
+        return fail(1, "the host closed the connection during the handshake");
+
+    std::uint8_t answer[Handshake::kAnswerHeader];
+    if (!ReadFully(transport.nReadFd, answer, sizeof answer, deadline))
+        return fail(1, "the host closed the connection or did not answer in time");
+    const auto nStatus = static_cast<std::int16_t>(Handshake::NetWord(answer));
+    const std::uint16_t nResponseLength = Handshake::NetWord(answer + 2);
+    if (nStatus != Handshake::kAccepted)
+        return fail(nStatus, RefusalText(nStatus));
+    if (nResponseLength > kOpenBlockMax ||
+        !ReadFully(transport.nReadFd, pEntry->openResponse, nResponseLength, deadline))
+        return fail(1, "the host sent a broken open response");
+    Handshake::ResponseFromWire(pEntry->openResponse);
+    pEntry->nOpenResponseLength = nResponseLength;
+    pEntry->hConnection = new TConnection(transport.nReadFd, transport.nWriteFd, transport.strPeer);
+    it->second.nChild = transport.nChild;
+    m_strLastError.clear();
+    return 0;
+}
+
+void TGuestHostApp::CloseConnection(OVGuestEntry* pEntry)
+{
+    const auto it = m_entries.find(pEntry);
+    auto* pConnection = static_cast<TConnection*>(pEntry ? pEntry->hConnection : nullptr);
+    if (it == m_entries.end() || !pConnection)
+        return;
+    pEntry->hConnection = nullptr;
+    const pid_t nChild = it->second.nChild;
+    it->second.nChild = -1;
+    if (pConnection->Closed()) {
+        pConnection->deleteLater();
+        Reap(nChild);
+        return;
+    }
+    // The connection sends what it has taken, then closes; the command ends on its closed input.
+    pConnection->SetOnClosed([pConnection, nChild] {
+        pConnection->deleteLater();
+        Reap(nChild);
+    });
+    pConnection->Stop();
+}
+
+void TGuestHostApp::DeleteEntry(OVGuestEntry* pEntry)
+{
+    CloseConnection(pEntry);
+    if (m_entries.erase(pEntry))
+        delete pEntry;
+}
+
+int TGuestHostApp::GetPtrAddress(const OVAddressRecord* pAddress, HostServiceTable** ppTable)
+{
+    *ppTable = pAddress ? &m_table : nullptr;
+    return *ppTable ? 0 : 1;
+}
+
+const char* TGuestHostApp::GetAddressName(const OVAddressRecord* pAddress)
+{
+    return (pAddress && pAddress->szName[0]) ? pAddress->szName : nullptr;
+}
+
+std::uint32_t TGuestHostApp::GetTranslateCRLF(EOVTranslateDirection eDirection)
+{
+    if (!m_pLastTarget)
+        return 0;
+    return eDirection == kOVTranslateDownload ? m_pLastTarget->bTranslateDownload : m_pLastTarget->bTranslateUpload;
+}

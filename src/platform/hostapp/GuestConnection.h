@@ -1,0 +1,87 @@
+// The guest's end of a connection, as the host application offers it to the module's guest
+// session (installed with OVSetGuestHost).
+//
+// Use from a front end, on the thread of a QCoreApplication:
+//
+//     TGuestHostApp hostApp([](void* hSession) { CloseGuestServiceSession(hSession); });
+//     OVSetGuestHost(&hostApp);
+//     TGuestTarget target;                 // where to connect
+//     target.strHost = "127.0.0.1";        // TCP: strHost and nPort
+//     target.command = {...};              // or: run a command and talk over its stdin/stdout,
+//                                          // e.g. {"ssh", "host", "vantry", "serve", "--stdio"}
+//     target.strPassword = "...";          // given when the host asks for one
+//     OVGuestConnectionRequest request{TGuestHostApp::Handle(target)};
+//     if (OpenGuestServiceSession(&request) != 0) { report hostApp.LastError() }
+//     ... run the event loop; the session's stop request reaches fnStopRequested from the loop.
+//
+// Connecting (SetupConnection) blocks for at most the target's timeout: it opens the transport,
+// builds the open request (the module's SetupV7Request, then the block length 176, the level
+// byte 34 and the platform byte 1), runs the handshake and fills the entry's open response,
+// connection and address name. After that every read and write of the session goes through
+// the event loop (TLoopServiceTable), with its completions delivered from the loop.
+#pragma once
+
+#include "GuestEntry.h"
+#include "LoopServiceTable.h"
+#include "LoopWindow.h"
+#include "OVGuest.h"
+#include "ServeConfig.h"
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+// A guest's request to reach a host; its address is the host handle of the connection request.
+struct TGuestTarget {
+    std::string strHost;                 // name or address for TCP; also the name shown for the host
+    std::uint16_t nPort = kDefaultServePort;
+    std::vector<std::string> command;    // not empty: run it and talk over its standard input/output
+    std::string strPassword;
+    std::string strUserName;             // empty: the login name
+    OVConnectionOptions options;         // wProtocolSelector 8 asks for version 7
+    bool bTranslateDownload = false;     // line-end options of the guest's command
+    bool bTranslateUpload = false;
+    int nTimeoutMs = 15000;              // connecting and the handshake together
+};
+
+class TGuestHostApp : public IOVGuestHost {
+public:
+    // fnStopRequested runs from the loop when the guest session asks to be closed; it is given
+    // the session handle that the request carried.
+    explicit TGuestHostApp(std::function<void(void* hSession)> fnStopRequested);
+    ~TGuestHostApp() override;
+    TGuestHostApp(const TGuestHostApp&) = delete;
+    TGuestHostApp& operator=(const TGuestHostApp&) = delete;
+
+    static std::uintptr_t Handle(TGuestTarget& target) { return reinterpret_cast<std::uintptr_t>(&target); }
+    // Why the last SetupConnection failed, for the user.
+    const std::string& LastError() const { return m_strLastError; }
+    HostServiceTable* Table() { return &m_table; }
+
+    OVGuestEntry* AllocateEntry(std::uintptr_t hHost, int nKind) override;
+    int SetupConnection(OVGuestEntry* pEntry, std::uintptr_t, std::uintptr_t, std::uintptr_t) override;
+    void CloseConnection(OVGuestEntry* pEntry) override;
+    void DeleteEntry(OVGuestEntry* pEntry) override;
+    int GetPtrAddress(const OVAddressRecord* pAddress, HostServiceTable** ppTable) override;
+    const char* GetAddressName(const OVAddressRecord* pAddress) override;
+    IOVWindow* GetGuestWindow() override { return &m_window; }
+    std::uint32_t GetTranslateCRLF(EOVTranslateDirection eDirection) override;
+
+private:
+    struct TEntryState {
+        TGuestTarget* pTarget = nullptr;
+        pid_t nChild = -1; // the command of a command transport
+    };
+
+    int Fail(int nStatus, const std::string& strWhy);
+
+    TLoopServiceTable m_table;
+    TLoopWindow m_window;
+    std::map<OVGuestEntry*, TEntryState> m_entries;
+    std::string m_strLastError;
+    TGuestTarget* m_pLastTarget = nullptr;
+};

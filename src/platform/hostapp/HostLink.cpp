@@ -1,0 +1,174 @@
+#include "HostLink.h"
+
+#include "Connection.h"
+#include "LoopServiceTable.h"
+#include "OpenBlocks.h"
+#include "ServeLog.h"
+#include "ServiceExports.h"
+#include "VantryHostSession.h"
+
+#include <cstring>
+
+namespace {
+// A refused proof is answered after this long, so that passwords cannot be tried quickly.
+constexpr int kRefusalDelayMs = 1000;
+// Byte 6 of the open response: 1 tells the guest that this host names folders by directory string.
+constexpr std::size_t kRespPathMode = 6;
+constexpr std::uint8_t kPathModeByString = 1;
+} // namespace
+
+THostLink::THostLink(TConnection* pConnection, const THostLinkSettings& settings)
+    : m_pConnection(pConnection), m_settings(settings)
+{
+}
+
+THostLink::~THostLink()
+{
+    if (m_pSession)
+        EndSession(0);
+    m_pConnection->SetOnClosed(nullptr);
+    m_pConnection->Abort();
+    // Deleted from the loop: this may run inside one of the connection's own callbacks.
+    m_pConnection->deleteLater();
+}
+
+std::string THostLink::Who() const
+{
+    return m_pConnection->Peer() + (m_strUser.empty() ? std::string() : " user '" + LogSafe(m_strUser) + "'");
+}
+
+void THostLink::Begin()
+{
+    m_nonce = Handshake::NewNonce();
+    Handshake::THello hello;
+    hello.nFlags = m_settings.strPassword.empty() ? 0 : Handshake::kFlagPasswordRequired;
+    hello.nonce = m_nonce;
+    const Handshake::TBytes bytes = Handshake::EncodeHello(hello);
+    m_pConnection->Write(bytes.data(), bytes.size(), [](std::int32_t) {});
+    m_timeout.setSingleShot(true);
+    QObject::connect(&m_timeout, &QTimer::timeout, m_pConnection, [this] {
+        if (!m_bDecided)
+            Fail("handshake timed out");
+    });
+    m_timeout.start(m_settings.nHandshakeTimeoutMs);
+    m_pConnection->Read(m_header, 2, [this](std::int32_t nStatus) { OnRequestLength(nStatus); });
+}
+
+void THostLink::OnRequestLength(std::int32_t nStatus)
+{
+    if (nStatus != 0)
+        return Fail("closed during the handshake");
+    const std::uint16_t nLength = Handshake::NetWord(m_header);
+    if (nLength < 1 || nLength > Handshake::kMaxRequest)
+        return Fail("bad open request length " + std::to_string(nLength));
+    m_request.resize(nLength);
+    m_pConnection->Read(m_request.data(), nLength, [this](std::int32_t n) { OnRequest(n); });
+}
+
+void THostLink::OnRequest(std::int32_t nStatus)
+{
+    if (nStatus != 0)
+        return Fail("closed during the handshake");
+    m_pConnection->Read(m_header, 1, [this](std::int32_t n) { OnNameLength(n); });
+}
+
+void THostLink::OnNameLength(std::int32_t nStatus)
+{
+    if (nStatus != 0)
+        return Fail("closed during the handshake");
+    if (m_header[0] > Handshake::kMaxUserName)
+        return Fail("user name too long");
+    m_nameAndProof.resize(m_header[0] + Handshake::kProofSize);
+    m_pConnection->Read(m_nameAndProof.data(), m_nameAndProof.size(), [this](std::int32_t n) { OnNameAndProof(n); });
+}
+
+void THostLink::OnNameAndProof(std::int32_t nStatus)
+{
+    if (nStatus != 0)
+        return Fail("closed during the handshake");
+    const std::size_t nNameLength = m_nameAndProof.size() - Handshake::kProofSize;
+    m_strUser.assign(reinterpret_cast<const char*>(m_nameAndProof.data()), nNameLength);
+    Decide();
+}
+
+void THostLink::Decide()
+{
+    m_bDecided = true;
+    m_timeout.stop();
+    if (!m_settings.strPassword.empty()) {
+        Handshake::TProof proof;
+        std::memcpy(proof.data(), m_nameAndProof.data() + m_strUser.size(), proof.size());
+        if (!Handshake::ProofsEqual(proof, Handshake::ComputeProof(m_settings.strPassword, m_nonce, m_request))) {
+            ServeLog(Who() + ": authentication refused");
+            m_refusalDelay.setSingleShot(true);
+            QObject::connect(&m_refusalDelay, &QTimer::timeout, m_pConnection, [this] {
+                Answer(Handshake::kAuthenticationRefused, nullptr, 0);
+                m_pConnection->Stop();
+            });
+            m_refusalDelay.start(kRefusalDelayMs);
+            return;
+        }
+    }
+    OpenSession();
+}
+
+void THostLink::OpenSession()
+{
+    // The module reads a full-size block; what the guest did not send reads as zeros.
+    std::uint8_t request[kOpenBlockMax] = {};
+    std::memcpy(request, m_request.data(), m_request.size());
+    std::uint8_t response[kOpenBlockMax] = {};
+    // The session takes the granted privileges from the response before it fills the rest.
+    WriteHostWord(response, OpenBlock::kRespPrivileges, m_settings.nPrivileges);
+    TVantryHostSession* pSession = nullptr;
+    std::uint16_t nResponseLength = 0;
+    std::int16_t nStatus = InitHostSession(m_settings.pTable, request, response, &pSession, &nResponseLength);
+    if (nStatus == 0 && StartHostSession(m_pConnection, 0, pSession) != 0) {
+        Answer(kInitFailed, nullptr, 0);
+        StopHostSession(pSession, 0); // stops the connection after the answer has gone out
+        ServeLog(Who() + ": refused: the session could not be started");
+        return;
+    }
+    if (nStatus != 0) {
+        ServeLog(Who() + ": refused: " +
+                 (nStatus == kInitVersionRefused
+                      ? "protocol version " + std::to_string(RequestedProtocolVersion(request)) + " not supported"
+                      : "the session could not be set up (" + std::to_string(nStatus) + ")"));
+        Answer(nStatus, nullptr, 0);
+        m_pConnection->Stop();
+        return;
+    }
+    m_pSession = pSession;
+    m_started = std::chrono::steady_clock::now();
+    response[kRespPathMode] = kPathModeByString;
+    Handshake::ResponseToWire(response);
+    Answer(Handshake::kAccepted, response, nResponseLength);
+    ServeLog(Who() + ": accepted, protocol version " + std::to_string(pSession->Version()));
+}
+
+void THostLink::Answer(std::int16_t nStatus, const std::uint8_t* pResponse, std::size_t nLength)
+{
+    Handshake::TAnswer answer{nStatus, Handshake::TBytes(pResponse, pResponse + nLength)};
+    const Handshake::TBytes bytes = Handshake::EncodeAnswer(answer);
+    m_pConnection->Write(bytes.data(), bytes.size(), [](std::int32_t) {});
+}
+
+void THostLink::Fail(const std::string& strWhy)
+{
+    m_bDecided = true;
+    m_timeout.stop();
+    ServeLog(Who() + ": " + strWhy);
+    m_pConnection->Abort();
+}
+
+void THostLink::EndSession(std::int32_t nStopValue)
+{
+    TVantryHostSession* pSession = m_pSession;
+    if (!pSession)
+        return;
+    m_pSession = nullptr;
+    StopHostSession(pSession, nStopValue);
+    m_pConnection->Stop(); // in case the session had not reached its connection
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - m_started);
+    ServeLog(Who() + ": session ended after " + std::to_string(seconds.count()) + " s");
+}

@@ -1,0 +1,62 @@
+// One guest of `vantry serve`: the handshake on a fresh connection, then the module's host
+// session on it until the session ends.
+#pragma once
+
+#include "Handshake.h"
+
+#include <QTimer>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+class TConnection;
+class TLoopServiceTable;
+class TVantryHostSession;
+
+struct THostLinkSettings {
+    TLoopServiceTable* pTable = nullptr;
+    std::string strPassword; // empty: no password is asked for
+    std::uint16_t nPrivileges = 0;
+    int nHandshakeTimeoutMs = 5000;
+};
+
+class THostLink {
+public:
+    // Takes the connection (deleted with the link). The owner learns from the connection's
+    // closed notice when the link can go.
+    THostLink(TConnection* pConnection, const THostLinkSettings& settings);
+    ~THostLink();
+    THostLink(const THostLink&) = delete;
+    THostLink& operator=(const THostLink&) = delete;
+
+    // Sends the host's hello and reads the guest's.
+    void Begin();
+    TVantryHostSession* Session() const { return m_pSession; }
+    // Stops the module's session (the answer to its stop request, or a shutdown).
+    void EndSession(std::int32_t nStopValue);
+
+private:
+    void OnRequestLength(std::int32_t nStatus);
+    void OnRequest(std::int32_t nStatus);
+    void OnNameLength(std::int32_t nStatus);
+    void OnNameAndProof(std::int32_t nStatus);
+    void Decide();
+    void OpenSession();
+    void Answer(std::int16_t nStatus, const std::uint8_t* pResponse, std::size_t nLength);
+    void Fail(const std::string& strWhy);
+    std::string Who() const;
+
+    TConnection* m_pConnection;
+    THostLinkSettings m_settings;
+    Handshake::TNonce m_nonce{};
+    QTimer m_timeout;
+    QTimer m_refusalDelay;
+    bool m_bDecided = false;
+    std::uint8_t m_header[2] = {};
+    Handshake::TBytes m_request;
+    Handshake::TBytes m_nameAndProof;
+    std::string m_strUser;
+    TVantryHostSession* m_pSession = nullptr;
+    std::chrono::steady_clock::time_point m_started;
+};

@@ -1,0 +1,198 @@
+#include "ServeHost.h"
+
+#include "Connection.h"
+#include "Handshake.h"
+#include "HostLink.h"
+#include "LoopWindow.h"
+#include "ServeDrives.h"
+#include "ServeLog.h"
+#include "ServiceExports.h"
+#include "SignalWatcher.h"
+#include "VantryHostSession.h"
+
+#include <QCoreApplication>
+#include <QHostAddress>
+#include <QTcpServer>
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+class TListener : public QTcpServer {
+public:
+    explicit TListener(std::function<void(int)> fnAccept) : m_fnAccept(std::move(fnAccept)) {}
+
+protected:
+    void incomingConnection(qintptr nFd) override { m_fnAccept(static_cast<int>(nFd)); }
+
+private:
+    std::function<void(int)> m_fnAccept;
+};
+
+std::string PeerName(int nFd)
+{
+    sockaddr_storage address {};
+    socklen_t nLength = sizeof address;
+    if (getpeername(nFd, reinterpret_cast<sockaddr*>(&address), &nLength) != 0)
+        return "unknown peer";
+    char szHost[INET6_ADDRSTRLEN] = {};
+    if (address.ss_family == AF_INET) {
+        const auto* pIn = reinterpret_cast<const sockaddr_in*>(&address);
+        inet_ntop(AF_INET, &pIn->sin_addr, szHost, sizeof szHost);
+        return std::string(szHost) + ":" + std::to_string(ntohs(pIn->sin_port));
+    }
+    const auto* pIn6 = reinterpret_cast<const sockaddr_in6*>(&address);
+    inet_ntop(AF_INET6, &pIn6->sin6_addr, szHost, sizeof szHost);
+    return "[" + std::string(szHost) + "]:" + std::to_string(ntohs(pIn6->sin6_port));
+}
+
+QHostAddress ListenAddress(const std::string& strHost)
+{
+    if (strHost == "localhost")
+        return QHostAddress(QHostAddress::LocalHost);
+    if (strHost == "*" || strHost == "0.0.0.0")
+        return QHostAddress(QHostAddress::AnyIPv4);
+    return QHostAddress(QString::fromStdString(strHost));
+}
+
+std::string HostAndPort(const QHostAddress& address, std::uint16_t nPort)
+{
+    const std::string strHost = address.toString().toStdString();
+    const bool bV6 = address.protocol() == QAbstractSocket::IPv6Protocol;
+    return (bV6 ? "[" + strHost + "]" : strHost) + ":" + std::to_string(nPort);
+}
+} // namespace
+
+TServeHost::TServeHost(TServeConfig config) : m_config(std::move(config))
+{
+    m_pWindow = std::make_unique<TLoopWindow>(
+        [this](std::uint32_t nMessage, std::uintptr_t wParam, void* lParam) { OnWindowMessage(nMessage, wParam, lParam); });
+    OVSetHostWindow(m_pWindow.get());
+}
+
+TServeHost::~TServeHost()
+{
+    m_links.clear();
+    OVSetHostWindow(nullptr);
+}
+
+std::string TServeHost::Start()
+{
+    if (m_config.bStdio) {
+        AddLink(new TConnection(STDIN_FILENO, STDOUT_FILENO, "stdio"), std::string());
+        return {};
+    }
+    const QHostAddress address = ListenAddress(m_config.strListenHost);
+    if (address.isNull())
+        return "cannot listen on '" + m_config.strListenHost + "': not an IP address";
+    m_pListener = std::make_unique<TListener>([this](int nFd) { Accept(nFd); });
+    if (!m_pListener->listen(address, m_config.nPort))
+        return "cannot listen on " + HostAndPort(address, m_config.nPort) + ": " +
+               m_pListener->errorString().toStdString();
+    const std::string strWhere = HostAndPort(address, m_pListener->serverPort());
+    if (m_config.strPassword.empty()) {
+        m_config.strPassword = Handshake::NewPassword();
+        m_config.bPasswordMadeUp = true;
+        ServeLog("no password file given; guests connect to " + strWhere + " with the password " + m_config.strPassword);
+    }
+    ServeLog("listening on " + strWhere);
+    return {};
+}
+
+void TServeHost::Accept(int nFd)
+{
+    if (m_bShuttingDown) {
+        ::close(nFd);
+        return;
+    }
+    AddLink(new TConnection(nFd, nFd, PeerName(nFd)), m_config.strPassword);
+}
+
+void TServeHost::AddLink(TConnection* pConnection, const std::string& strPassword)
+{
+    THostLinkSettings settings;
+    settings.pTable = &m_table;
+    settings.strPassword = strPassword;
+    settings.nPrivileges = m_config.nPrivileges;
+    settings.nHandshakeTimeoutMs = m_config.nHandshakeTimeoutMs;
+    auto pLink = std::make_unique<THostLink>(pConnection, settings);
+    THostLink* pKey = pLink.get();
+    // Runs from the loop once the connection has closed.
+    pConnection->SetOnClosed([this, pKey] {
+        m_links.erase(pKey);
+        if (m_config.bStdio || m_bShuttingDown)
+            QuitWhenIdle();
+    });
+    m_links.emplace(pKey, std::move(pLink));
+    pKey->Begin();
+}
+
+void TServeHost::OnWindowMessage(std::uint32_t nMessage, std::uintptr_t wParam, void* lParam)
+{
+    if (nMessage != kHostStopMessage || wParam != kHostStopWParam)
+        return;
+    // A session that is already gone (a shutdown came first) is not looked at.
+    for (auto& [pLink, pOwned] : m_links) {
+        TVantryHostSession* pSession = pLink->Session();
+        if (pSession && pSession == lParam) {
+            pLink->EndSession(pSession->StopValue());
+            return;
+        }
+    }
+}
+
+void TServeHost::Shutdown()
+{
+    if (m_bShuttingDown)
+        return;
+    m_bShuttingDown = true;
+    if (m_pListener)
+        m_pListener->close();
+    m_links.clear(); // each link stops its session and closes its connection
+    QuitWhenIdle();
+}
+
+void TServeHost::QuitWhenIdle()
+{
+    if (m_links.empty())
+        QCoreApplication::quit();
+}
+
+int RunServe(TServeConfig config)
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    const char* pszHome = std::getenv("HOME");
+    if (std::string strError = CompleteServeConfig(config, pszHome ? pszHome : ""); !strError.empty()) {
+        std::fprintf(stderr, "vantry serve: %s\n", strError.c_str());
+        return 2;
+    }
+    if (std::string strError = InstallServeDrives(config); !strError.empty()) {
+        std::fprintf(stderr, "vantry serve: %s\n", strError.c_str());
+        return 2;
+    }
+    if (InitHostService() != 0) {
+        std::fprintf(stderr, "vantry serve: the file-transfer service could not start\n");
+        return 1;
+    }
+    int nStatus = 0;
+    {
+        TServeHost host(std::move(config));
+        if (std::string strError = host.Start(); !strError.empty()) {
+            std::fprintf(stderr, "vantry serve: %s\n", strError.c_str());
+            nStatus = 1;
+        } else {
+            TSignalWatcher watcher([&host](int nSignal) {
+                ServeLog(std::string("stopping on ") + (nSignal == SIGINT ? "SIGINT" : "SIGTERM"));
+                host.Shutdown();
+            });
+            QCoreApplication::exec();
+        }
+    }
+    UninitHostService();
+    return nStatus;
+}

@@ -1,0 +1,50 @@
+// `vantry serve`: listens for guests (or takes one on standard input/output), runs the
+// handshake and a host session of the module for each, and answers the module's stop requests.
+#pragma once
+
+#include "LoopServiceTable.h"
+#include "ServeConfig.h"
+
+#include <QObject>
+
+#include <map>
+#include <memory>
+#include <string>
+
+class QTcpServer;
+class TConnection;
+class THostLink;
+class TLoopWindow;
+
+class TServeHost {
+public:
+    // The configuration must be complete (CompleteServeConfig); the module must be started.
+    explicit TServeHost(TServeConfig config);
+    ~TServeHost();
+    TServeHost(const TServeHost&) = delete;
+    TServeHost& operator=(const TServeHost&) = delete;
+
+    // Starts listening, or serving standard input/output. Returns an error text, empty on success.
+    std::string Start();
+    // Stops every session and the listener; the loop is quit once nothing is left.
+    void Shutdown();
+    std::size_t GuestCount() const { return m_links.size(); }
+
+private:
+    void Accept(int nFd);
+    void AddLink(TConnection* pConnection, const std::string& strPassword);
+    void OnWindowMessage(std::uint32_t nMessage, std::uintptr_t wParam, void* lParam);
+    void QuitWhenIdle();
+
+    TServeConfig m_config;
+    TLoopServiceTable m_table;
+    std::unique_ptr<TLoopWindow> m_pWindow;
+    std::unique_ptr<QTcpServer> m_pListener;
+    std::map<THostLink*, std::unique_ptr<THostLink>> m_links;
+    bool m_bShuttingDown = false;
+};
+
+// The whole `vantry serve` run inside an existing QCoreApplication: completes the settings,
+// starts the module, serves until SIGINT/SIGTERM (or the stdio guest leaves). Returns the exit
+// status: 0 after a clean stop, 1 when serving could not start, 2 for bad settings.
+int RunServe(TServeConfig config);

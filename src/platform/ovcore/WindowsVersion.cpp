@@ -1,0 +1,3 @@
+#include "WindowsVersion.h"
+
+int OVFindWindowsVersion() { return kOVWindowsVersionLongNames; }

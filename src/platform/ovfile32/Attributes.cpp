@@ -1,0 +1,81 @@
+#include "Attributes.h"
+
+#include "LibraryState.h"
+
+#include <sys/xattr.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+namespace ovf {
+
+namespace {
+
+constexpr const char* kAttributeName = "user.DOSATTRIB";
+constexpr BYTE kStoredBits = kOVF_attrReadOnly | kOVF_attrHidden | kOVF_attrSystem | kOVF_attrArchive | kOVF_attrNormal;
+
+bool ReadStored(const std::string& strPath, BYTE& bStored)
+{
+    if (State().bNoAttributeStore)
+        return false;
+    char buf[64] = {};
+    const ssize_t n = lgetxattr(strPath.c_str(), kAttributeName, buf, sizeof buf - 1);
+    if (n < 3 || buf[0] != '0' || (buf[1] != 'x' && buf[1] != 'X'))
+        return false;
+    char* pEnd = nullptr;
+    const unsigned long nValue = std::strtoul(buf + 2, &pEnd, 16);
+    if (pEnd == buf + 2)
+        return false;
+    bStored = static_cast<BYTE>(nValue & kStoredBits);
+    return true;
+}
+
+} // namespace
+
+std::string DescriptorPath(int fd, const std::string& strName)
+{
+    std::string str = "/proc/self/fd/" + std::to_string(fd);
+    if (!strName.empty())
+        str += "/" + strName;
+    return str;
+}
+
+BYTE ReadAttributes(int dirFd, const std::string& strName, const struct stat& st)
+{
+    BYTE bAttributes = 0;
+    if (!ReadStored(DescriptorPath(dirFd, strName), bAttributes))
+        bAttributes = S_ISREG(st.st_mode) ? kOVF_attrArchive : 0;
+    bAttributes &= static_cast<BYTE>(~(kOVF_attrReadOnly | kOVF_attrNormal));
+    if (S_ISDIR(st.st_mode))
+        bAttributes |= kOVF_attrDirectory;
+    if ((st.st_mode & S_IWUSR) == 0)
+        bAttributes |= kOVF_attrReadOnly;
+    if (!strName.empty() && strName[0] == '.')
+        bAttributes |= kOVF_attrHidden;
+    if (bAttributes == 0)
+        bAttributes = kOVF_attrNormal;
+    return bAttributes;
+}
+
+int WriteAttributes(int entryFd, const struct stat& st, BYTE bAttributes)
+{
+    const std::string strPath = DescriptorPath(entryFd);
+    mode_t mode = st.st_mode & 07777;
+    if (bAttributes & kOVF_attrReadOnly)
+        mode &= static_cast<mode_t>(~(S_IWUSR | S_IWGRP | S_IWOTH));
+    else
+        mode |= S_IWUSR;
+    if (mode != (st.st_mode & 07777) && chmod(strPath.c_str(), mode) != 0)
+        return errno;
+    if (State().bNoAttributeStore)
+        return 0;
+    char buf[16];
+    const int n = std::snprintf(buf, sizeof buf, "0x%x", static_cast<unsigned>(bAttributes & kStoredBits));
+    if (setxattr(strPath.c_str(), kAttributeName, buf, static_cast<std::size_t>(n) + 1, 0) != 0 &&
+        errno != ENOTSUP && errno != EOPNOTSUPP)
+        return errno;
+    return 0;
+}
+
+} // namespace ovf

@@ -1,0 +1,26 @@
+// Attribute bytes of entries (internal).
+//
+// Read-only is the owner's write bit; a name starting with "." is hidden; the whole byte is
+// kept in the user.DOSATTRIB extended attribute as hex text ("0x21" and a NUL); without one a
+// regular file reports archive; a folder always reports 0x10 from its type.
+#pragma once
+
+#include "WinTypes.h"
+
+#include <sys/stat.h>
+
+#include <string>
+
+namespace ovf {
+
+// The attribute byte of the entry strName of the folder dirFd (strName "" = the folder itself).
+BYTE ReadAttributes(int dirFd, const std::string& strName, const struct stat& st);
+// Applies an attribute byte to the entry open at entryFd (an O_PATH descriptor of the entry
+// itself, so that nothing is followed). Returns 0 or errno.
+int WriteAttributes(int entryFd, const struct stat& st, BYTE bAttributes);
+
+// "/proc/self/fd/N" or "/proc/self/fd/N/name": the path by which calls that take no descriptor
+// reach exactly the entry that was resolved.
+std::string DescriptorPath(int fd, const std::string& strName = std::string());
+
+} // namespace ovf

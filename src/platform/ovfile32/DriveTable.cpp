@@ -1,0 +1,234 @@
+// The drive table, the desktop folder, the current directory and POSIX path conversion.
+#include "OVFDrives.h"
+
+#include "FolderIndex.h"
+#include "LibraryState.h"
+#include "Resolver.h"
+
+#include <fcntl.h>
+#include <sys/statvfs.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+using namespace ovf;
+
+namespace {
+
+int LetterIndex(char cLetter)
+{
+    const int ch = std::toupper(static_cast<unsigned char>(cLetter));
+    return (ch >= 'A' && ch <= 'Z') ? ch - 'A' : -1;
+}
+
+// "/a/b/" -> "/a/b"; "/" stays.
+std::string TrimSlashes(std::string str)
+{
+    while (str.size() > 1 && str.back() == '/')
+        str.pop_back();
+    return str;
+}
+
+// The current directory falls back to the first drive's root when its drive goes away.
+void RepairCurrentDirectory()
+{
+    TLibraryState& state = State();
+    if (state.bHasCwd && Drive(state.cwd.nDrive) != nullptr)
+        return;
+    state.bHasCwd = false;
+    for (int i = 0; i < 26; ++i) {
+        if (Drive(i) != nullptr) {
+            state.cwd = TWinPath{i, {}};
+            state.bHasCwd = true;
+            return;
+        }
+    }
+}
+
+} // namespace
+
+int OVF_SetDrive(char cLetter, const char* pszPosixDir, OVFDriveKind kind, const char* pszLabel)
+{
+    TLock lock;
+    const int nIndex = LetterIndex(cLetter);
+    if (nIndex < 0 || pszPosixDir == nullptr || *pszPosixDir == '\0' || kind == OVFDriveKind::none ||
+        static_cast<int>(kind) < 0 || static_cast<int>(kind) > 5)
+        return EINVAL;
+    TFd root(open(pszPosixDir, O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!root.Valid())
+        return errno;
+    TDrive& drive = State().drives[nIndex];
+    drive.bUsed = true;
+    drive.root = std::move(root);
+    drive.strPosixDir = TrimSlashes(pszPosixDir);
+    drive.kind = kind;
+    drive.strLabel = pszLabel ? pszLabel : "";
+    RepairCurrentDirectory();
+    return 0;
+}
+
+void OVF_RemoveDrive(char cLetter)
+{
+    TLock lock;
+    const int nIndex = LetterIndex(cLetter);
+    if (nIndex < 0)
+        return;
+    State().drives[nIndex] = TDrive{};
+    RepairCurrentDirectory();
+}
+
+void OVF_ClearDrives()
+{
+    TLock lock;
+    TLibraryState& state = State();
+    for (TDrive& drive : state.drives)
+        drive = TDrive{};
+    state.bHasCwd = false;
+    state.cwd = TWinPath{};
+    state.strDesktopPosix.clear();
+    DropAllIndexes();
+}
+
+int OVF_UseLocalMachineDrives()
+{
+    TLock lock;
+    OVF_ClearDrives();
+    if (const int nError = OVF_SetDrive('C', "/", OVFDriveKind::fixed, ""))
+        return nError;
+    const char* pszHome = std::getenv("HOME");
+    if (pszHome == nullptr || *pszHome != '/')
+        return 0;
+    const std::string strHome = TrimSlashes(pszHome);
+    struct stat st {};
+    const std::string strDesktop = strHome + "/Desktop";
+    OVF_SetDesktopFolder(stat(strDesktop.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? strDesktop.c_str()
+                                                                                     : strHome.c_str());
+    std::string strWindows;
+    if (OVF_PosixToWindowsPath(strHome, strWindows))
+        OVF_SetCurrentDirectory(strWindows.c_str());
+    return 0;
+}
+
+OVFDriveKind OVF_GetDriveKind(int nIndex)
+{
+    TLock lock;
+    const TDrive* pDrive = Drive(nIndex);
+    return pDrive ? pDrive->kind : OVFDriveKind::none;
+}
+
+bool OVF_GetDriveInfo(int nIndex, TOVFDriveInfo& info)
+{
+    TLock lock;
+    info = TOVFDriveInfo{};
+    const TDrive* pDrive = Drive(nIndex);
+    if (pDrive == nullptr)
+        return false;
+    info.kind = pDrive->kind;
+    info.strPosixDir = pDrive->strPosixDir;
+    info.strLabel = pDrive->strLabel;
+    info.nRootFd = pDrive->root.Get();
+    struct statvfs vfs {};
+    if (fstatvfs(pDrive->root.Get(), &vfs) == 0) {
+        info.nFreeBytes = static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize;
+        info.nTotalBytes = static_cast<std::uint64_t>(vfs.f_blocks) * vfs.f_frsize;
+    }
+    return true;
+}
+
+void OVF_SetDesktopFolder(const char* pszPosixDir)
+{
+    TLock lock;
+    State().strDesktopPosix = pszPosixDir ? TrimSlashes(pszPosixDir) : "";
+}
+
+std::string OVF_GetDesktopPath()
+{
+    TLock lock;
+    std::string strWindows;
+    const std::string& strDesktop = State().strDesktopPosix;
+    if (strDesktop.empty() || !OVF_PosixToWindowsPath(strDesktop, strWindows))
+        return "";
+    return strWindows;
+}
+
+BOOL OVF_SetCurrentDirectory(const char* pszPath)
+{
+    TLock lock;
+    TTarget target;
+    if (ResolveExisting(pszPath, target) != 0 || !S_ISDIR(target.st.st_mode))
+        return FALSE;
+    TWinPath path;
+    ParseWinPath(target.RealWinPath().c_str(), path);
+    State().cwd = path;
+    State().bHasCwd = true;
+    return 1;
+}
+
+DWORD OVF_GetCurrentDirectory(DWORD nSize, char* pBuffer)
+{
+    TLock lock;
+    if (!State().bHasCwd)
+        return 0;
+    const std::string str = FormatWinPath(State().cwd);
+    if (pBuffer == nullptr || nSize < str.size() + 1)
+        return static_cast<DWORD>(str.size() + 1);
+    std::memcpy(pBuffer, str.c_str(), str.size() + 1);
+    return static_cast<DWORD>(str.size());
+}
+
+bool OVF_PosixToWindowsPath(const std::string& strPosix, std::string& strWindows)
+{
+    TLock lock;
+    const std::string strPath = TrimSlashes(strPosix);
+    int nBest = -1;
+    std::size_t nBestLength = 0;
+    for (int i = 0; i < 26; ++i) {
+        const TDrive* pDrive = Drive(i);
+        if (pDrive == nullptr)
+            continue;
+        const std::string& strDir = pDrive->strPosixDir;
+        const bool bInside = strDir == "/" ? strPath.starts_with("/")
+                                           : (strPath == strDir || strPath.starts_with(strDir + "/"));
+        if (bInside && (nBest < 0 || strDir.size() > nBestLength)) {
+            nBest = i;
+            nBestLength = strDir.size();
+        }
+    }
+    if (nBest < 0)
+        return false;
+    TWinPath path;
+    path.nDrive = nBest;
+    std::size_t nPos = nBestLength;
+    while (nPos < strPath.size()) {
+        while (nPos < strPath.size() && strPath[nPos] == '/')
+            ++nPos;
+        const std::size_t nEnd = std::min(strPath.find('/', nPos), strPath.size());
+        const std::string strDisk = strPath.substr(nPos, nEnd - nPos);
+        nPos = nEnd;
+        if (strDisk.empty() || strDisk == ".")
+            continue;
+        std::string strAnsi;
+        if (strDisk == ".." || !IsAddressableName(strDisk) || !DiskToAnsi(strDisk, strAnsi))
+            return false;
+        path.parts.push_back(strAnsi);
+    }
+    strWindows = FormatWinPath(path);
+    return strWindows.size() < MAX_PATH;
+}
+
+bool OVF_WindowsToPosixPath(const char* pszWindows, std::string& strPosix)
+{
+    TLock lock;
+    TTarget target;
+    if (Resolve(pszWindows, target) != 0)
+        return false;
+    strPosix = target.pDrive->strPosixDir;
+    std::vector<std::string> parts = target.realFolders;
+    if (!target.bRoot)
+        parts.push_back(target.strReal);
+    for (const std::string& strPart : parts)
+        strPosix += (strPosix.back() == '/' ? "" : "/") + strPart;
+    return true;
+}

@@ -1,0 +1,364 @@
+#include "FolderIndex.h"
+
+#include "CaseFold.h"
+#include "CodePages.h"
+#include "Fd.h"
+#include "ShortNames.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <list>
+#include <map>
+#include <memory>
+
+namespace ovf {
+
+namespace {
+
+// A folder changed less than this before its index was read may have changed again within the
+// same timestamp tick; such an index is read once more on its next use.
+constexpr long kTickNanoseconds = 20'000'000;
+
+long long Nanoseconds(const struct timespec& ts) { return ts.tv_sec * 1'000'000'000LL + ts.tv_nsec; }
+
+bool SameTime(const struct timespec& a, const struct timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+struct timespec Now()
+{
+    struct timespec ts {};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return ts;
+}
+
+} // namespace
+
+bool IsAddressableName(const std::string& strName)
+{
+    if (strName.find_first_of("\\:") != std::string::npos)
+        return false;
+    std::string strAnsi;
+    return DiskToAnsi(strName, strAnsi) && strAnsi.size() < 256;
+}
+
+void TFolderIndex::Clear()
+{
+    m_entries.clear();
+    m_byName.clear();
+    m_byFold.clear();
+    m_byShort.clear();
+    m_contested.clear();
+}
+
+int TFolderIndex::Build(int dirFd, const struct stat& st)
+{
+    Clear();
+    m_snapshot = Now();
+    m_mtime = st.st_mtim;
+    m_ctime = st.st_ctim;
+    m_bStale = false;
+    // A change of the same tick as the reading may be missing from it, unless the last change
+    // was the library's own.
+    const bool bOwnLast = SameTime(m_mtime, m_ownMtime) && SameTime(m_ctime, m_ownCtime);
+    m_bRacy = !bOwnLast &&
+              Nanoseconds(m_snapshot) - std::max(Nanoseconds(m_mtime), Nanoseconds(m_ctime)) < kTickNanoseconds;
+
+    const int fd = openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    DIR* pDir = fdopendir(fd);
+    if (pDir == nullptr) {
+        const int nError = errno;
+        close(fd);
+        return nError;
+    }
+    errno = 0;
+    while (const dirent* pEntry = readdir(pDir)) {
+        const std::string strName = pEntry->d_name;
+        if (strName == "." || strName == "..")
+            continue;
+        unsigned char type = pEntry->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat entrySt {};
+            if (fstatat(dirfd(pDir), strName.c_str(), &entrySt, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            type = S_ISLNK(entrySt.st_mode) ? DT_LNK : DT_REG;
+        }
+        if (type == DT_LNK || !IsAddressableName(strName))
+            continue;
+        m_entries.push_back({strName, std::string(), true});
+    }
+    closedir(pDir);
+
+    m_byName.reserve(m_entries.size());
+    m_byFold.reserve(m_entries.size());
+    for (std::uint32_t i = 0; i < m_entries.size(); ++i) {
+        m_byName.emplace(m_entries[i].strName, i);
+        AddFold(i);
+    }
+    AssignAliases();
+    ++IndexCounters().nBuilds;
+    return 0;
+}
+
+void TFolderIndex::AddFold(std::uint32_t nEntry)
+{
+    const auto [it, bNew] = m_byFold.try_emplace(FoldName(m_entries[nEntry].strName), TFoldGroup{nEntry, 1});
+    if (bNew)
+        return;
+    ++it->second.nCount;
+    if (m_entries[nEntry].strName < m_entries[it->second.nWinner].strName)
+        it->second.nWinner = nEntry;
+}
+
+void TFolderIndex::AssignAliases()
+{
+    // Real 8.3 names hold their slots; of names that differ only in case, the fold winner.
+    std::vector<std::uint32_t> needAlias;
+    for (std::uint32_t i = 0; i < m_entries.size(); ++i) {
+        const std::string& strName = m_entries[i].strName;
+        if (!IsLegalShortName(strName)) {
+            needAlias.push_back(i);
+            continue;
+        }
+        const std::uint32_t nWinner = m_byFold.at(FoldName(strName)).nWinner;
+        m_byShort[UpperAscii(strName)] = nWinner;
+    }
+    // First attempts: a candidate wanted once and free is taken; of several, the smallest name.
+    std::unordered_map<std::string, std::vector<std::uint32_t>> firstChoice;
+    firstChoice.reserve(needAlias.size());
+    for (std::uint32_t i : needAlias)
+        firstChoice[AliasCandidate(m_entries[i].strName, 0)].push_back(i);
+    std::vector<std::uint32_t> losers;
+    for (auto& [strAlias, members] : firstChoice) {
+        const bool bTakenByRealName = m_byShort.count(strAlias) != 0;
+        if (!bTakenByRealName && members.size() == 1) {
+            m_entries[members[0]].strAlias = strAlias;
+            m_byShort.emplace(strAlias, members[0]);
+            continue;
+        }
+        m_contested.insert(strAlias);
+        auto itWinner = members.end();
+        if (!bTakenByRealName) {
+            itWinner = std::min_element(members.begin(), members.end(), [this](std::uint32_t a, std::uint32_t b) {
+                return m_entries[a].strName < m_entries[b].strName;
+            });
+            m_entries[*itWinner].strAlias = strAlias;
+            m_byShort.emplace(strAlias, *itWinner);
+        }
+        for (auto it = members.begin(); it != members.end(); ++it)
+            if (it != itWinner)
+                losers.push_back(*it);
+    }
+    // The rest, in byte order of their names, take the first free later attempt.
+    std::sort(losers.begin(), losers.end(), [this](std::uint32_t a, std::uint32_t b) {
+        return m_entries[a].strName < m_entries[b].strName;
+    });
+    for (std::uint32_t i : losers) {
+        for (unsigned nAttempt = 1;; ++nAttempt) {
+            std::string strAlias = AliasCandidate(m_entries[i].strName, nAttempt);
+            if (m_byShort.count(strAlias) != 0) {
+                m_contested.insert(std::move(strAlias));
+                continue;
+            }
+            m_entries[i].strAlias = strAlias;
+            m_byShort.emplace(std::move(strAlias), i);
+            break;
+        }
+    }
+}
+
+const std::string* TFolderIndex::Find(const std::string& strName) const
+{
+    if (const auto it = m_byName.find(strName); it != m_byName.end())
+        return &m_entries[it->second].strName;
+    if (const auto it = m_byFold.find(FoldName(strName)); it != m_byFold.end())
+        return &m_entries[it->second.nWinner].strName;
+    if (strName.find('~') != std::string::npos && IsLegalShortName(strName)) {
+        if (const auto it = m_byShort.find(UpperAscii(strName)); it != m_byShort.end())
+            return &m_entries[it->second].strName;
+    }
+    return nullptr;
+}
+
+const std::string& TFolderIndex::AliasOf(const std::string& strName) const
+{
+    static const std::string kNone;
+    const auto it = m_byName.find(strName);
+    return it == m_byName.end() ? kNone : m_entries[it->second].strAlias;
+}
+
+bool TFolderIndex::Add(const std::string& strName)
+{
+    if (m_byName.count(strName) != 0 || !IsAddressableName(strName))
+        return true;
+    std::string strShort;
+    if (IsLegalShortName(strName)) {
+        strShort = UpperAscii(strName);
+        const auto it = m_byShort.find(strShort);
+        if (it != m_byShort.end() && !m_entries[it->second].strAlias.empty())
+            return false;   // a real name takes the slot of another entry's alias
+    } else {
+        strShort = AliasCandidate(strName, 0);
+        if (m_byShort.count(strShort) != 0)
+            return false;   // the first choice is taken: the collision rules decide
+    }
+    const auto nEntry = static_cast<std::uint32_t>(m_entries.size());
+    m_entries.push_back({strName, IsLegalShortName(strName) ? std::string() : strShort, true});
+    m_byName.emplace(strName, nEntry);
+    AddFold(nEntry);
+    const std::uint32_t nOwner = IsLegalShortName(strName) ? m_byFold.at(FoldName(strName)).nWinner : nEntry;
+    m_byShort[strShort] = nOwner;
+    return true;
+}
+
+bool TFolderIndex::Remove(const std::string& strName)
+{
+    const auto itName = m_byName.find(strName);
+    if (itName == m_byName.end())
+        return true;
+    const std::uint32_t nEntry = itName->second;
+    const std::string strFold = FoldName(strName);
+    const auto itFold = m_byFold.find(strFold);
+    if (itFold != m_byFold.end() && itFold->second.nCount > 1)
+        return false;   // another name of the same letters may become the winner
+    TFolderEntry& entry = m_entries[nEntry];
+    const std::string strShort = entry.strAlias.empty() ? UpperAscii(strName) : entry.strAlias;
+    if (m_contested.count(strShort) != 0)
+        return false;   // another entry wanted this short name
+    m_byShort.erase(strShort);
+    m_byFold.erase(strFold);
+    m_byName.erase(itName);
+    entry.bLive = false;
+    return true;
+}
+
+// ---- The cache ------------------------------------------------------------------------------
+
+namespace {
+
+struct TCache {
+    unsigned nLimit = 64;
+    std::list<std::pair<dev_t, ino_t>> lru;   // most recently used first
+    std::map<std::pair<dev_t, ino_t>, std::pair<std::unique_ptr<TFolderIndex>, decltype(lru)::iterator>> indexes;
+
+    TFolderIndex* Peek(const struct stat& st)
+    {
+        const auto it = indexes.find({st.st_dev, st.st_ino});
+        return it == indexes.end() ? nullptr : it->second.first.get();
+    }
+
+    TFolderIndex& Take(const struct stat& st)
+    {
+        const std::pair<dev_t, ino_t> key{st.st_dev, st.st_ino};
+        auto it = indexes.find(key);
+        if (it != indexes.end()) {
+            lru.splice(lru.begin(), lru, it->second.second);
+            return *it->second.first;
+        }
+        while (!lru.empty() && indexes.size() >= nLimit) {
+            indexes.erase(lru.back());
+            lru.pop_back();
+        }
+        lru.push_front(key);
+        auto& slot = indexes[key];
+        slot.first = std::make_unique<TFolderIndex>();
+        slot.first->m_bStale = true;
+        slot.second = lru.begin();
+        return *slot.first;
+    }
+};
+
+TCache& Cache()
+{
+    static TCache cache;
+    return cache;
+}
+
+// Unchanged since it was read or last updated in place.
+bool IsUnchanged(const TFolderIndex& index, const struct stat& st)
+{
+    return !index.m_bStale && SameTime(index.m_mtime, st.st_mtim) && SameTime(index.m_ctime, st.st_ctim);
+}
+
+// Unchanged, and not a racy reading whose tick has passed (such a reading is taken again once).
+bool IsCurrent(const TFolderIndex& index, const struct stat& st)
+{
+    return IsUnchanged(index, st) &&
+           !(index.m_bRacy && Nanoseconds(Now()) - Nanoseconds(index.m_snapshot) >= kTickNanoseconds);
+}
+
+} // namespace
+
+TFolderIndex* GetFolderIndex(int dirFd, int* pError)
+{
+    struct stat st {};
+    if (fstat(dirFd, &st) != 0) {
+        *pError = errno;
+        return nullptr;
+    }
+    TFolderIndex& index = Cache().Take(st);
+    if (IsCurrent(index, st))
+        return &index;
+    if (const int nError = index.Build(dirFd, st)) {
+        index.m_bStale = true;
+        *pError = nError;
+        return nullptr;
+    }
+    return &index;
+}
+
+TFolderChange::TFolderChange(int dirFd) : m_dirFd(dirFd)
+{
+    struct stat st {};
+    if (fstat(dirFd, &st) != 0)
+        return;
+    const TFolderIndex* pIndex = Cache().Peek(st);
+    m_bCurrent = pIndex != nullptr && IsUnchanged(*pIndex, st);
+}
+
+TFolderChange::~TFolderChange()
+{
+    if (m_changes.empty())
+        return;
+    struct stat st {};
+    if (fstat(m_dirFd, &st) != 0)
+        return;
+    TFolderIndex* pIndex = Cache().Peek(st);
+    if (pIndex == nullptr)
+        return;
+    bool bInPlace = m_bCurrent;
+    for (const TChange& change : m_changes)
+        bInPlace = bInPlace && (change.bAdded ? pIndex->Add(change.strName) : pIndex->Remove(change.strName));
+    pIndex->m_ownMtime = st.st_mtim;
+    pIndex->m_ownCtime = st.st_ctim;
+    if (!bInPlace) {
+        pIndex->m_bStale = true;
+        return;
+    }
+    pIndex->m_mtime = st.st_mtim;
+    pIndex->m_ctime = st.st_ctim;
+    ++IndexCounters().nInPlaceUpdates;
+}
+
+TIndexCounters& IndexCounters()
+{
+    static TIndexCounters counters;
+    return counters;
+}
+
+void SetIndexLimit(unsigned nFolders) { Cache().nLimit = std::max(1u, nFolders); }
+
+void DropAllIndexes()
+{
+    Cache().indexes.clear();
+    Cache().lru.clear();
+}
+
+} // namespace ovf

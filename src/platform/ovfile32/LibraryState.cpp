@@ -1,0 +1,29 @@
+#include "LibraryState.h"
+
+#include "FolderIndex.h"
+
+namespace ovf {
+
+TLibraryState& State()
+{
+    static TLibraryState* pState = [] {
+        auto* p = new TLibraryState;   // never destroyed: handles may outlive static destruction
+        LoadCodePage("UTF-8", p->ansiPage);
+        LoadCodePage("CP437", p->oemPage);
+        LoadCodePage("MACINTOSH", p->macPage);
+        return p;
+    }();
+    return *pState;
+}
+
+const TDrive* Drive(int nDrive)
+{
+    if (nDrive < 0 || nDrive >= 26)
+        return nullptr;
+    const TDrive& drive = State().drives[nDrive];
+    return drive.bUsed ? &drive : nullptr;
+}
+
+void DropFolderIndexes() { DropAllIndexes(); }
+
+} // namespace ovf

@@ -1,0 +1,26 @@
+// Files that receive an upload. The data goes into a temporary file in the destination folder,
+// under a name this namespace cannot address (so no listing shows it and no request can name
+// it), and takes its final name only once it is complete: an earlier file of that name stays
+// as it was until then, and a broken upload leaves nothing behind.
+//
+// Each temporary is also noted in a journal folder of this user, so that a later process can
+// remove the leftovers of one that ended without cleaning up.
+#pragma once
+
+#include "OVFTypes.h"
+
+#include <string>
+
+// Creates the temporary beside pszFinalPath (whose folder must exist) and opens it for writing.
+// Returns a handle for Write32 / Close32 and fills *pToken, or kOVF_invalid with *pOsError set.
+DWORD OVF_OpenUploadTemp(const char* pszFinalPath, std::string* pToken, DWORD* pOsError);
+// Gives the closed temporary its final name, replacing a file of that name. Returns TRUE, or
+// FALSE with *pOsError set (the temporary is then discarded).
+BOOL OVF_CommitUploadTemp(const std::string& strToken, const char* pszFinalPath, DWORD* pOsError);
+// Removes the temporary (closed or not yet committed); nothing when it is gone already.
+void OVF_DiscardUploadTemp(const std::string& strToken);
+// Removes the temporaries that processes no longer running left behind. Returns how many.
+int OVF_RemoveUploadLeftovers();
+// Where the journal lives; tests point it at a temporary folder. Empty: the default
+// ($XDG_STATE_HOME or ~/.local/state)/vantry/uploads.
+void OVF_SetUploadJournalFolder(const char* pszPosixDir);

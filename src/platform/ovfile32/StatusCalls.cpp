@@ -1,0 +1,90 @@
+// GetStatus32 and SetStatus32.
+#include "Attributes.h"
+#include "Faults.h"
+#include "LibraryState.h"
+#include "OVFile32.h"
+#include "Resolver.h"
+#include "TimeConvert.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+using namespace ovf;
+
+namespace {
+
+bool IsEmpty(const TimeFields32& fields)
+{
+    return fields.wYear == 0 && fields.wMonth == 0 && fields.wDay == 0 && fields.wHour == 0 &&
+           fields.wMinute == 0 && fields.wSecond == 0;
+}
+
+} // namespace
+
+BOOL GetStatus32(const char* pszName, FileStatus32Record* pRecord)
+{
+    TLock lock;
+    if (pRecord == nullptr)
+        return FALSE;
+    TTarget target;
+    if (ResolveExisting(pszName, target) != 0 || InjectedFault(OVFOp::getStatus, target.FaultKey()) != 0)
+        return FALSE;
+    const std::string strFullName = target.RealWinPath();
+    if (strFullName.size() >= sizeof pRecord->szFullName)
+        return FALSE;
+    const std::string strEntry = target.bRoot ? std::string() : target.strReal;
+    struct statx stx {};
+    const bool bBirth = statx(target.dir.Get(), target.bRoot ? "" : strEntry.c_str(),
+                              AT_SYMLINK_NOFOLLOW | (target.bRoot ? AT_EMPTY_PATH : 0), STATX_BTIME, &stx) == 0 &&
+                        (stx.stx_mask & STATX_BTIME) != 0;
+    const std::time_t created = bBirth ? static_cast<std::time_t>(stx.stx_btime.tv_sec) : target.st.st_mtim.tv_sec;
+    pRecord->bAttribute = ReadAttributes(target.dir.Get(), strEntry, target.st);
+    UnixToFields(created, pRecord->tfCreation);
+    UnixToFields(target.st.st_atim.tv_sec, pRecord->tfLastAccess);
+    UnixToFields(target.st.st_mtim.tv_sec, pRecord->tfLastWrite);
+    pRecord->dwSize = S_ISDIR(target.st.st_mode) ? 0 : static_cast<DWORD>(target.st.st_size);
+    std::memcpy(pRecord->szFullName, strFullName.c_str(), strFullName.size() + 1);
+    return 1;
+}
+
+BOOL SetStatus32(const char* pszName, const FileStatus32Record* pRecord, DWORD* pOsError)
+{
+    TLock lock;
+    TTarget target;
+    int nError = pRecord ? ResolveExisting(pszName, target) : EFAULT;
+    if (nError == 0)
+        nError = InjectedFault(OVFOp::setStatus, target.FaultKey());
+    if (nError == 0 && target.bRoot)
+        nError = EACCES;   // a drive's own folder keeps its mode and times
+    TFd entry;
+    if (nError == 0) {
+        // The entry itself, without following anything: the descriptor is what gets changed.
+        entry.Reset(openat(target.dir.Get(), target.strReal.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        struct stat st {};
+        if (!entry.Valid() || fstat(entry.Get(), &st) != 0)
+            nError = errno;
+        else if (S_ISLNK(st.st_mode))
+            nError = ELOOP;
+        else
+            target.st = st;
+    }
+    if (nError == 0) {
+        struct timespec times[2];
+        times[0].tv_nsec = UTIME_OMIT;
+        times[1].tv_nsec = UTIME_OMIT;
+        std::time_t t = 0;
+        if (!IsEmpty(pRecord->tfLastAccess) && FieldsToUnix(pRecord->tfLastAccess, t))
+            times[0] = {t, 0};
+        if (!IsEmpty(pRecord->tfLastWrite) && FieldsToUnix(pRecord->tfLastWrite, t))
+            times[1] = {t, 0};
+        if (utimensat(AT_FDCWD, DescriptorPath(entry.Get()).c_str(), times, 0) != 0)
+            nError = errno;
+    }
+    if (nError == 0)
+        nError = WriteAttributes(entry.Get(), target.st, pRecord->bAttribute);
+    SetOsError(pOsError, nError);
+    return nError == 0 ? 1 : FALSE;
+}

@@ -1,0 +1,189 @@
+#include "OVFUploads.h"
+
+#include "BufferedFile.h"
+#include "Faults.h"
+#include "LibraryState.h"
+#include "Resolver.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace ovf;
+
+namespace {
+// ':' cannot appear in a name of this namespace: no guest can name or see a temporary.
+constexpr char kTempPrefix[] = ".vantry-upload:";
+
+struct TUpload {
+    std::string strFinalPath; // Windows-style
+    std::string strJournalEntry;
+};
+
+std::map<std::string, TUpload>& Uploads()
+{
+    static std::map<std::string, TUpload> uploads;
+    return uploads;
+}
+
+std::string& JournalSetting()
+{
+    static std::string strFolder;
+    return strFolder;
+}
+
+std::string JournalFolder()
+{
+    if (!JournalSetting().empty())
+        return JournalSetting();
+    std::string strBase;
+    if (const char* pszState = std::getenv("XDG_STATE_HOME"); pszState && *pszState)
+        strBase = pszState;
+    else if (const char* pszHome = std::getenv("HOME"); pszHome && *pszHome)
+        strBase = std::string(pszHome) + "/.local/state";
+    else
+        strBase = "/tmp";
+    return strBase + "/vantry/uploads";
+}
+
+std::string NewTempName()
+{
+    static std::mt19937_64 random{std::random_device{}()};
+    char szName[64];
+    std::snprintf(szName, sizeof szName, "%s%016llx", kTempPrefix, static_cast<unsigned long long>(random()));
+    return szName;
+}
+
+// The absolute POSIX path of a name inside an open folder.
+std::string PosixPathIn(int dirFd, const std::string& strName)
+{
+    char szLink[64];
+    std::snprintf(szLink, sizeof szLink, "/proc/self/fd/%d", dirFd);
+    std::error_code error;
+    const auto folder = std::filesystem::read_symlink(szLink, error);
+    return error ? std::string() : (folder / strName).string();
+}
+
+// Notes a temporary in the journal; the entry names the owning process.
+std::string NoteInJournal(const std::string& strPosixPath, const std::string& strTempName)
+{
+    std::error_code error;
+    const std::string strFolder = JournalFolder();
+    std::filesystem::create_directories(strFolder, error);
+    const std::string strEntry = strFolder + "/" + std::to_string(getpid()) + "-" + strTempName.substr(sizeof kTempPrefix - 1);
+    std::ofstream(strEntry) << strPosixPath << '\n';
+    return strEntry;
+}
+
+bool IsTempName(const std::string& strPath)
+{
+    const std::size_t nSlash = strPath.rfind('/');
+    return strPath.compare(nSlash == std::string::npos ? 0 : nSlash + 1, sizeof kTempPrefix - 1, kTempPrefix) == 0;
+}
+
+void Forget(const std::string& strToken)
+{
+    auto it = Uploads().find(strToken);
+    if (it == Uploads().end())
+        return;
+    std::remove(it->second.strJournalEntry.c_str());
+    Uploads().erase(it);
+}
+} // namespace
+
+DWORD OVF_OpenUploadTemp(const char* pszFinalPath, std::string* pToken, DWORD* pOsError)
+{
+    TLock lock;
+    TTarget target;
+    int nError = Resolve(pszFinalPath, target);
+    if (nError == 0 && target.bRoot)
+        nError = EISDIR;
+    if (nError == 0)
+        nError = InjectedFault(OVFOp::open, target.FaultKey());
+    if (nError == 0)
+        nError = InjectedFault(OVFOp::openWrite, target.FaultKey());
+    if (nError) {
+        SetOsError(pOsError, nError);
+        return kOVF_invalid;
+    }
+    const std::string strTempName = NewTempName();
+    TFd fd(openat(target.dir.Get(), strTempName.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (!fd.Valid()) {
+        SetOsError(pOsError, errno);
+        return kOVF_invalid;
+    }
+    Uploads()[strTempName] = {pszFinalPath, NoteInJournal(PosixPathIn(target.dir.Get(), strTempName), strTempName)};
+    *pToken = strTempName;
+    SetOsError(pOsError, 0);
+    return AddHandle(std::make_unique<TBufferedFile>(std::move(fd), target.FaultKey(), true));
+}
+
+BOOL OVF_CommitUploadTemp(const std::string& strToken, const char* pszFinalPath, DWORD* pOsError)
+{
+    TLock lock;
+    TTarget target;
+    int nError = Uploads().count(strToken) ? Resolve(pszFinalPath, target) : ENOENT;
+    if (nError == 0)
+        nError = InjectedFault(OVFOp::rename, target.FaultKey());
+    if (nError == 0 && renameat(target.dir.Get(), strToken.c_str(), target.dir.Get(), target.strReal.c_str()) != 0)
+        nError = errno;
+    if (nError) {
+        SetOsError(pOsError, nError);
+        if (nError != ENOENT || Uploads().count(strToken)) {
+            OVF_DiscardUploadTemp(strToken);
+        }
+        return FALSE;
+    }
+    Forget(strToken);
+    DropFolderIndexes();
+    SetOsError(pOsError, 0);
+    return TRUE;
+}
+
+void OVF_DiscardUploadTemp(const std::string& strToken)
+{
+    TLock lock;
+    auto it = Uploads().find(strToken);
+    if (it == Uploads().end())
+        return;
+    TTarget target;
+    if (Resolve(it->second.strFinalPath.c_str(), target) == 0)
+        unlinkat(target.dir.Get(), strToken.c_str(), 0);
+    Forget(strToken);
+}
+
+int OVF_RemoveUploadLeftovers()
+{
+    TLock lock;
+    int nRemoved = 0;
+    const std::string strFolder = JournalFolder();
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(strFolder, error)) {
+        const std::string strEntryName = entry.path().filename().string();
+        const pid_t nOwner = static_cast<pid_t>(std::atol(strEntryName.c_str()));
+        if (nOwner <= 0 || nOwner == getpid() || (kill(nOwner, 0) == 0 || errno != ESRCH))
+            continue; // its process is still running
+        std::string strTemp;
+        std::getline(std::ifstream(entry.path()), strTemp);
+        if (!strTemp.empty() && IsTempName(strTemp) && std::remove(strTemp.c_str()) == 0)
+            ++nRemoved;
+        std::filesystem::remove(entry.path(), error);
+    }
+    return nRemoved;
+}
+
+void OVF_SetUploadJournalFolder(const char* pszPosixDir)
+{
+    TLock lock;
+    JournalSetting() = pszPosixDir ? pszPosixDir : "";
+}

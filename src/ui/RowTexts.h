@@ -1,0 +1,17 @@
+// The Size and Modified column texts of a row.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+
+// Kilobytes rounded down, at least 1, followed by two blanks: "2 KB  ".
+QString SizeText(qint64 bytes);
+
+// A platform file time (100 ns units since 1601, UTC) as a local date and time.
+QDateTime FileTimeToLocal(std::uint64_t fileTime);
+
+// The short date (after two blanks) and the time of a file time, in the user's locale.
+QString ModifiedDateText(std::uint64_t fileTime);
+QString ModifiedTimeText(std::uint64_t fileTime);

@@ -1,0 +1,161 @@
+// Windows-style lookup: path forms, letter case, the folder index.
+#include "FsFixture.h"
+
+#include <set>
+
+namespace fs_test {
+namespace {
+
+using ResolutionTest = TDriveFixture;
+
+TEST_F(ResolutionTest, PathFormsReachTheSameFile)
+{
+    Put("Docs/Report.TXT", "report");
+    ASSERT_TRUE(OVF_SetCurrentDirectory("C:\\docs"));
+    const char* forms[] = {
+        "C:\\Docs\\Report.TXT", "c:\\docs\\report.txt", "C:\\\\Docs\\\\\\Report.TXT", "C:Docs\\Report.TXT",
+        "\\Docs\\Report.TXT",   "Report.txt",           ".\\REPORT.TXT",              "C:\\Docs\\.\\x\\..\\Report.TXT",
+    };
+    for (const char* pszPath : forms) {
+        SCOPED_TRACE(pszPath);
+        EXPECT_EQ(ReadAll(pszPath), "report");
+    }
+    char szDir[MAX_PATH];
+    EXPECT_TRUE(getcwd32(szDir, sizeof szDir, nullptr));
+    EXPECT_STREQ(szDir, "C:\\Docs");   // the real name, not the one asked for
+}
+
+TEST_F(ResolutionTest, ExactNameWinsAndCaseVariantsResolveTheSameWayEveryTime)
+{
+    Put("readme.txt", "lower");
+    Put("README.TXT", "upper");
+    Put("ReadMe.txt", "mixed");
+    EXPECT_EQ(ReadAll("C:\\ReadMe.txt"), "mixed");
+    EXPECT_EQ(ReadAll("C:\\readme.txt"), "lower");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(ReadAll("C:\\rEADME.TXT"), "upper");   // the smallest in byte order
+}
+
+TEST_F(ResolutionTest, CaseFoldingCoversAccentedLetters)
+{
+    Put("ÉTÉ Ärger.txt", "accents");
+    EXPECT_EQ(ReadAll("C:\\été ärger.TXT"), "accents");
+}
+
+TEST_F(ResolutionTest, IndexFollowsOwnAndOutsideChanges)
+{
+    for (int i = 0; i < 50; ++i)
+        Put("big/file" + std::to_string(i) + ".dat");
+    EXPECT_EQ(ReadAll("C:\\BIG\\FILE7.DAT"), "x");
+    const TOVFIndexStats first = OVF_GetIndexStats();
+
+    // Own changes are applied in place.
+    DWORD dwError = 0;
+    const DWORD h = Open32("C:\\big\\New File.dat", kOVF_modeCreate | kOVF_modeWrite, &dwError);
+    ASSERT_NE(h, kOVF_invalid);
+    Close32(h, &dwError);
+    ASSERT_TRUE(Rename32("C:\\big\\FILE8.DAT", "C:\\big\\renamed.dat", &dwError));
+    ASSERT_TRUE(Remove32("C:\\BIG\\file9.dat", &dwError));
+    FileStatus32Record record{};
+    EXPECT_TRUE(GetStatus32("C:\\BIG\\NEW FILE.DAT", &record));
+    EXPECT_TRUE(GetStatus32("C:\\BIG\\RENAMED.DAT", &record));
+    EXPECT_FALSE(GetStatus32("C:\\BIG\\FILE8.DAT", &record));
+    const TOVFIndexStats after = OVF_GetIndexStats();
+    EXPECT_GE(after.nInPlaceUpdates, first.nInPlaceUpdates + 3);
+
+    // Someone else's changes are seen.
+    Put("big/Outsider.dat", "outsider");
+    stdfs::remove(m_drive / "big" / "file10.dat");
+    EXPECT_EQ(ReadAll("C:\\BIG\\OUTSIDER.DAT"), "outsider");
+    bool bOpened = true;
+    ReadAll("C:\\BIG\\FILE10.DAT", &bOpened);
+    EXPECT_FALSE(bOpened);
+}
+
+TEST_F(ResolutionTest, UnaddressableNamesAreLeftOutOfListings)
+{
+    Put("good.txt");
+    Put("back\\slash");
+    Put("co:lon");
+    Put(std::string("bad\xff\xfe"));
+    WIN32_FIND_DATA data;
+    DWORD dwError = 0;
+    const DWORD h = FindFirstFile32("C:\\*", &data, &dwError);
+    ASSERT_NE(h, kOVF_invalid);
+    std::set<std::string> names;
+    do
+        names.insert(data.cFileName);
+    while (FindNextFile32(h, &data, &dwError));
+    EXPECT_EQ(dwError, static_cast<DWORD>(ENOENT));
+    FindClose32(h, &dwError);
+    EXPECT_EQ(names, (std::set<std::string>{"good.txt"}));
+}
+
+TEST_F(ResolutionTest, PatternsListMatchingEntriesAndDotsBelowTheRoot)
+{
+    Put("sub/one.txt");
+    Put("sub/Two.TXT");
+    Put("sub/three.doc");
+    auto list = [](const char* pszPattern) {
+        std::set<std::string> names;
+        WIN32_FIND_DATA data;
+        DWORD dwError = 0;
+        const DWORD h = FindFirstFile32(pszPattern, &data, &dwError);
+        if (h == kOVF_invalid)
+            return names;
+        do
+            names.insert(data.cFileName);
+        while (FindNextFile32(h, &data, &dwError));
+        FindClose32(h, &dwError);
+        return names;
+    };
+    EXPECT_EQ(list("C:\\sub\\*.*"), (std::set<std::string>{".", "..", "one.txt", "Two.TXT", "three.doc"}));
+    EXPECT_EQ(list("C:\\SUB\\*.txt"), (std::set<std::string>{"one.txt", "Two.TXT"}));
+    EXPECT_EQ(list("C:\\sub\\t?o.*"), (std::set<std::string>{"Two.TXT"}));
+    EXPECT_EQ(list("C:\\sub\\TWO.txt"), (std::set<std::string>{"Two.TXT"}));
+    EXPECT_TRUE(list("C:\\sub\\*.xls").empty());
+    EXPECT_TRUE(list("C:\\missing\\*.*").empty());
+    EXPECT_EQ(list("C:\\*.*"), (std::set<std::string>{"sub"}));
+}
+
+TEST_F(ResolutionTest, DrivesMapAndConvertBothWays)
+{
+    const stdfs::path other = m_base / "other";
+    stdfs::create_directories(other / "Sub Dir");
+    ASSERT_EQ(OVF_SetDrive('e', other.c_str(), OVFDriveKind::removable, "USB"), 0);
+    EXPECT_EQ(OVF_GetDriveKind(4), OVFDriveKind::removable);
+    EXPECT_EQ(OVF_GetDriveKind(3), OVFDriveKind::none);
+    TOVFDriveInfo info;
+    ASSERT_TRUE(OVF_GetDriveInfo(4, info));
+    EXPECT_EQ(info.strLabel, "USB");
+    EXPECT_GT(info.nTotalBytes, 0u);
+
+    std::string strWindows;
+    ASSERT_TRUE(OVF_PosixToWindowsPath((other / "Sub Dir" / "x.txt").string(), strWindows));
+    EXPECT_EQ(strWindows, "E:\\Sub Dir\\x.txt");
+    EXPECT_FALSE(OVF_PosixToWindowsPath(m_outside.string(), strWindows));
+    std::string strPosix;
+    ASSERT_TRUE(OVF_WindowsToPosixPath("e:\\SUB DIR\\x.txt", strPosix));
+    EXPECT_EQ(strPosix, (other / "Sub Dir" / "x.txt").string());
+
+    EXPECT_EQ(OVF_GetDesktopPath(), "");
+    OVF_SetDesktopFolder((other / "Sub Dir").c_str());
+    EXPECT_EQ(OVF_GetDesktopPath(), "E:\\Sub Dir");
+    OVF_SetDesktopFolder(m_outside.c_str());
+    EXPECT_EQ(OVF_GetDesktopPath(), "");
+}
+
+TEST_F(ResolutionTest, LocalMachineDriveIsTheRootFolder)
+{
+    ASSERT_EQ(OVF_UseLocalMachineDrives(), 0);
+    std::string strWindows;
+    ASSERT_TRUE(OVF_PosixToWindowsPath((m_outside / "secret.txt").string(), strWindows));
+    EXPECT_EQ(ReadAll(strWindows.c_str()), "secret");
+    std::string strPosix;
+    ASSERT_TRUE(OVF_WindowsToPosixPath(strWindows.c_str(), strPosix));
+    EXPECT_EQ(strPosix, (m_outside / "secret.txt").string());
+    EXPECT_EQ(OVF_GetDriveKind(2), OVFDriveKind::fixed);
+}
+
+} // namespace
+} // namespace fs_test

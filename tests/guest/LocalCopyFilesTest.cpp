@@ -1,0 +1,49 @@
+// The local side of the copy engines: line-end rules and counting trees past 4 GiB.
+#include "CopyEngineFixture.h"
+
+#include <gtest/gtest.h>
+
+TEST(LineEnds, AddAndRemoveLineFeeds)
+{
+    struct TCase {
+        std::string sIn;
+        std::string sAdded;
+        std::string sRemoved;
+    };
+    const TCase cases[] = {
+        {"", "", ""},
+        {"\r", "\r\n", "\r"},
+        {"a\r\nb", "a\r\n\nb", "a\rb"},
+        {"\n\n\n", "\n\n\n", ""},
+        {"\r\r", "\r\n\r\n", "\r\r"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.sIn);
+        Bytes in(c.sIn.begin(), c.sIn.end());
+        Bytes out(2 * in.size() + 1);
+        out.resize(AddLineFeeds(in.data(), in.size(), out.data()));
+        EXPECT_EQ(std::string(out.begin(), out.end()), c.sAdded);
+        in.resize(RemoveLineFeeds(in.data(), in.size()));
+        EXPECT_EQ(std::string(in.begin(), in.end()), c.sRemoved);
+    }
+}
+
+class TLocalTreeTest : public TCopyEngineTest {};
+
+TEST_F(TLocalTreeTest, TreesAreCountedIn64Bits)
+{
+    WriteLocal("tree/a", "12345");
+    WriteLocal("tree/sub/.hidden", "x");
+    std::filesystem::create_directories(LocalPath("tree/empty"));
+    // A sparse file past 4 GiB costs no space.
+    std::filesystem::resize_file((WriteLocal("tree/sub/huge", ""), LocalPath("tree/sub/huge")), 5ull << 30);
+    std::uint64_t nFiles = 0;
+    std::uint64_t nBytes = 0;
+    ASSERT_TRUE(CountLocalTree("C:\\tree", &nFiles, &nBytes));
+    EXPECT_EQ(nFiles, 3u);
+    EXPECT_EQ(nBytes, (5ull << 30) + 6);
+    EXPECT_FALSE(CountLocalTree("C:\\missing", &nFiles, &nBytes));
+    EXPECT_TRUE(IsFolderWritable("C:\\tree"));
+    EXPECT_FALSE(IsFolderWritable("C:\\missing"));
+    EXPECT_EQ(LocalNames("tree"), (std::vector<std::string>{"a", "empty", "sub"}));
+}

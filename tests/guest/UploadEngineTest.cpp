@@ -1,0 +1,291 @@
+// The upload engine, host replies fed byte by byte: the requests of each file and folder, the
+// replace answers on each kind of host, the failures the host reports and a cancel mid-file.
+#include "CopyEngineFixture.h"
+
+#include "StringTable.h"
+
+namespace {
+constexpr std::uint8_t kCreate = CodeByte(kFTP_msgCreate);
+constexpr std::uint8_t kSetInfo = CodeByte(kFTP_msgSetInfo);
+constexpr std::uint8_t kOpenFork = CodeByte(kFTP_msgOpenFork);
+constexpr std::uint8_t kForkData = CodeByte(kFTP_msgForkData);
+constexpr std::uint8_t kEndData = CodeByte(kFTP_msgEndData);
+constexpr std::uint8_t kGetInfo = CodeByte(kFTP_msgGetInfo);
+constexpr std::uint8_t kRemove = CodeByte(kFTP_msgRemove);
+constexpr std::uint8_t kMakeFolder = CodeByte(kFTP_msgMakeFolder);
+constexpr std::uint8_t kAbort = CodeByte(kFTP_msgAbort);
+constexpr std::uint8_t kListFiles = CodeByte(kFTP_msgListFiles);
+using Codes = std::vector<std::uint8_t>;
+
+std::uint32_t DWordAt(const Bytes& b, std::size_t n)
+{
+    return (std::uint32_t(b.at(n)) << 24) | (std::uint32_t(b.at(n + 1)) << 16) | (std::uint32_t(b.at(n + 2)) << 8) | b.at(n + 3);
+}
+} // namespace
+
+class TUploadTest : public TCopyEngineTest {
+protected:
+    void SetUp() override
+    {
+        setenv("TZ", "UTC", 1);
+        tzset();
+        TCopyEngineTest::SetUp();
+    }
+    // Opens a session showing c:\Dst and starts the upload of C:\src\<name>.
+    void StartFile(const std::string& sName, const std::string& sData, const THostAnswer& hostAnswer = {})
+    {
+        WriteLocal("src/" + sName, sData);
+        OpenAt("c:\\Dst", {}, hostAnswer);
+        ASSERT_TRUE(Start(ECopySource::Local, {{sName, false}}, "C:\\src", "c:\\Dst"));
+    }
+    // Answers create and set-info with 0 and returns the requests that follow them.
+    std::vector<Bytes> CreateAndSetInfo()
+    {
+        EXPECT_EQ(RequestCodes(), Codes{kCreate});
+        Reply(ResultReply(0));
+        EXPECT_EQ(RequestCodes(), Codes{kSetInfo});
+        Reply(ResultReply(0));
+        return Requests();
+    }
+    // Answers the end of data and the information read back, then the closing re-listing.
+    void FinishFile(std::int16_t nEndResult = 0)
+    {
+        Reply(ResultReply(nEndResult));
+        if (nEndResult == 0) {
+            EXPECT_EQ(RequestCodes(), Codes{kGetInfo});
+            Reply(FileInfoReply({0, 1}));
+        }
+        AnswerRelisting();
+    }
+};
+
+TEST_F(TUploadTest, FileGoesAsCreateSetInfoOpenForkDataAndEndData)
+{
+    const std::string sData = std::string(4096, 'a') + "b";
+    StartFile("Report.txt", sData);
+    const std::vector<Bytes> create = Requests();
+    ASSERT_EQ(create.size(), 1u);
+    const Bytes& c = create[0];
+    EXPECT_EQ(Bytes(c.begin(), c.begin() + 15), (Bytes{kCreate, 0, 0, 0x10, 0x01, 0, 0, 0, 0, 3, 0, 0x80, 0, 0, 0}));
+    EXPECT_EQ(Bytes(c.begin() + 15, c.end()), Concat({Bytes{10}, Bytes{'R', 'e', 'p', 'o', 'r', 't', '.', 't', 'x', 't'},
+                                                      Bytes{5, '\\', 'D', 's', 't', '\\'}}));
+    Reply(ResultReply(0));
+    const std::vector<Bytes> setInfo = Requests();
+    ASSERT_EQ(setInfo.size(), 1u);
+    const Bytes& s = setInfo[0];
+    ASSERT_GE(s.size(), 53u);
+    EXPECT_EQ(s[3], 0x20);                          // the attribute byte, archive added
+    EXPECT_EQ(DWordAt(s, 5), DWordAt({'T', 'E', 'X', 'T'}, 0));
+    EXPECT_EQ(DWordAt(s, 25), 4097u);
+    EXPECT_EQ(Bytes(s.begin() + 33, s.begin() + 37), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_EQ(Bytes(s.begin() + 47, s.begin() + 53), (Bytes{3, 0, 0x80, 0, 0, 0}));
+    EXPECT_NE(DWordAt(s, 17), 0u);
+
+    Reply(ResultReply(0));
+    const std::vector<Bytes> data = Requests();
+    ASSERT_EQ(data.size(), 4u);
+    EXPECT_EQ(Bytes(data[0].begin(), data[0].begin() + 9), (Bytes{kOpenFork, 0, 0, 3, 0, 0x80, 0, 0, 0}));
+    EXPECT_EQ(Bytes(data[1].begin(), data[1].begin() + 3), (Bytes{kForkData, 0x10, 0x00}));
+    EXPECT_EQ(data[1].size(), 4099u);
+    EXPECT_EQ(data[2], (Bytes{kForkData, 0, 1, 'b'}));
+    EXPECT_EQ(data[3], Bytes{kEndData});
+    EXPECT_EQ(CopyWindow().nStatusDone, 4097u);
+    EXPECT_EQ(CopyWindow().nStatusTotal, 4097u);
+
+    // The new file's information is read back for the remote listing.
+    Reply(ResultReply(0));
+    const std::vector<Bytes> info = Requests();
+    ASSERT_EQ(info.size(), 1u);
+    EXPECT_EQ(Bytes(info[0].begin(), info[0].begin() + 8), (Bytes{kGetInfo, 3, 0, 0x80, 0, 0, 0, 10}));
+    Reply(FileInfoReply({0, 4097, "TEXT"}));
+    AnswerRelisting();
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->nFilesCopied, 1u);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_FALSE(CopyWindow().IsBusy());
+}
+
+TEST_F(TUploadTest, EmptyFileIsCreatedAndDescribedButNoForkIsOpened)
+{
+    StartFile("empty", "");
+    const std::vector<Bytes> after = CreateAndSetInfo();
+    ASSERT_EQ(after.size(), 1u);
+    EXPECT_EQ(after[0][0], kGetInfo);
+    Reply(FileInfoReply({0, 0}));
+    AnswerRelisting();
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->nFilesCopied, 1u);
+}
+
+TEST_F(TUploadTest, ReplaceAnswersOnEachKindOfHost)
+{
+    struct TCase {
+        std::uint16_t nVersion;
+        std::uint16_t nPrivileges;
+        int nAnswer;
+        Codes after;               // what the answer sends
+        const char* pszMessage;    // box shown, or null
+    };
+    const TCase cases[] = {
+        {9, 0xE0, ReplaceAnswer::kYes, {kSetInfo}, nullptr},                 // the host overwrites on create
+        {7, 0xE0, ReplaceAnswer::kYes, {kRemove}, nullptr},                  // below 9: remove, then create again
+        {9, 0xE0, ReplaceAnswer::kNo, {kListFiles}, nullptr},
+        {9, 0xE0, ReplaceAnswer::kCancel, {kListFiles}, nullptr},
+        {9, 0x60, ReplaceAnswer::kYes, {kListFiles}, "Orvalis Pro is unable to Vantry files or folders."},
+        {9, 0x60, ReplaceAnswer::kCancel, {kListFiles}, nullptr},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::to_string(c.nVersion) + " " + std::to_string(c.nPrivileges) + " " + std::to_string(c.nAnswer));
+        answers = {c.nAnswer};
+        StartFile("a.bin", "data", {c.nVersion, c.nPrivileges, 1, 0});
+        EXPECT_EQ(RequestCodes(), Codes{kCreate});
+        Reply(ResultReply(-48));
+        EXPECT_EQ(RequestCodes(), c.after);
+        if (c.after == Codes{kRemove}) {
+            Reply(ResultReply(0));
+            EXPECT_EQ(RequestCodes(), Codes{kCreate});
+            Reply(ResultReply(0));
+            EXPECT_EQ(RequestCodes(), Codes{kSetInfo});
+        }
+        if (c.after != Codes{kListFiles}) {
+            Reply(ResultReply(0));
+            EXPECT_EQ(RequestCodes(), (Codes{kOpenFork, kForkData, kEndData}));
+            FinishFile();
+            EXPECT_EQ(outcome->nFilesCopied, 1u);
+        } else {
+            Reply(Bytes{CodeByte(kFTP_msgEndData)});
+            EXPECT_EQ(outcome->nFilesCopied, 0u);
+        }
+        ASSERT_TRUE(outcome.has_value());
+        EXPECT_EQ(outcome->bStopped, c.nAnswer == ReplaceAnswer::kCancel || c.pszMessage != nullptr);
+        if (c.pszMessage) {
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(boxes[0].sText, c.pszMessage);
+        } else {
+            EXPECT_TRUE(boxes.empty());
+        }
+        CloseGuestServiceSession(CurrentGuestSession());
+        app.Reset();
+        boxes.clear();
+    }
+}
+
+TEST_F(TUploadTest, HostFailuresShowTheirMessage)
+{
+    const std::string sCreateProblem =
+        "There is a problem on the remote side creating one or more files being sent. Check the destination and try again.";
+    // The host cannot create the file.
+    StartFile("a.bin", "data");
+    Requests();
+    Reply(ResultReply(256));
+    AnswerRelisting();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].sText, sCreateProblem);
+    EXPECT_EQ(outcome->nFilesFailed, 1u);
+    CloseGuestServiceSession(CurrentGuestSession());
+    app.Reset();
+    boxes.clear();
+
+    // The host could not write the data it received.
+    StartFile("b.bin", "data");
+    CreateAndSetInfo();
+    FinishFile(256);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].sText, sCreateProblem);
+    EXPECT_EQ(outcome->nFilesFailed, 1u);
+    EXPECT_EQ(outcome->nFilesCopied, 0u);
+}
+
+TEST_F(TUploadTest, CancelDuringTheDataSendsOneAbortAfterThePacketInFlight)
+{
+    StartFile("big.bin", std::string(5 * 4096, 'q'));
+    EXPECT_EQ(RequestCodes(), Codes{kCreate});
+    Reply(ResultReply(0));
+    EXPECT_EQ(RequestCodes(), Codes{kSetInfo});
+    app.HoldWrites(true);
+    Reply(ResultReply(0));
+    app.ReleaseWrites();
+    app.HoldWrites(true);
+    app.Run();
+    // The fork is open and one packet is in flight.
+    EXPECT_EQ(RequestCodes(), (Codes{kOpenFork, kForkData}));
+    Engine().Cancel();
+    app.ReleaseWrites();
+    app.Run();
+    EXPECT_EQ(RequestCodes(), Codes{kAbort});
+    EXPECT_EQ(Session().GetPhase(), kPhaseAbortUpload);
+    Reply(ResultReply(0));
+    AnswerRelisting();
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_TRUE(outcome->bStopped);
+    EXPECT_EQ(outcome->nFilesCopied, 0u);
+}
+
+TEST_F(TUploadTest, FolderIsFittedMadeEnteredAndFilled)
+{
+    WriteLocal("src/Tree/inner.txt", "abc");
+    std::filesystem::create_directories(LocalPath("src/Tree/Empty"));
+    OpenAt("c:\\Dst", {});
+    ASSERT_TRUE(Start(ECopySource::Local, {{"Tree", true}}, "C:\\src", "c:\\Dst"));
+    EXPECT_EQ(CopyWindow().nStatusTotal, 3u);
+
+    EXPECT_EQ(RequestCodes(), Codes{kGetInfo});
+    Reply(FileInfoReply({-43}));
+    const std::vector<Bytes> make = Requests();
+    ASSERT_EQ(make.size(), 1u);
+    EXPECT_EQ(make[0], Concat({Bytes{kMakeFolder, 3, 0, 0x80, 0, 0, 0, 4, 'T', 'r', 'e', 'e'}, Bytes{5, '\\', 'D', 's', 't', '\\'}}));
+    Reply(ResultReply(0));
+    EXPECT_EQ(RequestCodes(), Codes{kListFiles});
+    Reply(Bytes{CodeByte(kFTP_msgEndData)});
+
+    // Inside: the file and the empty folder, in the order the local search gives them.
+    std::vector<std::string> seen;
+    for (int nItem = 0; nItem < 2; ++nItem) {
+        const std::vector<Bytes> next = Requests();
+        ASSERT_EQ(next.size(), 1u);
+        const std::size_t nName = next[0][0] == kCreate ? Packet::Create::kName : Packet::GetInfo::kName;
+        const std::string sName(next[0].begin() + static_cast<std::ptrdiff_t>(nName) + 1,
+                                next[0].begin() + static_cast<std::ptrdiff_t>(nName) + 1 + next[0][nName]);
+        seen.push_back(sName);
+        if (next[0][0] == kCreate) {
+            Reply(ResultReply(0));
+            EXPECT_EQ(RequestCodes(), Codes{kSetInfo});
+            Reply(ResultReply(0));
+            EXPECT_EQ(RequestCodes(), (Codes{kOpenFork, kForkData, kEndData}));
+            Reply(ResultReply(0));
+            EXPECT_EQ(RequestCodes(), Codes{kGetInfo});
+            Reply(FileInfoReply({0, 3}));
+        } else {
+            EXPECT_EQ(next[0][0], kGetInfo);
+            Reply(FileInfoReply({0, 0, "????", true})); // exists already: entered without a request
+            EXPECT_EQ(RequestCodes(), Codes{kListFiles});
+            Reply(Bytes{CodeByte(kFTP_msgEndData)});
+        }
+    }
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (std::vector<std::string>{"Empty", "inner.txt"}));
+    AnswerRelisting();
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->nFilesCopied, 1u);
+    EXPECT_FALSE(outcome->bStopped);
+}
+
+TEST_F(TUploadTest, TextTranslationToAHostNamingFoldersByNumberDropsLineFeeds)
+{
+    bTranslateUpload = true;
+    const std::string sData = std::string(4096, '\n') + "a\r\nb";
+    WriteLocal("src/notes.txt", sData);
+    OpenAt("c:\\", {}, {9, 0xE0, 0, 0});
+    ASSERT_TRUE(Start(ECopySource::Local, {{"notes.txt", false}}, "C:\\src", "c:\\"));
+    const std::vector<Bytes> create = Requests();
+    ASSERT_EQ(create.size(), 1u);
+    EXPECT_EQ(DWordAt(create[0], 1), 3u); // announced without its line feeds
+    Reply(ResultReply(0));
+    Requests();
+    Reply(ResultReply(0));
+    // The chunk of line feeds alone sends no packet.
+    const std::vector<Bytes> data = Requests();
+    ASSERT_EQ(data.size(), 3u);
+    EXPECT_EQ(data[1], (Bytes{kForkData, 0, 3, 'a', '\r', 'b'}));
+    EXPECT_EQ(data[2], Bytes{kEndData});
+}

@@ -1,0 +1,186 @@
+// Listing, download and upload through `vantry serve`. They need the host's file handlers; a
+// host without them ends the session on kFTP_msgListVols, and the tests are skipped then.
+#include "ServeProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr std::uint8_t kForkData = 0x8C;
+constexpr std::uint8_t kCreate = 0x8B;
+constexpr std::uint8_t kOpenFork = 0x8D;
+constexpr std::uint8_t kReqFork = 0x8E;
+constexpr std::uint8_t kAVol = 0x93;
+constexpr std::uint8_t kListVols = 0x94;
+constexpr std::uint8_t kEndData = 0x96;
+constexpr std::uint8_t kResult = 0x97;
+constexpr std::uint8_t kDriveD = 4;
+
+TBytes Pascal(const std::string& str)
+{
+    TBytes bytes = {static_cast<std::uint8_t>(str.size())};
+    bytes.insert(bytes.end(), str.begin(), str.end());
+    return bytes;
+}
+
+// kFTP_msgReqFork / kFTP_msgOpenFork for the data fork of a file in the root of drive D:.
+TBytes ForkRequest(std::uint8_t nCode, const std::string& strName)
+{
+    TBytes bytes = {nCode, 0, 0, kDriveD, 0, 0x80, 0, 0, 0};
+    for (const TBytes& part : {Pascal(strName), Pascal("\\")})
+        bytes.insert(bytes.end(), part.begin(), part.end());
+    return bytes;
+}
+
+TBytes CreateRequest(const std::string& strName)
+{
+    TBytes bytes = {kCreate, 0, 0, 0, 0, 0, 0, 0, 0, kDriveD, 0, 0x80, 0, 0, 0};
+    for (const TBytes& part : {Pascal(strName), Pascal("\\")})
+        bytes.insert(bytes.end(), part.begin(), part.end());
+    return bytes;
+}
+
+class FileServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = fs::temp_directory_path() /
+                ("vantry-files-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_dir / "share");
+        std::ofstream(m_dir / "pw") << "pw\n";
+        m_pServe = std::make_unique<TServeProcess>(std::vector<std::string>{
+            "--listen", "127.0.0.1:0", "--password-file", (m_dir / "pw").string(), "--share",
+            "D=" + (m_dir / "share").string(), "--desktop", m_dir.string(), "--allow", "read,write,remove"});
+    }
+    void TearDown() override
+    {
+        m_pServe.reset();
+        fs::remove_all(m_dir);
+    }
+    TRawGuest Guest()
+    {
+        TRawGuest guest = TRawGuest::Tcp(m_pServe->Port());
+        EXPECT_EQ(guest.Handshake("pw", 9), 0);
+        return guest;
+    }
+    // The volume list, or nothing when this host does not serve files yet.
+    std::optional<std::vector<std::uint16_t>> ListVolumes(TRawGuest& guest)
+    {
+        guest.Send({kListVols});
+        std::vector<std::uint16_t> volumes;
+        for (;;) {
+            const TBytes code = guest.Receive(1);
+            if (code.empty())
+                return std::nullopt;
+            if (code[0] == kEndData)
+                return volumes;
+            EXPECT_EQ(code[0], kAVol);
+            const TBytes record = guest.Receive(18 + 1);
+            volumes.push_back(static_cast<std::uint16_t>(record[0] | record[1] << 8));
+            guest.Receive(record[18]);
+        }
+    }
+    // Reads kFTP_msgForkData packets up to kFTP_msgEndData.
+    std::optional<std::string> ReceiveFork(TRawGuest& guest)
+    {
+        std::string strData;
+        for (;;) {
+            const TBytes code = guest.Receive(1);
+            if (code.empty() || (code[0] != kForkData && code[0] != kEndData))
+                return std::nullopt;
+            if (code[0] == kEndData)
+                return strData;
+            const TBytes length = guest.Receive(2);
+            const TBytes data = guest.Receive(static_cast<std::size_t>(length[0] << 8 | length[1]));
+            strData.append(data.begin(), data.end());
+        }
+    }
+    void SendFork(TRawGuest& guest, const std::string& strData)
+    {
+        for (std::size_t i = 0; i < strData.size(); i += 4093) {
+            const std::size_t n = std::min<std::size_t>(4093, strData.size() - i);
+            TBytes packet = {kForkData, static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)};
+            packet.insert(packet.end(), strData.begin() + static_cast<std::ptrdiff_t>(i),
+                          strData.begin() + static_cast<std::ptrdiff_t>(i + n));
+            guest.Send(packet);
+        }
+    }
+
+    fs::path m_dir;
+    std::unique_ptr<TServeProcess> m_pServe;
+};
+
+#define SKIP_WITHOUT_FILE_SERVICE(guest)                                                                     \
+    if (!ListVolumes(guest))                                                                                 \
+    GTEST_SKIP() << "this host does not serve files yet"
+
+TEST_F(FileServiceTest, ListingDownloadAndUpload)
+{
+    TRawGuest guest = Guest();
+    const auto volumes = ListVolumes(guest);
+    if (!volumes)
+        GTEST_SKIP() << "this host does not serve files yet";
+    EXPECT_NE(std::find(volumes->begin(), volumes->end(), kDriveD), volumes->end());
+
+    std::string strContent;
+    for (int i = 0; i < 3000; ++i)
+        strContent += "line " + std::to_string(i) + "\n";
+    std::ofstream(m_dir / "share" / "notes.txt", std::ios::binary) << strContent;
+    guest.Send(ForkRequest(kReqFork, "notes.txt"), 2);
+    EXPECT_EQ(ReceiveFork(guest), strContent);
+
+    guest.Send(CreateRequest("up.bin"), 3);
+    EXPECT_EQ(guest.Receive(3), (TBytes{kResult, 0, 0}));
+    guest.Send(ForkRequest(kOpenFork, "up.bin"));
+    const std::string strUpload(10000, 'u');
+    SendFork(guest, strUpload);
+    guest.Send({kEndData});
+    EXPECT_EQ(guest.Receive(3), (TBytes{kResult, 0, 0}));
+    std::ifstream in(m_dir / "share" / "up.bin", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), strUpload);
+}
+
+TEST_F(FileServiceTest, AGuestThatLeavesDuringAnUploadLeavesNoPartialFile)
+{
+    TRawGuest guest = Guest();
+    SKIP_WITHOUT_FILE_SERVICE(guest);
+    guest.Send(CreateRequest("half.bin"));
+    EXPECT_EQ(guest.Receive(3), (TBytes{kResult, 0, 0}));
+    guest.Send(ForkRequest(kOpenFork, "half.bin"));
+    SendFork(guest, std::string(6000, 'h'));
+    guest.Close();
+    ASSERT_TRUE(m_pServe->WaitForLog("session ended"));
+    EXPECT_FALSE(fs::exists(m_dir / "share" / "half.bin"));
+}
+
+TEST_F(FileServiceTest, AGuestThatStopsReadingHoldsLittleMemoryAndOthersAreStillAnswered)
+{
+    TRawGuest stalled = Guest();
+    SKIP_WITHOUT_FILE_SERVICE(stalled);
+    {
+        std::ofstream big(m_dir / "share" / "big.bin", std::ios::binary);
+        const std::string strBlock(1 << 20, 'b');
+        for (int i = 0; i < 64; ++i)
+            big << strBlock;
+    }
+    const long nBefore = m_pServe->ResidentKiB();
+    stalled.Send(ForkRequest(kReqFork, "big.bin"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    const long nAfter = m_pServe->ResidentKiB();
+    EXPECT_LT(nAfter - nBefore, 4096) << "the host kept buffering for a guest that does not read";
+
+    TRawGuest other = Guest();
+    const auto started = std::chrono::steady_clock::now();
+    other.Send({0x85, 1, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(other.Receive(10).size(), 10u);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
+}
+} // namespace

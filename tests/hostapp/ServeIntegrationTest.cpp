@@ -1,0 +1,198 @@
+// `vantry serve` as a guest meets it: the handshake, raw protocol packets over TCP and over
+// standard input/output, many guests at once, disconnects and signals.
+#include "ServeProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr std::uint8_t kNoOp = 0x84;
+constexpr std::uint8_t kNewMessages = 0x85;
+const TBytes kNewMessagesQuery = {kNewMessages, 1, 0, 0, 0, 0, 0, 0};
+const TBytes kNewMessagesAnswer = {kNewMessages, 2, 0, 0, 0, 0, 0, 0, 0, 0};
+
+class ServeTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_dir = fs::temp_directory_path() /
+                ("vantry-serve-" + std::to_string(::getpid()) + "-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(m_dir / "share");
+        std::ofstream(m_dir / "pw") << "open sesame\n";
+        std::ofstream(m_dir / "vantry.conf") << "handshake-timeout 400\n";
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+
+    std::vector<std::string> Args(const std::vector<std::string>& extra = {})
+    {
+        std::vector<std::string> args = {"--listen", "127.0.0.1:0", "--password-file", (m_dir / "pw").string(),
+                                         "--share", "D=" + (m_dir / "share").string(), "--desktop",
+                                         m_dir.string(), "--config", (m_dir / "vantry.conf").string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return args;
+    }
+    TRawGuest Accepted(TServeProcess& serve)
+    {
+        TRawGuest guest = TRawGuest::Tcp(serve.Port());
+        EXPECT_EQ(guest.Handshake(kPassword, 9), 0);
+        return guest;
+    }
+
+    const std::string kPassword = "open sesame";
+    fs::path m_dir;
+};
+
+TEST_F(ServeTest, HandshakeAgreesVersionsAndRefusesWrongPasswords)
+{
+    TServeProcess serve(Args({"--allow", "read,remove"}));
+    ASSERT_NE(serve.Port(), 0) << serve.Log();
+    struct TCase {
+        std::string strPassword;
+        std::uint16_t nAsked;
+        std::int16_t nStatus;
+        std::uint16_t nAgreed;
+    };
+    const TCase cases[] = {
+        {kPassword, 9, 0, 9},  {kPassword, 7, 0, 7},       {kPassword, 8, 0, 7},
+        {kPassword, 12, 0, 9}, {kPassword, 4, -12001, 0},  {"open sesame ", 9, -12002, 0},
+        {"", 9, -12002, 0},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE("password '" + c.strPassword + "' version " + std::to_string(c.nAsked));
+        TRawGuest guest = TRawGuest::Tcp(serve.Port());
+        TBytes response;
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(guest.Handshake(c.strPassword, c.nAsked, &response), c.nStatus);
+        const auto elapsed = std::chrono::steady_clock::now() - started;
+        if (c.nStatus != 0) {
+            EXPECT_TRUE(response.empty());
+            EXPECT_TRUE(guest.ClosedByHost());
+            if (c.nStatus == -12002) {
+                EXPECT_GE(elapsed, std::chrono::milliseconds(800)) << "a wrong password was answered at once";
+            }
+            continue;
+        }
+        ASSERT_EQ(response.size(), 38u);
+        EXPECT_EQ(response[8] | response[9] << 8, c.nAgreed) << "agreed version, little-endian";
+        EXPECT_EQ(response[18] | response[19] << 8, 0xA0) << "privilege word of --allow read,remove";
+        EXPECT_EQ(response[6], 1) << "folders named by directory string";
+        EXPECT_EQ(response[36] << 8 | response[37], 4096);
+    }
+    EXPECT_TRUE(serve.WaitForLog("authentication refused"));
+    EXPECT_TRUE(serve.WaitForLog("protocol version 4 not supported"));
+    EXPECT_EQ(serve.StopWith(SIGTERM), 0);
+}
+
+TEST_F(ServeTest, MessagesAreAnsweredWhateverTheSplitAndAFailingSessionEnds)
+{
+    TServeProcess serve(Args());
+    TRawGuest guest = Accepted(serve);
+    for (std::size_t nSplit : {1u, 3u, 0u}) {
+        TBytes request = {kNoOp, kNoOp};
+        request.insert(request.end(), kNewMessagesQuery.begin(), kNewMessagesQuery.end());
+        guest.Send(request, nSplit);
+        EXPECT_EQ(guest.Receive(kNewMessagesAnswer.size()), kNewMessagesAnswer) << "split " << nSplit;
+    }
+    // The module refuses a kFTP_msgResult from a guest: the session ends without a reply.
+    guest.Send({0x97});
+    EXPECT_TRUE(guest.ClosedByHost());
+    EXPECT_TRUE(serve.WaitForLog("session ended"));
+    // The service goes on for others.
+    TRawGuest next = Accepted(serve);
+    next.Send(kNewMessagesQuery);
+    EXPECT_EQ(next.Receive(kNewMessagesAnswer.size()), kNewMessagesAnswer);
+}
+
+TEST_F(ServeTest, TenGuestsAtOnceEachGetTheirOwnAnswers)
+{
+    TServeProcess serve(Args());
+    std::vector<TRawGuest> guests;
+    for (int i = 0; i < 10; ++i)
+        guests.push_back(Accepted(serve));
+    // Each guest asks a different question, interleaved byte by byte across the guests.
+    const TBytes query1 = kNewMessagesQuery;
+    TBytes query3 = kNewMessagesQuery;
+    query3[1] = 3;
+    for (std::size_t nByte = 0; nByte < query1.size(); ++nByte) {
+        for (std::size_t i = 0; i < guests.size(); ++i)
+            guests[i].Send({(i % 2 ? query3 : query1)[nByte]});
+    }
+    for (std::size_t i = 0; i < guests.size(); ++i) {
+        const TBytes expected = i % 2 ? TBytes{kNewMessages, 4, 0, 0, 0, 0, 0, 0} : kNewMessagesAnswer;
+        EXPECT_EQ(guests[i].Receive(expected.size()), expected) << "guest " << i;
+    }
+    // One guest that leaves in the middle of a message disturbs nobody.
+    guests[3].Send({kNewMessages, 1, 0});
+    guests[3].Close();
+    EXPECT_TRUE(serve.WaitForLog("session ended"));
+    guests[4].Send(kNewMessagesQuery);
+    EXPECT_EQ(guests[4].Receive(kNewMessagesAnswer.size()), kNewMessagesAnswer);
+    EXPECT_EQ(serve.StopWith(SIGINT), 0);
+}
+
+TEST_F(ServeTest, SlowAndSilentConnectionsAreClosed)
+{
+    TServeProcess serve(Args());
+    TRawGuest silent = TRawGuest::Tcp(serve.Port());
+    EXPECT_EQ(silent.Receive(Handshake::kHelloSize).size(), Handshake::kHelloSize);
+    EXPECT_TRUE(silent.ClosedByHost(3000)) << "the handshake timeout did not close the connection";
+    EXPECT_TRUE(serve.WaitForLog("handshake timed out"));
+
+    TRawGuest hostile = TRawGuest::Tcp(serve.Port());
+    hostile.Receive(Handshake::kHelloSize);
+    hostile.Send({0x02, 0x00}); // a request block longer than 508 bytes
+    EXPECT_TRUE(hostile.ClosedByHost());
+    EXPECT_TRUE(serve.WaitForLog("bad open request length 512"));
+}
+
+TEST_F(ServeTest, StandardInputAndOutputServeOneGuestWithoutAPassword)
+{
+    TServeProcess serve({"--stdio", "--share", "D=" + (m_dir / "share").string()}, true);
+    TRawGuest guest(serve.StdoutFd(), serve.StdinFd(), false);
+    const TBytes hello = guest.Receive(Handshake::kHelloSize);
+    const auto decoded = Handshake::DecodeHello(hello.data(), hello.size());
+    ASSERT_TRUE(decoded) << serve.Log();
+    EXPECT_EQ(decoded->nFlags & Handshake::kFlagPasswordRequired, 0);
+    Handshake::TGuestHello guestHello;
+    guestHello.request = OpenRequest(9);
+    TBytes bytes = Handshake::EncodeGuestHello(guestHello);
+    bytes.insert(bytes.end(), kNewMessagesQuery.begin(), kNewMessagesQuery.end()); // sent before the answer
+    guest.Send(bytes, 5);
+    EXPECT_EQ(guest.Receive(4), (TBytes{0, 0, 0, 38}));
+    EXPECT_EQ(guest.Receive(38).size(), 38u);
+    EXPECT_EQ(guest.Receive(kNewMessagesAnswer.size()), kNewMessagesAnswer);
+    // The guest's end of the pipe closes: the session ends and so does the service.
+    ::close(serve.StdinFd());
+    EXPECT_EQ(serve.WaitExit(5000), 0) << serve.Log();
+    EXPECT_NE(serve.Log().find("stdio: session ended"), std::string::npos);
+}
+
+TEST_F(ServeTest, WithoutAPasswordFileOneIsMadeUpAndPrinted)
+{
+    TServeProcess serve({"--listen", "127.0.0.1:0", "--share", "D=" + (m_dir / "share").string()});
+    ASSERT_TRUE(serve.WaitForLog("with the password "));
+    const std::string strLog = serve.Log();
+    const auto nAt = strLog.find("with the password ") + 18;
+    const std::string strPassword = strLog.substr(nAt, strLog.find('\n', nAt) - nAt);
+    TRawGuest guest = TRawGuest::Tcp(serve.Port());
+    EXPECT_EQ(guest.Handshake(strPassword, 9), 0);
+    TRawGuest wrong = TRawGuest::Tcp(serve.Port());
+    EXPECT_EQ(wrong.Handshake("", 9), -12002);
+}
+
+TEST_F(ServeTest, BadSettingsStopBeforeServing)
+{
+    TServeProcess missing({"--share", "D=" + (m_dir / "nothere").string()});
+    EXPECT_EQ(missing.WaitExit(5000), 2);
+    EXPECT_NE(missing.Log().find("is not a folder"), std::string::npos);
+    TServeProcess unknown({"--frobnicate"});
+    EXPECT_EQ(unknown.WaitExit(5000), 2);
+}
+} // namespace

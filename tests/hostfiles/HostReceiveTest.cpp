@@ -1,0 +1,214 @@
+#include "HostFilesFixture.h"
+
+#include "LFN.h"
+#include "OVFTesting.h"
+#include "OVFUploads.h"
+
+#include <fstream>
+
+#include <cerrno>
+#include <sys/stat.h>
+
+using HostReceive = THostFilesFixture;
+
+namespace {
+constexpr std::uint32_t kMacTime = 2082844800u + 1600000000u; // 2020-09-13 12:26:40
+
+std::string AllByteValues(std::size_t nLength)
+{
+    std::string data(nLength, '\0');
+    for (std::size_t i = 0; i < nLength; ++i)
+        data[i] = static_cast<char>((i * 13 + i / 256) & 0xFF);
+    return data;
+}
+
+// The upload a guest makes: create, set information, open the fork, the data, the end.
+Bytes Upload(const std::string& name, const std::string& data, std::size_t nPiece = 4093)
+{
+    Bytes bytes = Concat({NamesRequestOnVolume(0x8B, 3, name, "\\"), SetInfoRequest(name, kMacTime),
+                          NamesRequestOnVolume(0x8D, 3, name, "\\")});
+    for (std::size_t i = 0; i < data.size(); i += nPiece) {
+        const Bytes packet = ForkDataPacket(data.substr(i, nPiece));
+        bytes.insert(bytes.end(), packet.begin(), packet.end());
+    }
+    bytes.push_back(0x96);
+    return bytes;
+}
+
+std::time_t ModificationTime(const fs::path& path)
+{
+    struct stat st {};
+    stat(path.c_str(), &st);
+    return st.st_mtime;
+}
+} // namespace
+
+TEST_F(HostReceive, UploadsOnVersion7And9ArriveWhole)
+{
+    const std::string data = AllByteValues(10000);
+    for (std::uint16_t nVersion : {7, 9}) {
+        SCOPED_TRACE(nVersion);
+        Restart();
+        ClearDrive('C');
+        OpenSession(nVersion);
+        Send(Upload("New File.bin", data), 1000);
+        const Bytes acks = nVersion < 9 ? Bytes{0x84, 0x84, 0x84} : Bytes{};
+        EXPECT_EQ(m_app.Written(), Concat({Result(0), Result(0), acks, Result(0)}));
+        EXPECT_TRUE(ReadFile(Drive('C') / "New File.bin") == data);
+        EXPECT_EQ(ModificationTime(Drive('C') / "New File.bin"), 1600000000);
+        EXPECT_EQ(Entries(Drive('C')), (std::vector<std::string>{"New File.bin"})) << "no temporary left";
+        EXPECT_FALSE(StopRequested());
+    }
+}
+
+TEST_F(HostReceive, CreateOfAnExistingFileAnswersDuplicateAndLeavesIt)
+{
+    WriteFile(Drive('C') / "old.txt", "old");
+    OpenSession();
+    Send(NamesRequestOnVolume(0x8B, 3, "OLD.TXT", "\\"));
+    EXPECT_EQ(m_app.Written(), Result(-48));
+    EXPECT_EQ(ReadFile(Drive('C') / "old.txt"), "old");
+}
+
+TEST_F(HostReceive, ReplacingAReadOnlyFileOrAFolderTakesTheNewData)
+{
+    WriteFile(Drive('C') / "ro.txt", "old");
+    LFN_SetFileAttributes("C:\\ro.txt", 0x21);
+    WriteFile(Drive('C') / "dir" / "inner.txt", "x");
+    OpenSession();
+    for (const char* pszName : {"ro.txt", "dir"}) {
+        SCOPED_TRACE(pszName);
+        Send(Concat({SetInfoRequest(pszName, kMacTime), NamesRequestOnVolume(0x8D, 3, pszName, "\\"), ForkDataPacket("new"), {0x96}}));
+        EXPECT_EQ(m_app.TakeWritten(), Concat({Result(0), Result(0)}));
+        EXPECT_EQ(ReadFile(Drive('C') / pszName), "new");
+        BYTE nAttributes = 0;
+        LFN_GetFileAttributes((std::string("C:\\") + pszName).c_str(), &nAttributes);
+        EXPECT_EQ(nAttributes, 0x20);
+    }
+}
+
+TEST_F(HostReceive, AbortOrStopDuringAnUploadLeavesTheEarlierFileAndNoPartialOne)
+{
+    for (bool bStop : {false, true}) {
+        for (bool bExisting : {false, true}) {
+            SCOPED_TRACE(std::string(bStop ? "stop" : "abort") + (bExisting ? " replacing" : " new"));
+            Restart();
+            ClearDrive('C');
+            if (bExisting)
+                WriteFile(Drive('C') / "f.bin", "earlier");
+            OpenSession();
+            Bytes upload = Upload("f.bin", AllByteValues(9000));
+            upload.pop_back(); // no end
+            Send(upload);
+            if (bStop) {
+                m_pSession->PostStopMessage(0);
+                AnswerStops();
+            } else {
+                Send({0x95});
+                EXPECT_EQ(m_app.Writes().back(), Result(0));
+            }
+            if (bExisting) {
+                EXPECT_EQ(ReadFile(Drive('C') / "f.bin"), "earlier");
+                EXPECT_EQ(Entries(Drive('C')), (std::vector<std::string>{"f.bin"}));
+            } else {
+                EXPECT_TRUE(Entries(Drive('C')).empty()) << "the file created for the upload goes too";
+            }
+        }
+    }
+}
+
+TEST_F(HostReceive, EmptyFileKeepsItsTimeWithoutData)
+{
+    OpenSession();
+    Send(Concat({NamesRequestOnVolume(0x8B, 3, "empty.txt", "\\"), SetInfoRequest("empty.txt", kMacTime)}));
+    EXPECT_EQ(m_app.Written(), Concat({Result(0), Result(0)}));
+    EXPECT_EQ(ReadFile(Drive('C') / "empty.txt"), "");
+    EXPECT_EQ(ModificationTime(Drive('C') / "empty.txt"), 1600000000);
+    m_pSession->PostStopMessage(0);
+    AnswerStops();
+    EXPECT_TRUE(fs::exists(Drive('C') / "empty.txt")) << "an empty upload is complete";
+}
+
+TEST_F(HostReceive, DataLongerThanABufferIsTakenWhole)
+{
+    OpenSession(7);
+    const std::string data = AllByteValues(9000);
+    Send(Concat({NamesRequestOnVolume(0x8B, 3, "long.bin", "\\"), NamesRequestOnVolume(0x8D, 3, "long.bin", "\\"),
+                 ForkDataPacket(data), {0x96}}),
+         777);
+    EXPECT_EQ(m_app.Written(), Concat({Result(0), {0x84}, Result(0)}));
+    EXPECT_TRUE(ReadFile(Drive('C') / "long.bin") == data);
+}
+
+TEST_F(HostReceive, UploadThatCannotBeWrittenAnswersItsEndWith256)
+{
+    OpenSession(7);
+    OVF_InjectFault(OVFOp::openWrite, nullptr, EACCES);
+    Send(Concat({NamesRequestOnVolume(0x8D, 3, "x.bin", "\\"), ForkDataPacket("abc"), {0x96}}));
+    EXPECT_EQ(m_app.Written(), Concat({{0x84}, Result(256)}));
+    EXPECT_FALSE(fs::exists(Drive('C') / "x.bin"));
+    EXPECT_FALSE(StopRequested());
+}
+
+TEST_F(HostReceive, FailedWriteStopsTheSessionAndRemovesThePartialFile)
+{
+    OpenSession(7);
+    OVF_InjectFault(OVFOp::write, nullptr, ENOSPC);
+    Send(Concat({NamesRequestOnVolume(0x8D, 3, "x.bin", "\\"), ForkDataPacket(std::string(5000, 'a'))}));
+    EXPECT_TRUE(StopRequested());
+    AnswerStops();
+    EXPECT_TRUE(Entries(Drive('C')).empty());
+}
+
+TEST_F(HostReceive, WithoutWritePrivilegeNothingChanges)
+{
+    WriteFile(Drive('C') / "keep.txt", "keep");
+    OpenSession(7, false, 0x20);
+    Send(Concat({NamesRequestOnVolume(0x8B, 3, "new.txt", "\\"), SetInfoRequest("new.txt", kMacTime),
+                 NamesRequestOnVolume(0x8D, 3, "keep.txt", "\\"), ForkDataPacket("abc"), {0x96},
+                 NamesRequestOnVolume(0x88, 3, "Folder", "\\")}));
+    EXPECT_EQ(m_app.Written(), Concat({Result(256), Result(0), {0x84}, Result(256), Result(1)}));
+    EXPECT_EQ(Entries(Drive('C')), (std::vector<std::string>{"keep.txt"}));
+    EXPECT_EQ(ReadFile(Drive('C') / "keep.txt"), "keep");
+}
+
+TEST_F(HostReceive, ReplacingWithoutRemovePrivilegeIsRefused)
+{
+    WriteFile(Drive('C') / "keep.txt", "keep");
+    OpenSession(9, false, 0x60);
+    Send(Concat({NamesRequestOnVolume(0x8D, 3, "keep.txt", "\\"), ForkDataPacket("abc"), {0x96}}));
+    EXPECT_EQ(m_app.Written(), Result(256));
+    EXPECT_EQ(ReadFile(Drive('C') / "keep.txt"), "keep");
+    // A new file of this session's own making is not a replacement.
+    Send(Upload("mine.txt", "mine"));
+    EXPECT_EQ(ReadFile(Drive('C') / "mine.txt"), "mine");
+}
+
+TEST_F(HostReceive, TemporariesAreNeverListedAndLeftoversGoAtStart)
+{
+    OpenSession();
+    Bytes upload = Upload("f.bin", "partial data");
+    upload.pop_back();
+    Send(upload);
+    EXPECT_EQ(Entries(Drive('C')).size(), 2u) << "the created file and its temporary";
+    Send(ListFilesRequest(3, "\\"));
+    const auto packets = SplitHostPackets(m_app.TakeWritten(), 9);
+    ASSERT_EQ(packets.size(), 4u) << "results, one entry and the end";
+    EXPECT_EQ(packets[2].nCode, 0x91);
+}
+
+TEST_F(HostReceive, LeftoversOfAHostThatIsGoneAreRemoved)
+{
+    const fs::path leftover = Drive('C') / ".vantry-upload:00000000deadbeef";
+    const fs::path unrelated = Drive('C') / "keep.txt";
+    WriteFile(leftover, "half");
+    WriteFile(unrelated, "keep");
+    fs::create_directories(m_root / "journal");
+    // Entries of a process that no longer runs (pid 2^22 + 1 is above the kernel's pid limit).
+    std::ofstream(m_root / "journal" / "4194305-00000000deadbeef") << leftover.string() << '\n';
+    std::ofstream(m_root / "journal" / "4194305-1") << unrelated.string() << '\n';
+    EXPECT_EQ(OVF_RemoveUploadLeftovers(), 1);
+    EXPECT_FALSE(fs::exists(leftover));
+    EXPECT_TRUE(fs::exists(unrelated)) << "only temporaries are ever removed";
+    EXPECT_TRUE(fs::is_empty(m_root / "journal"));
+}
