@@ -1,12 +1,10 @@
 #include "LFN.h"
 
 #include "ClampedTime.h"
-#include "OVCore.h"
+#include "MacTime.h"
 #include "OVFile32.h"
 
 namespace {
-
-constexpr DWORD kMacToUnixSeconds = 2082844800u;   // 1904-01-01 to 1970-01-01
 
 // A time through the clamps, raised to the floor when it is still before 1980.
 CTime FlooredTime(const TimeFields32& fields)
@@ -19,11 +17,11 @@ CTime FlooredTime(const TimeFields32& fields)
 
 BOOL LFN_SetFileTimeWithMacTime(const char* pszPath, DWORD dwMacTime)
 {
-    const DWORD dwSeconds = OVSwapDWord(dwMacTime);
+    const DWORD dwSeconds = OVMacTimeToHostOrder(dwMacTime);
     CTime time = FloorTime();
-    if (dwSeconds > kMacToUnixSeconds) {
+    if (dwSeconds > kMacTimeTo1970) {
         TimeFields32 fields;
-        if (LocalUCTToVskTime32(dwSeconds - kMacToUnixSeconds, &fields))
+        if (LocalUCTToVskTime32(dwSeconds - kMacTimeTo1970, &fields))
             time = FlooredTime(fields);
     }
     CFileStatus status;

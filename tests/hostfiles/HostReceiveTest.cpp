@@ -212,3 +212,12 @@ TEST_F(HostReceive, LeftoversOfAHostThatIsGoneAreRemoved)
     EXPECT_TRUE(fs::exists(unrelated)) << "only temporaries are ever removed";
     EXPECT_TRUE(fs::is_empty(m_root / "journal"));
 }
+
+TEST_F(HostReceive, NameModeOfOldGuestsGivesTheFileTheExtensionOfItsType)
+{
+    OpenSession(7, true);
+    Send(Upload("NOTES", "text"));
+    EXPECT_EQ(m_app.Written(), Concat({Result(0), Result(0), {0x84}, Result(0)}));
+    EXPECT_EQ(Entries(Drive('C')), (std::vector<std::string>{"NOTES.txt"}));
+    EXPECT_EQ(ReadFile(Drive('C') / "NOTES.txt"), "text");
+}
