@@ -16,6 +16,9 @@ TEST_F(HostChanges, RemoveByKindAndProtection)
     LFN_SetFileAttributes("C:\\ro.txt", 0x21);
     LFN_SetFileAttributes("C:\\sys.txt", 0x24);
     LFN_SetFileAttributes("C:\\tree\\ro-inside.txt", 0x21);
+    // Without extended attributes (some tmpfs) a system bit has nowhere to live.
+    BYTE nSystem = 0;
+    const bool bSystemKept = LFN_GetFileAttributes("C:\\sys.txt", &nSystem) && (nSystem & 0x04);
     OpenSession();
     const struct {
         const char* pszName;
@@ -27,6 +30,8 @@ TEST_F(HostChanges, RemoveByKindAndProtection)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pszName);
+        if (!bSystemKept && std::string(c.pszName) == "sys.txt")
+            continue;
         Send(NamesRequestOnVolume(0x8A, 3, c.pszName, "\\"));
         EXPECT_EQ(m_app.TakeWritten(), Result(c.nResult));
         EXPECT_EQ(fs::exists(Drive('C') / c.pszName), !c.bGone);
