@@ -323,10 +323,10 @@ TFolderChange::TFolderChange(int dirFd) : m_dirFd(dirFd)
     m_bCurrent = pIndex != nullptr && IsUnchanged(*pIndex, st);
 }
 
+// Also with no name changes (a name the index never holds came or went): the folder's new
+// times are our own, and the index stays current.
 TFolderChange::~TFolderChange()
 {
-    if (m_changes.empty())
-        return;
     struct stat st {};
     if (fstat(m_dirFd, &st) != 0)
         return;

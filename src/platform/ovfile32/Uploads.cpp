@@ -2,6 +2,7 @@
 
 #include "BufferedFile.h"
 #include "Faults.h"
+#include "FolderIndex.h"
 #include "LibraryState.h"
 #include "Resolver.h"
 
@@ -117,7 +118,13 @@ DWORD OVF_OpenUploadTemp(const char* pszFinalPath, std::string* pToken, DWORD* p
         return kOVF_invalid;
     }
     const std::string strTempName = NewTempName();
-    TFd fd(openat(target.dir.Get(), strTempName.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0644));
+    TFd fd;
+    {
+        // A temporary is never in an index (its name cannot be addressed); the bracket keeps the
+        // folder's index current instead of having it rebuilt for our own change.
+        TFolderChange change(target.dir.Get());
+        fd.Reset(openat(target.dir.Get(), strTempName.c_str(), O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0644));
+    }
     if (!fd.Valid()) {
         SetOsError(pOsError, errno);
         return kOVF_invalid;
@@ -135,8 +142,13 @@ BOOL OVF_CommitUploadTemp(const std::string& strToken, const char* pszFinalPath,
     int nError = Uploads().count(strToken) ? Resolve(pszFinalPath, target) : ENOENT;
     if (nError == 0)
         nError = InjectedFault(OVFOp::rename, target.FaultKey());
-    if (nError == 0 && renameat(target.dir.Get(), strToken.c_str(), target.dir.Get(), target.strReal.c_str()) != 0)
-        nError = errno;
+    if (nError == 0) {
+        TFolderChange change(target.dir.Get());
+        if (renameat(target.dir.Get(), strToken.c_str(), target.dir.Get(), target.strReal.c_str()) != 0)
+            nError = errno;
+        else if (!target.bExists)
+            change.Added(target.strReal);
+    }
     if (nError) {
         SetOsError(pOsError, nError);
         if (nError != ENOENT || Uploads().count(strToken)) {
@@ -145,7 +157,6 @@ BOOL OVF_CommitUploadTemp(const std::string& strToken, const char* pszFinalPath,
         return FALSE;
     }
     Forget(strToken);
-    DropFolderIndexes();
     SetOsError(pOsError, 0);
     return TRUE;
 }
@@ -157,8 +168,10 @@ void OVF_DiscardUploadTemp(const std::string& strToken)
     if (it == Uploads().end())
         return;
     TTarget target;
-    if (Resolve(it->second.strFinalPath.c_str(), target) == 0)
+    if (Resolve(it->second.strFinalPath.c_str(), target) == 0) {
+        TFolderChange change(target.dir.Get());
         unlinkat(target.dir.Get(), strToken.c_str(), 0);
+    }
     Forget(strToken);
 }
 
