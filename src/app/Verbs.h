@@ -15,3 +15,9 @@ struct TVerb {
 
 // argc/argv are the process's own (for the Qt application object); args follow the verb.
 int RunServeVerb(int argc, char** argv, const TVerbArguments& args);
+// The guest verbs (one file each).
+int RunLsVerb(int argc, char** argv, const TVerbArguments& args);
+int RunRmVerb(int argc, char** argv, const TVerbArguments& args);
+int RunMkdirVerb(int argc, char** argv, const TVerbArguments& args);
+int RunGetVerb(int argc, char** argv, const TVerbArguments& args);
+int RunPutVerb(int argc, char** argv, const TVerbArguments& args);

@@ -8,6 +8,11 @@
 namespace {
 constexpr TVerb kVerbs[] = {
     {"serve", "serve this machine's folders to guests (vantry serve --help)", RunServeVerb},
+    {"ls", "list a host's volumes or a remote folder", RunLsVerb},
+    {"get", "copy remote files and folders here", RunGetVerb},
+    {"put", "copy local files and folders to a host", RunPutVerb},
+    {"rm", "remove remote files and folders", RunRmVerb},
+    {"mkdir", "make a remote folder", RunMkdirVerb},
 };
 
 int Usage(std::FILE* pOut, int nStatus)

@@ -1,0 +1,14 @@
+// What `vantry get` and `vantry put` share: local paths in the file layer's namespace and the
+// report of a finished copy.
+#pragma once
+
+#include "GuestRunner.h"
+
+#include <string>
+
+// The Windows-style path of a local POSIX path (made absolute). False when it cannot be named.
+bool LocalWindowsPath(const std::string& strPosix, std::string* pWindows);
+// Splits "C:\dir\name" into "C:\dir" and "name"; "C:\" has no name.
+void SplitWindowsPath(const std::string& strPath, std::string* pFolder, std::string* pName);
+// Turns a copy that did not go through into a failure of the run (unless a message said so already).
+void ReportCopyOutcome(TGuestRun& run, const TCopyOutcome& outcome);

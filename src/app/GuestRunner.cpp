@@ -1,0 +1,171 @@
+#include "GuestRunner.h"
+
+#include "GuestConnection.h"
+#include "GuestServiceExports.h"
+#include "OVFDrives.h"
+#include "SignalWatcher.h"
+#include "Vntrgst.h"
+
+#include <QCoreApplication>
+
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+
+namespace {
+// The password: $VANTRY_PASSWORD, the first line of --password-file, or asked on a terminal.
+bool ReadPassword(const TGuestOptions& options, const TGuestLocation& location, std::string* pPassword,
+                  std::string* pError)
+{
+    if (!options.strPasswordFile.empty()) {
+        std::ifstream in(options.strPasswordFile);
+        if (!in) {
+            *pError = "cannot read the password file " + options.strPasswordFile;
+            return false;
+        }
+        std::getline(in, *pPassword);
+        if (!pPassword->empty() && pPassword->back() == '\r')
+            pPassword->pop_back();
+        return true;
+    }
+    if (const char* pszPassword = std::getenv("VANTRY_PASSWORD")) {
+        *pPassword = pszPassword;
+        return true;
+    }
+    if (options.bSsh || !::isatty(STDIN_FILENO))
+        return true;
+    std::fprintf(stderr, "Password for %s: ", location.strHost.c_str());
+    std::fflush(stderr);
+    termios saved{};
+    const bool bTerminal = ::tcgetattr(STDIN_FILENO, &saved) == 0;
+    if (bTerminal) {
+        termios quiet = saved;
+        quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+    }
+    std::getline(std::cin, *pPassword);
+    if (bTerminal)
+        ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
+    std::fputc('\n', stderr);
+    return true;
+}
+} // namespace
+
+int UsageError(const char* pszVerb, const std::string& strError)
+{
+    std::fprintf(stderr, "vantry %s: %s\nTry 'vantry %s --help'.\n", pszVerb, strError.c_str(), pszVerb);
+    return 2;
+}
+
+std::vector<TRemoteEntry> ListedRemoteEntries(TVantryGuestSession& session)
+{
+    std::vector<TRemoteEntry> result;
+    TRemoteListing& listing = session.RemoteListing();
+    HList& levels = listing.Levels();
+    if (listing.CurrentLevel() >= levels.count)
+        return result;
+    HListBegin(&levels);
+    HList& entries = HListAt<TRemoteLevel>(&levels, listing.CurrentLevel())->entries;
+    HListBegin(&entries);
+    result.reserve(entries.count);
+    for (std::uint32_t i = 0; i < entries.count; ++i)
+        result.push_back(*HListAt<TRemoteEntry>(&entries, i));
+    HListEnd(&entries);
+    HListEnd(&levels);
+    return result;
+}
+
+const TRemoteEntry* FindListedEntry(const std::vector<TRemoteEntry>& entries, const std::string& strName)
+{
+    for (const TRemoteEntry& entry : entries) {
+        if (strName == entry.szLongName || strName == entry.szShortName)
+            return &entry;
+    }
+    return nullptr;
+}
+
+int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOptions& options,
+                    const TGuestLocation& location, const std::string& strListFirst,
+                    std::function<void(TGuestRun& run)> fnWork)
+{
+    QCoreApplication app(argc, argv);
+    TGuestTarget target;
+    std::string strError;
+    if (!ReadPassword(options, location, &target.strPassword, &strError)) {
+        std::fprintf(stderr, "vantry %s: %s\n", pszVerb, strError.c_str());
+        return 1;
+    }
+    target.strHost = location.strHost;
+    if (location.nPort)
+        target.nPort = location.nPort;
+    target.strUserName = location.strUser;
+    if (options.bSsh) {
+        const std::string strDestination = location.strUser.empty() ? location.strHost : location.strUser + "@" + location.strHost;
+        target.command = {"ssh", strDestination, "vantry", "serve", "--stdio"};
+    }
+    target.options.wProtocolSelector = options.bProtocol7 ? 8 : 0;
+    target.bTranslateDownload = options.bTranslateText;
+    target.bTranslateUpload = options.bTranslateText;
+
+    bool bFailed = false;
+    bool bClosed = false;
+    bool bInterrupted = false;
+    TGuestHostApp hostApp([&](void* hSession) {
+        CloseGuestServiceSession(hSession);
+        bClosed = true;
+        QCoreApplication::quit();
+    });
+    OVSetGuestHost(&hostApp);
+    OVF_UseLocalMachineDrives();
+    TTerminalWindow* pWindow = nullptr;
+    SetVantryWindowFactory([&](TVantryGuestSession& session) -> std::unique_ptr<IVantryWindow> {
+        auto window = std::make_unique<TTerminalWindow>(session, options, pszVerb, &bFailed);
+        window->SetRemoteFolder(strListFirst);
+        pWindow = window.get();
+        return window;
+    });
+    auto cleanUp = [] {
+        SetVantryWindowFactory(nullptr);
+        OVSetGuestHost(nullptr);
+    };
+
+    const OVGuestConnectionRequest request{TGuestHostApp::Handle(target)};
+    TVantryGuestSession* pSession = nullptr;
+    if (OpenGuestServiceSession(&request) != 0 || !(pSession = CurrentGuestSession()) || !pWindow) {
+        std::fprintf(stderr, "vantry %s: cannot open a session with %s: %s\n", pszVerb, location.strHost.c_str(),
+                     hostApp.LastError().empty() ? "the session could not be started" : hostApp.LastError().c_str());
+        cleanUp();
+        return 1;
+    }
+    TGuestRun run(*pSession, *pWindow, [pSession] { pSession->PostStopMessage(kStopUserClosed); });
+    TSignalWatcher interruptWatcher([&](int) {
+        if (bClosed)
+            return;
+        if (pWindow->Engine().InProgress()) {
+            pWindow->Engine().Cancel(); // the copy ends cleanly and finishes the run
+            return;
+        }
+        bInterrupted = true;
+        run.Finish();
+    });
+    pSession->ListRemoteVolumes([&] {
+        if (!strListFirst.empty() && (pSession->m_nPaneResult != kFTP_resOK || pSession->ListedRemotePath() != strListFirst)) {
+            pWindow->Fail(strListFirst + ": no such folder on the host");
+            run.Finish();
+            return;
+        }
+        fnWork(run);
+    });
+    if (!bClosed)
+        app.exec();
+    cleanUp();
+    if (bInterrupted) {
+        std::fprintf(stderr, "vantry %s: interrupted\n", pszVerb);
+        return 130;
+    }
+    return bFailed ? 1 : 0;
+}

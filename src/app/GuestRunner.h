@@ -1,0 +1,37 @@
+// Runs a guest verb: connects to the location's host through the host application's guest
+// half, opens the guest session with a terminal window, lists the host's volumes (and a
+// folder), runs the verb's work from the event loop, and turns the end into an exit status.
+#pragma once
+
+#include "GuestLocation.h"
+#include "GuestOptions.h"
+#include "TerminalWindow.h"
+
+#include <functional>
+#include <string>
+
+class TGuestRun {
+public:
+    TGuestRun(TVantryGuestSession& rSession, TTerminalWindow& rWindow, std::function<void()> fnFinish)
+        : session(rSession), window(rWindow), m_fnFinish(std::move(fnFinish)) {}
+    // Ends the session; the exit status is non-zero when a failure was shown.
+    void Finish() { m_fnFinish(); }
+
+    TVantryGuestSession& session;
+    TTerminalWindow& window;
+
+private:
+    std::function<void()> m_fnFinish;
+};
+
+// strListFirst: the remote folder listed before the work starts (empty: the volumes alone).
+int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOptions& options,
+                    const TGuestLocation& location, const std::string& strListFirst,
+                    std::function<void(TGuestRun& run)> fnWork);
+
+// The entries of the remote listing's current level.
+std::vector<TRemoteEntry> ListedRemoteEntries(TVantryGuestSession& session);
+// The listed entry of that name (long or short name), or null.
+const TRemoteEntry* FindListedEntry(const std::vector<TRemoteEntry>& entries, const std::string& strName);
+// Prints the verb's usage error and returns 2.
+int UsageError(const char* pszVerb, const std::string& strError);

@@ -1,0 +1,75 @@
+// The Vantry window of the guest verbs, on a terminal: messages go to standard error, the
+// replace prompt is asked on a terminal or answered from --replace, and a copy shows a
+// progress line when standard error is a terminal. It owns the session's copy engine.
+#pragma once
+
+#include "GuestOptions.h"
+#include "RateMeter.h"
+#include "VantryWindowInterface.h"
+#include "copyrtl.h"
+
+#include <functional>
+#include <string>
+
+class TTerminalWindow : public IVantryWindow {
+public:
+    // *pFailed is set by every failure shown; it outlives the window, which goes with its session.
+    TTerminalWindow(TVantryGuestSession& session, const TGuestOptions& options, std::string strVerb, bool* pFailed);
+
+    TCopyEngine& Engine() { return m_engine; }
+    // True once a message about a failure has been shown.
+    bool FailureShown() const { return *m_pFailed; }
+    // Shows a message of the verb itself (standard error) and counts it as a failure.
+    void Fail(const std::string& strText);
+    // Called when the remote remove chain or a new remote folder has finished.
+    std::function<void()> onRemoveDone;
+    std::function<void(bool)> onNewFolderDone;
+
+    int MessageBoxText(const std::string& sText, const std::string& sCaption, unsigned nStyle) override;
+    int PaneMessageBox(const std::string& sText) override;
+    int AskReplace(const std::string& sName, bool bReadOnly) override;
+    bool OpenStatus() override { return true; }
+    void CloseStatus() override;
+    void SetStatusTitle(const std::string&) override {}
+    void SetStatusText(const std::string& sText) override { m_strStatusFile = sText; }
+    void SetStatusTotal(std::uint64_t nTotal) override;
+    void UpdateStatus(std::uint64_t nDone) override;
+    void EnterBusy() override { m_bBusy = true; }
+    void LeaveBusy() override { m_bBusy = false; }
+    bool IsBusy() const override { return m_bBusy; }
+    void SetWaitCursor(bool) override {}
+    std::string LocalFolder() const override { return {}; }
+    std::string RemoteFolder() const override { return m_strRemoteFolder; }
+    void SetRemoteFolder(const std::string& sFolder) override { m_strRemoteFolder = sFolder; }
+    void RestorePreviousRemoteDrive() override {}
+    void RemoteListingDone() override {}
+    void RefreshLocalPane() override {}
+    void RefreshRemotePane() override {}
+    void ShowAdmitWait() override;
+    void CloseAdmitWait() override {}
+    void CloseScanWait() override {}
+    bool WaitingForSize() const override { return false; }
+    void TakeRemoteItemInfo(std::int16_t, const std::uint8_t*) override {}
+    void EndCopyOnClose() override {}
+    void RemoteRemoveDone() override;
+    void RemoteNewFolderDone(bool bMade) override;
+
+private:
+    void ClearProgressLine();
+
+    TCopyEngine m_engine;
+    TGuestOptions m_options;
+    std::string m_strVerb;
+    std::string m_strRemoteFolder;
+    bool m_bBusy = false;
+    bool* m_pFailed;
+    bool m_bYesToAll = false;
+    bool m_bProgress = false;      // standard error is a terminal
+    bool m_bAskOnTerminal = false;
+    TRateMeter m_meter;
+    std::uint64_t m_nTotal = 0;
+    std::string m_strStatusFile;
+    std::string m_strRemaining;
+    std::uint32_t m_nLastLine = 0;
+    bool m_bLineShown = false;
+};

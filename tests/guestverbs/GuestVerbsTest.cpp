@@ -1,0 +1,423 @@
+// The guest verbs against a real `vantry serve` on 127.0.0.1 with temporary shares: listing,
+// copying trees both ways on versions 9 and 7, replace answers, privileges, cancel mid-file,
+// remove and new folder, and a wrong password.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+struct TResult {
+    int nStatus = -1;
+    std::string strOut;
+    std::string strErr;
+};
+
+std::string ReadAll(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream data;
+    data << in.rdbuf();
+    return data.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& strData)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << strData;
+}
+
+std::string RandomBytes(std::size_t n, unsigned nSeed)
+{
+    std::mt19937 random(nSeed);
+    std::string s(n, '\0');
+    for (char& c : s)
+        c = static_cast<char>(random());
+    return s;
+}
+
+pid_t Spawn(const std::vector<std::string>& args, const fs::path& out, const fs::path& err)
+{
+    const pid_t nPid = fork();
+    if (nPid == 0) {
+        setpgid(0, 0);
+        const int nIn = open("/dev/null", O_RDONLY);
+        const int nOut = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int nErr = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(nIn, 0);
+        dup2(nOut, 1);
+        dup2(nErr, 2);
+        std::vector<char*> argv;
+        for (const std::string& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    return nPid;
+}
+
+int WaitStatus(pid_t nPid)
+{
+    int nStatus = 0;
+    waitpid(nPid, &nStatus, 0);
+    return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus);
+}
+
+// The tree every copy test sends: nested folders, empty files and folders, sizes around a
+// packet's length, a few megabytes, names in several letter cases and names to be fitted.
+std::map<std::string, std::string> SampleTree()
+{
+    return {
+        {"top.txt", "top\r\nline\n"},
+        {"empty.dat", ""},
+        {"Mixed Case Name.TXT", "mixed"},
+        {"lower.txt", "lower"},
+        {"a/b/c/deep.bin", RandomBytes(4093, 1)},
+        {"a/b/edge4094.bin", RandomBytes(4094, 2)},
+        {"a/exact4096.bin", RandomBytes(4096, 3)},
+        {"a/big.bin", RandomBytes(3 * 1024 * 1024 + 17, 4)},
+        {"a/Empty Folder/", ""},
+        {"UPPER/Inner.Name.With.Dots.txt", "dots"},
+        {"a name with spaces and a very long tail that goes on and on and on for a while.txt", "long"},
+    };
+}
+
+void MakeTree(const fs::path& root, const std::map<std::string, std::string>& tree)
+{
+    for (const auto& [strName, strData] : tree) {
+        if (!strName.empty() && strName.back() == '/')
+            fs::create_directories(root / strName);
+        else
+            WriteFile(root / strName, strData);
+    }
+}
+
+// Relative path -> contents ("/" for a folder) of everything under root.
+std::map<std::string, std::string> Snapshot(const fs::path& root)
+{
+    std::map<std::string, std::string> result;
+    if (!fs::exists(root))
+        return result;
+    for (const auto& item : fs::recursive_directory_iterator(root)) {
+        const std::string strName = fs::relative(item.path(), root).string();
+        // Contents by size and digest, so that a difference prints short.
+        const std::string strData = item.is_directory() ? std::string() : ReadAll(item.path());
+        result[strName] = item.is_directory() ? "/" : std::to_string(strData.size()) + ":" + std::to_string(std::hash<std::string>{}(strData));
+    }
+    return result;
+}
+
+std::map<std::string, std::int64_t> ModifiedTimes(const fs::path& root)
+{
+    std::map<std::string, std::int64_t> result;
+    for (const auto& item : fs::recursive_directory_iterator(root)) {
+        struct stat st {};
+        if (item.is_regular_file() && ::stat(item.path().c_str(), &st) == 0)
+            result[fs::relative(item.path(), root).string()] = st.st_mtime;
+    }
+    return result;
+}
+} // namespace
+
+class GuestVerbsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        setenv("TZ", "UTC", 1);
+        tzset();
+        char szTemplate[] = "/tmp/vantry-verbs-XXXXXX";
+        ASSERT_NE(mkdtemp(szTemplate), nullptr);
+        m_root = szTemplate;
+        fs::create_directories(Share());
+        fs::create_directories(Local());
+        WriteFile(m_root / "password", "open sesame\n");
+    }
+    void TearDown() override
+    {
+        StopServe();
+        std::error_code error;
+        fs::remove_all(m_root, error);
+    }
+
+    fs::path Share() const { return m_root / "share"; }
+    fs::path Local() const { return m_root / "local"; }
+
+    void StartServe(const std::string& strAllow = "read,write,remove")
+    {
+        StopServe();
+        m_nServe = Spawn({VANTRY_EXECUTABLE, "serve", "--listen", "127.0.0.1:0", "--share", "C=" + Share().string(),
+                          "--allow", strAllow, "--password-file", (m_root / "password").string()},
+                         m_root / "serve.out", m_root / "serve.err");
+        for (int i = 0; i < 200 && m_nPort == 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            const std::string strLog = ReadAll(m_root / "serve.out") + ReadAll(m_root / "serve.err");
+            const std::size_t nAt = strLog.find("listening on 127.0.0.1:");
+            if (nAt != std::string::npos)
+                m_nPort = std::atoi(strLog.c_str() + nAt + std::strlen("listening on 127.0.0.1:"));
+        }
+        ASSERT_NE(m_nPort, 0) << ReadAll(m_root / "serve.err");
+    }
+    void StopServe()
+    {
+        if (m_nServe > 0) {
+            kill(m_nServe, SIGTERM);
+            WaitStatus(m_nServe);
+        }
+        m_nServe = -1;
+        m_nPort = 0;
+    }
+    std::string Url(const std::string& strPath = {}) const
+    {
+        return "vantry://127.0.0.1:" + std::to_string(m_nPort) + (strPath.empty() ? "" : "/" + strPath);
+    }
+    pid_t StartVerb(std::vector<std::string> args, const std::string& strPassword = "open sesame")
+    {
+        args.insert(args.begin(), VANTRY_EXECUTABLE);
+        setenv("VANTRY_PASSWORD", strPassword.c_str(), 1);
+        return Spawn(args, m_root / "verb.out", m_root / "verb.err");
+    }
+    TResult Verb(std::vector<std::string> args, const std::string& strPassword = "open sesame")
+    {
+        TResult result;
+        result.nStatus = WaitStatus(StartVerb(std::move(args), strPassword));
+        result.strOut = ReadAll(m_root / "verb.out");
+        result.strErr = ReadAll(m_root / "verb.err");
+        return result;
+    }
+
+    fs::path m_root;
+    pid_t m_nServe = -1;
+    int m_nPort = 0;
+};
+
+TEST_F(GuestVerbsTest, ListsVolumesAndFoldersOnVersionsNineAndSeven)
+{
+    WriteFile(Share() / "dir/Long File Name.text", "12345");
+    fs::create_directories(Share() / "dir/Sub");
+    fs::last_write_time(Share() / "dir/Long File Name.text", fs::file_time_type::clock::now());
+    StartServe();
+
+    const TResult volumes = Verb({"ls", Url()});
+    EXPECT_EQ(volumes.nStatus, 0) << volumes.strErr;
+    EXPECT_NE(volumes.strOut.find("c:"), std::string::npos) << volumes.strOut;
+
+    const TResult nine = Verb({"ls", Url("C/dir")});
+    EXPECT_EQ(nine.nStatus, 0) << nine.strErr;
+    EXPECT_NE(nine.strOut.find("Long File Name.text"), std::string::npos) << nine.strOut;
+    EXPECT_NE(nine.strOut.find("folder"), std::string::npos);
+    EXPECT_NE(nine.strOut.find("5 20"), std::string::npos) << "size then a date: " << nine.strOut;
+
+    const TResult seven = Verb({"ls", "--protocol", "7", Url("C/dir")});
+    EXPECT_EQ(seven.nStatus, 0) << seven.strErr;
+    EXPECT_EQ(seven.strOut.find("Long File Name.text"), std::string::npos) << "short names only: " << seven.strOut;
+    EXPECT_NE(seven.strOut.find("LONG~"), std::string::npos) << seven.strOut;
+}
+
+TEST_F(GuestVerbsTest, TreeArrivesByteIdenticalWithItsTimesByGetAndByPut)
+{
+    for (const char* pszProtocol : {"9", "7"}) {
+        SCOPED_TRACE(pszProtocol);
+        fs::remove_all(Share());
+        fs::remove_all(Local());
+        fs::create_directories(Local());
+        MakeTree(Share() / "tree", SampleTree());
+        StartServe();
+        const bool bLong = std::string(pszProtocol) == "9";
+
+        const TResult get = Verb({"get", "--protocol", pszProtocol, Url("C/tree"), Local().string()});
+        ASSERT_EQ(get.nStatus, 0) << get.strErr;
+        if (bLong) {
+            EXPECT_EQ(Snapshot(Local() / "tree"), Snapshot(Share() / "tree"));
+            EXPECT_EQ(ModifiedTimes(Local() / "tree"), ModifiedTimes(Share() / "tree"));
+        } else {
+            // Short names on version 7: the same bytes under each file's 8.3 alias.
+            EXPECT_EQ(Snapshot(Local()).size(), Snapshot(Share()).size());
+        }
+        const std::string strArrived = fs::directory_iterator(Local())->path().filename().string();
+
+        fs::create_directories(Share() / "back");
+        const TResult put = Verb({"put", "--protocol", pszProtocol, (Local() / strArrived).string(), Url("C/back")});
+        ASSERT_EQ(put.nStatus, 0) << put.strErr;
+        // Below 9 the folder's name is fitted to the host's 8.3 rules too.
+        ASSERT_FALSE(fs::is_empty(Share() / "back"));
+        const fs::path sent = fs::directory_iterator(Share() / "back")->path();
+        // 8.3 names fitted for a version 7 host are in upper case.
+        auto fold = [bLong](auto map) {
+            decltype(map) folded;
+            for (auto& [strName, value] : map) {
+                std::string strKey = strName;
+                if (!bLong)
+                    std::transform(strKey.begin(), strKey.end(), strKey.begin(), [](unsigned char c) { return std::toupper(c); });
+                folded[strKey] = value;
+            }
+            return folded;
+        };
+        EXPECT_EQ(fold(Snapshot(sent)), fold(Snapshot(Local() / strArrived)));
+        // Mac times travel in whole seconds.
+        EXPECT_EQ(fold(ModifiedTimes(sent)), fold(ModifiedTimes(Local() / strArrived)));
+    }
+}
+
+TEST_F(GuestVerbsTest, ReplaceAnswersFromTheOption)
+{
+    StartServe();
+    struct TCase {
+        const char* pszMode;
+        const char* pszExpected;
+    };
+    for (const TCase& c : {TCase{"none", "local old"}, TCase{"all", "remote new"}}) {
+        SCOPED_TRACE(c.pszMode);
+        WriteFile(Share() / "f.txt", "remote new");
+        WriteFile(Local() / "f.txt", "local old");
+        const TResult get = Verb({"get", "--replace", c.pszMode, Url("C/f.txt"), Local().string()});
+        EXPECT_EQ(get.nStatus, 0) << get.strErr;
+        EXPECT_EQ(ReadAll(Local() / "f.txt"), c.pszExpected);
+
+        WriteFile(Share() / "f.txt", "remote old");
+        WriteFile(Local() / "f.txt", "local new");
+        const TResult put = Verb({"put", "--replace", c.pszMode, (Local() / "f.txt").string(), Url("C")});
+        EXPECT_EQ(put.nStatus, 0) << put.strErr;
+        EXPECT_EQ(ReadAll(Share() / "f.txt"), std::string(c.pszMode) == "all" ? "local new" : "remote old");
+    }
+}
+
+// Waits until a temporary file appears beside the one in the folder (the copy is under way).
+bool WaitForTemporary(const fs::path& folder)
+{
+    for (int i = 0; i < 2000; ++i) {
+        std::size_t n = 0;
+        for ([[maybe_unused]] const auto& item : fs::directory_iterator(folder))
+            ++n;
+        if (n > 1)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
+void WriteBigFile(const fs::path& path, std::size_t nMegabytes)
+{
+    const std::string strChunk = RandomBytes(1024 * 1024, 7);
+    std::ofstream out(path, std::ios::binary);
+    for (std::size_t i = 0; i < nMegabytes; ++i)
+        out << strChunk;
+}
+
+TEST_F(GuestVerbsTest, CancelInTheMiddleOfALargeFileLeavesNothingPartial)
+{
+    for (const char* pszProtocol : {"9", "7"}) {
+        SCOPED_TRACE(pszProtocol);
+        WriteBigFile(Share() / "big.bin", 512);
+        WriteFile(Local() / "big.bin", "earlier local");
+        StartServe();
+        // get: the earlier local file stays.
+        pid_t nPid = StartVerb({"get", "--replace", "all", "--protocol", pszProtocol, Url("C/big.bin"), Local().string()});
+        EXPECT_TRUE(WaitForTemporary(Local()));
+        kill(nPid, SIGINT);
+        EXPECT_NE(WaitStatus(nPid), 0);
+        EXPECT_TRUE(ReadAll(Local() / "big.bin") == "earlier local");
+        EXPECT_EQ(Snapshot(Local()).size(), 1u);
+
+        // put: on version 9 the earlier remote file stays; below 9 it was removed before sending.
+        fs::remove(Local() / "big.bin");
+        WriteBigFile(Local() / "big.bin", 512);
+        WriteFile(Share() / "big.bin", "earlier remote");
+        nPid = StartVerb({"put", "--replace", "all", "--protocol", pszProtocol, (Local() / "big.bin").string(), Url("C")});
+        if (std::string(pszProtocol) == "9")
+            EXPECT_TRUE(WaitForTemporary(Share()));
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        kill(nPid, SIGINT);
+        EXPECT_NE(WaitStatus(nPid), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        if (std::string(pszProtocol) == "9")
+            EXPECT_TRUE(ReadAll(Share() / "big.bin") == "earlier remote");
+        else
+            EXPECT_FALSE(fs::exists(Share() / "big.bin") && fs::file_size(Share() / "big.bin") != 14);
+        EXPECT_LE(Snapshot(Share()).size(), 1u);
+        fs::remove(Local() / "big.bin");
+    }
+}
+
+TEST_F(GuestVerbsTest, HostWithoutPrivilegeRefusesAndNothingChanges)
+{
+    WriteFile(Share() / "kept.txt", "kept");
+    WriteFile(Local() / "new.txt", "new");
+    StartServe("read");
+    const TResult put = Verb({"put", (Local() / "new.txt").string(), Url("C")});
+    EXPECT_NE(put.nStatus, 0);
+    EXPECT_NE(put.strErr.find("You do not have the privileges to copy in that direction."), std::string::npos) << put.strErr;
+    EXPECT_FALSE(fs::exists(Share() / "new.txt"));
+    const TResult rm = Verb({"rm", Url("C/kept.txt")});
+    EXPECT_NE(rm.nStatus, 0);
+    EXPECT_NE(rm.strErr.find("You do not have permission to remove files on the remote computer."), std::string::npos);
+    EXPECT_TRUE(fs::exists(Share() / "kept.txt"));
+
+    StartServe("write");
+    const TResult get = Verb({"get", Url("C/kept.txt"), Local().string()});
+    EXPECT_NE(get.nStatus, 0);
+    EXPECT_NE(get.strErr.find("You do not have the privileges to copy in that direction."), std::string::npos) << get.strErr;
+    EXPECT_FALSE(fs::exists(Local() / "kept.txt"));
+}
+
+TEST_F(GuestVerbsTest, TextTranslationOnAndOff)
+{
+    WriteFile(Share() / "notes.txt", "one\rtwo\r\n");
+    StartServe();
+    ASSERT_EQ(Verb({"get", Url("C/notes.txt"), Local().string()}).nStatus, 0);
+    EXPECT_EQ(ReadAll(Local() / "notes.txt"), "one\rtwo\r\n");
+    ASSERT_EQ(Verb({"get", "--replace", "all", "--translate-text", Url("C/notes.txt"), Local().string()}).nStatus, 0);
+    EXPECT_EQ(ReadAll(Local() / "notes.txt"), "one\r\ntwo\r\n\n");
+}
+
+TEST_F(GuestVerbsTest, RemoveAndNewFolder)
+{
+    WriteFile(Share() / "file.txt", "x");
+    WriteFile(Share() / "tree/a/b.txt", "y");
+    StartServe();
+    const TResult rm = Verb({"rm", Url("C/file.txt"), Url("C/tree")});
+    EXPECT_EQ(rm.nStatus, 0) << rm.strErr;
+    EXPECT_FALSE(fs::exists(Share() / "file.txt"));
+    EXPECT_FALSE(fs::exists(Share() / "tree"));
+
+    EXPECT_EQ(Verb({"mkdir", Url("C/made")}).nStatus, 0);
+    EXPECT_TRUE(fs::is_directory(Share() / "made"));
+    const TResult again = Verb({"mkdir", Url("C/made")});
+    EXPECT_NE(again.nStatus, 0);
+    EXPECT_NE(again.strErr.find("Unable to create the folder made."), std::string::npos) << again.strErr;
+
+    WriteFile(Share() / "locked.txt", "z");
+    fs::permissions(Share() / "locked.txt", fs::perms::owner_write, fs::perm_options::remove);
+    const TResult refused = Verb({"rm", Url("C/locked.txt")});
+    EXPECT_NE(refused.nStatus, 0);
+    EXPECT_NE(refused.strErr.find("An error occurred removing file locked.txt."), std::string::npos) << refused.strErr;
+}
+
+TEST_F(GuestVerbsTest, WrongPasswordIsAClearFailure)
+{
+    StartServe();
+    const TResult ls = Verb({"ls", Url()}, "not the password");
+    EXPECT_NE(ls.nStatus, 0);
+    EXPECT_FALSE(ls.strErr.empty());
+    EXPECT_TRUE(ls.strOut.empty());
+}
