@@ -1,26 +1,17 @@
 #include "ListingRows.h"
 
-#include "IconIds.h"
+#include "LocalIcons.h"
 #include "TreeListFlags.h"
 
-#include <utility>
+namespace {
 
-int IconForName(const QString& name, bool folder)
+int LocalIcon(const QString& name, bool folder)
 {
-    if (folder)
-        return name == QStringLiteral("..") ? kIconParentFolder : kIconFolder;
-    static const std::pair<const char*, int> kEndings[] = {
-        {".exe", kIconProgram},  {".com", kIconProgram},   {".ini", kIconSettings},  {".inf", kIconSettings},
-        {".dll", kIconLibrary},  {".sys", kIconLibrary},   {".txt", kIconText},      {".grp", kIconGroup},
-        {".bat", kIconBatch},    {".bmp", kIconBitmap},    {".gif", kIconGif},       {".wri", kIconWrite},
-        {".hlp", kIconHelp},     {".wav", kIconSound},     {".htm", kIconWebPage},   {".html", kIconWebPage},
-        {".ttf", kIconTrueType}, {".fon", kIconFont},      {".reg", kIconRegistry},
-    };
-    for (const auto& [ending, icon] : kEndings)
-        if (name.endsWith(QLatin1String(ending), Qt::CaseInsensitive))
-            return icon;
-    return kIconDocument;
+    // The rule looks only at ASCII endings, which read the same in UTF-8 as in the ANSI page.
+    return GetLocalIconId(name.toUtf8().constData(), folder ? 1 : 0);
 }
+
+}  // namespace
 
 std::optional<TTreeRow> ListingRow(const TListingEntry& entry, unsigned attributeMask, unsigned flags)
 {
@@ -29,21 +20,21 @@ std::optional<TTreeRow> ListingRow(const TListingEntry& entry, unsigned attribut
     const bool parent = entry.name == QStringLiteral("..");
     if (parent && !(flags & kTreeKeepParentRow))
         return std::nullopt;
-    if (entry.attributes & (kAttrHidden | kAttrSystem))
+    if (entry.attributes & (kOVF_attrHidden | kOVF_attrSystem))
         return std::nullopt;
-    const bool plainFile = (entry.attributes & ~(kAttrReadOnly | kAttrArchive | kAttrNormal)) == 0;
+    const bool plainFile = (entry.attributes & ~(kOVF_attrReadOnly | kOVF_attrArchive | kOVF_attrNormal)) == 0;
     if (!(entry.attributes & attributeMask) && !plainFile)
         return std::nullopt;
 
     TTreeRow row;
     row.text = entry.name;
-    if (entry.attributes & kAttrDirectory) {
+    if (entry.attributes & kOVF_attrDirectory) {
         row.type = kRowFolder;
-        row.icon = IconForName(entry.name, true);
+        row.icon = LocalIcon(entry.name, true);
         return row;
     }
     row.type = kRowFile;
-    row.icon = IconForName(entry.name, false);
+    row.icon = LocalIcon(entry.name, false);
     if (flags & kTreeShowSize)
         row.size = entry.size;
     if (flags & kTreeShowModified)

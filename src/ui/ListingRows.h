@@ -1,6 +1,7 @@
 // Which entries of a local folder a tree list shows, and the row each one becomes.
 #pragma once
 
+#include "OVFTypes.h"
 #include "TreeRow.h"
 
 #include <QString>
@@ -10,14 +11,7 @@
 #include <optional>
 #include <vector>
 
-// Platform attribute bits of a folder entry.
-inline constexpr unsigned kAttrReadOnly = 0x01;
-inline constexpr unsigned kAttrHidden = 0x02;
-inline constexpr unsigned kAttrSystem = 0x04;
-inline constexpr unsigned kAttrDirectory = 0x10;
-inline constexpr unsigned kAttrArchive = 0x20;
-inline constexpr unsigned kAttrNormal = 0x80;
-
+// A folder entry as the file layer reports it (attributes are its kOVF_attr bits).
 struct TListingEntry {
     QString name;
     unsigned attributes = 0;
@@ -25,11 +19,9 @@ struct TListingEntry {
     std::uint64_t fileTime = 0;
 };
 
-// The icon of a file by the end of its name (ignoring case), or of a folder.
-int IconForName(const QString& name, bool folder);
-
 // The row for an entry under the listing's attribute mask and flags, or none when it is skipped:
 // ".", ".." unless kept, hidden and system entries, entries outside the mask that are not plain.
+// Icons follow the local icon rule of the file layer.
 std::optional<TTreeRow> ListingRow(const TListingEntry& entry, unsigned attributeMask, unsigned flags);
 
 // Reads the entries of a folder ("*.*" in it); an empty folder path means the current folder.

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QFontMetrics>
 #include <QString>
 
 #include <cstdint>
@@ -15,3 +16,5 @@ QDateTime FileTimeToLocal(std::uint64_t fileTime);
 // The short date (after two blanks) and the time of a file time, in the user's locale.
 QString ModifiedDateText(std::uint64_t fileTime);
 QString ModifiedTimeText(std::uint64_t fileTime);
+// The width of the widest date text, so that the times line up in a column.
+int WidestDateWidth(const QFontMetrics& metrics);

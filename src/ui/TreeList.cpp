@@ -1,6 +1,7 @@
 #include "TreeList.h"
 
 #include "IconIds.h"
+#include "LocalFolders.h"
 #include "TreeListDelegate.h"
 #include "TreeListFlags.h"
 
@@ -40,7 +41,8 @@ QIcon TreeIcon(int id)
     return found->second;
 }
 
-TTreeList::TTreeList(QWidget* parent) : QListView(parent), m_model(new TTreeListModel(this))
+TTreeList::TTreeList(QWidget* parent)
+    : QListView(parent), m_model(new TTreeListModel(this)), m_readFolder(ReadLocalFolder)
 {
     LiveLists().insert(this);
     setModel(m_model);

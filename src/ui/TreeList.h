@@ -46,7 +46,7 @@ public:
     // row for each part of the base folder). Rows already in the list stay. Returns 0, or -1
     // when the folder cannot be entered.
     int ListFolder(unsigned attributeMask, const QString& pattern, unsigned flags, const QString& baseFolder);
-    // How ListFolder reads folders (the local file layer).
+    // How ListFolder reads folders: through the local file layer unless another reader is set.
     void SetFolderReader(TFolderReader reader) { m_readFolder = std::move(reader); }
 
     // Dragging rows out: with no targets any window may receive them; at most 32 are kept.
@@ -55,8 +55,8 @@ public:
     // Receiving rows from other tree lists.
     void AcceptDrops(bool accept);
     bool AcceptsDrops() const { return m_acceptsDrops; }
-    // Turns a row's full path into the POSIX path it stands for; set on lists of local rows
-    // only, whose drags then also offer file:// URIs to other programs.
+    // Turns a row's full path into the POSIX path it stands for (LocalPosixPath); set on lists
+    // of local rows only, whose drags then also offer file:// URIs to other programs.
     void SetPosixPathMapper(std::function<QString(const QString&)> mapper) { m_posixPath = std::move(mapper); }
     // Emit deletePressed for the Delete key with rows selected.
     void SetDeleteNotify(bool notify) { m_deleteNotify = notify; }

@@ -104,8 +104,8 @@ void TTreeListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         const QRect dateRect(dateX, rect.top(), rect.right() - dateX, rect.height());
         const QString date = ModifiedDateText(row.Time());
         painter->drawText(dateRect, Qt::AlignVCenter | Qt::TextSingleLine, date);
-        // A long locale date pushes the time along rather than under it.
-        const int timeOffset = std::max(kTimeOffset, metrics.horizontalAdvance(date) + 6);
+        // A long locale date pushes the times along rather than under it, all by the same amount.
+        const int timeOffset = std::max(kTimeOffset, WidestDateWidth(metrics) + 6);
         painter->drawText(dateRect.adjusted(timeOffset, 0, 0, 0), Qt::AlignVCenter | Qt::TextSingleLine,
                           ModifiedTimeText(row.Time()));
     }

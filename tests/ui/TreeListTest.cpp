@@ -44,20 +44,20 @@ TEST(RowTexts, FileTimeConvertsToLocalTime)
 
 TEST(ListingRows, SkipRulesAndRowFields)
 {
-    const unsigned dirs = kAttrDirectory;
+    const unsigned dirs = kOVF_attrDirectory;
     const unsigned details = kTreeShowSize | kTreeShowModified;
-    EXPECT_FALSE(ListingRow({".", kAttrDirectory}, dirs, details | kTreeKeepParentRow));
-    EXPECT_FALSE(ListingRow({"..", kAttrDirectory}, dirs, details));
-    EXPECT_FALSE(ListingRow({"hidden", kAttrHidden}, dirs, details));
-    EXPECT_FALSE(ListingRow({"sys", kAttrSystem | kAttrDirectory}, dirs, details));
-    EXPECT_FALSE(ListingRow({"folder", kAttrDirectory}, 0, details));  // outside the mask, not plain
+    EXPECT_FALSE(ListingRow({".", kOVF_attrDirectory}, dirs, details | kTreeKeepParentRow));
+    EXPECT_FALSE(ListingRow({"..", kOVF_attrDirectory}, dirs, details));
+    EXPECT_FALSE(ListingRow({"hidden", kOVF_attrHidden}, dirs, details));
+    EXPECT_FALSE(ListingRow({"sys", kOVF_attrSystem | kOVF_attrDirectory}, dirs, details));
+    EXPECT_FALSE(ListingRow({"folder", kOVF_attrDirectory}, 0, details));  // outside the mask, not plain
 
-    const auto parent = ListingRow({"..", kAttrDirectory}, dirs, details | kTreeKeepParentRow);
+    const auto parent = ListingRow({"..", kOVF_attrDirectory}, dirs, details | kTreeKeepParentRow);
     ASSERT_TRUE(parent);
     EXPECT_EQ(parent->icon, kIconParentFolder);
     EXPECT_EQ(parent->size, -1);
 
-    const auto file = ListingRow({"Notes.TXT", kAttrReadOnly | kAttrArchive, 4096, 99}, dirs, details);
+    const auto file = ListingRow({"Notes.TXT", kOVF_attrReadOnly | kOVF_attrArchive, 4096, 99}, dirs, details);
     ASSERT_TRUE(file);
     EXPECT_EQ(file->type, kRowFile);
     EXPECT_EQ(file->icon, kIconText);
@@ -68,22 +68,10 @@ TEST(ListingRows, SkipRulesAndRowFields)
     EXPECT_EQ(namesOnly->size, -1);
     EXPECT_EQ(namesOnly->Time(), 0u);
 
-    const auto folder = ListingRow({"Sub", kAttrDirectory, 0, 99}, dirs, details);
+    const auto folder = ListingRow({"Sub", kOVF_attrDirectory, 0, 99}, dirs, details);
     ASSERT_TRUE(folder);
     EXPECT_EQ(folder->type, kRowFolder);
     EXPECT_EQ(folder->icon, kIconFolder);
-}
-
-TEST(ListingRows, IconsByNameEnding)
-{
-    const struct {
-        const char* name;
-        int icon;
-    } cases[] = {{"PAGE.HTML", kIconWebPage}, {"page.htm", kIconWebPage}, {"a.zip", kIconDocument},
-                 {"run.Exe", kIconProgram},   {"x.com", kIconProgram},    {"readme", kIconDocument},
-                 {"win.ini", kIconSettings},  {"drv.sys", kIconLibrary},  {"tone.wav", kIconSound}};
-    for (const auto& c : cases)
-        EXPECT_EQ(IconForName(c.name, false), c.icon) << c.name;
 }
 
 TEST(TreeIcons, EveryIdHasAResource)
@@ -265,15 +253,15 @@ QStringList Texts(const TTreeList& list)
 TEST(TreeListListing, ListsAFolderSortedWithTheSkipRules)
 {
     TFakeFolders fs;
-    fs.folders["C:\\Work"] = {{".", kAttrDirectory},          {"..", kAttrDirectory},
-                              {"zeta.txt", kAttrArchive, 10}, {"Beta", kAttrDirectory},
-                              {"alpha.exe", 0, 5000},         {".secret", kAttrHidden, 1},
-                              {"Alpha", kAttrDirectory}};
+    fs.folders["C:\\Work"] = {{".", kOVF_attrDirectory},          {"..", kOVF_attrDirectory},
+                              {"zeta.txt", kOVF_attrArchive, 10}, {"Beta", kOVF_attrDirectory},
+                              {"alpha.exe", 0, 5000},             {".secret", kOVF_attrHidden, 1},
+                              {"Alpha", kOVF_attrDirectory}};
     fs.folders[""] = {};
     TTreeList list;
     list.SetFolderReader(fs.Reader());
-    EXPECT_EQ(list.ListFolder(kAttrDirectory, "*.*", kTreeSortName | kTreeKeepParentRow | kTreeShowSize, "C:\\Work\\"),
-              0);
+    const unsigned flags = kTreeSortName | kTreeKeepParentRow | kTreeShowSize;
+    EXPECT_EQ(list.ListFolder(kOVF_attrDirectory, "*.*", flags, "C:\\Work\\"), 0);
     EXPECT_EQ(fs.asked.last(), "C:\\Work");
     EXPECT_EQ(Texts(list), (QStringList{"..", "Alpha", "Beta", "alpha.exe", "zeta.txt"}));
     EXPECT_EQ(list.Model()->RowIcon(3), kIconProgram);
@@ -281,9 +269,9 @@ TEST(TreeListListing, ListsAFolderSortedWithTheSkipRules)
     EXPECT_EQ(list.Model()->RowFullPath(4), "C:\\Work\\zeta.txt");
 
     list.Model()->Clear();
-    EXPECT_EQ(list.ListFolder(kAttrDirectory, "*.*", kTreeSortName, "\\"), 0);
+    EXPECT_EQ(list.ListFolder(kOVF_attrDirectory, "*.*", kTreeSortName, "\\"), 0);
     EXPECT_EQ(fs.asked.last(), "");
-    EXPECT_EQ(list.ListFolder(kAttrDirectory, "*.*", kTreeSortName, "C:\\Missing"), -1);
+    EXPECT_EQ(list.ListFolder(kOVF_attrDirectory, "*.*", kTreeSortName, "C:\\Missing"), -1);
     EXPECT_EQ(list.Model()->rowCount(), 0);
 }
 
@@ -293,7 +281,7 @@ TEST(TreeListListing, PathModeAddsARowForEachPartOfTheFolder)
     fs.folders["C:\\Work\\Deep"] = {{"f.txt", 0, 1}};
     TTreeList list;
     list.SetFolderReader(fs.Reader());
-    ASSERT_EQ(list.ListFolder(kAttrDirectory, "*.*", kTreePathMode | kTreeSortName, "C:\\Work\\Deep"), 0);
+    ASSERT_EQ(list.ListFolder(kOVF_attrDirectory, "*.*", kTreePathMode | kTreeSortName, "C:\\Work\\Deep"), 0);
     EXPECT_EQ(Texts(list), (QStringList{"C:", "Work", "Deep", "f.txt"}));
     EXPECT_EQ(list.Model()->RowLevel(2), 2);
     EXPECT_EQ(list.Model()->RowIcon(1), kIconOpenFolder);

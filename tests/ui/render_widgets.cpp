@@ -2,7 +2,9 @@
 //   VANTRY_RENDER_DIR=/tmp/shots render_widgets
 #include "ConfirmReplaceDialog.h"
 #include "IconIds.h"
+#include "LocalFolders.h"
 #include "NewFolderDialog.h"
+#include "OVFDrives.h"
 #include "PictureBox.h"
 #include "StatusWindow.h"
 #include "TreeList.h"
@@ -11,8 +13,11 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QPainter>
+#include <QTemporaryDir>
 
 #include <cstdio>
 
@@ -64,6 +69,49 @@ void FillFiles(TTreeList& list, unsigned flags)
     };
     for (const TTreeRow& row : rows)
         list.Model()->InsertSorted(row, flags);
+}
+
+// A small real folder, configured as drive C:, listed in the details view.
+bool SaveLocalFolder(const QDir& out)
+{
+    QTemporaryDir drive;
+    const QDir root(drive.path());
+    root.mkpath(QStringLiteral("Demo/Letters"));
+    root.mkpath(QStringLiteral("Demo/Music"));
+    root.mkpath(QStringLiteral("Demo/.git"));
+    const struct {
+        const char* name;
+        int size;
+    } files[] = {
+        {"notes.txt", 300},  {"install.exe", 150000}, {"site.html", 4200},   {"song.wav", 2600000},
+        {"win.ini", 2047},   {"boot.sys", 2048},      {"photo.gif", 80000},  {".hidden", 10},
+        {"Caf\xC3\xA9 r\xC3\xA9sum\xC3\xA9.pdf", 52000},
+    };
+    QDateTime when(QDate(2024, 3, 18), QTime(9, 41));
+    for (const auto& f : files) {
+        QFile file(root.filePath(QStringLiteral("Demo/") + QString::fromUtf8(f.name)));
+        if (!file.open(QIODevice::WriteOnly))
+            return false;
+        file.resize(f.size);
+        file.setFileTime(when, QFileDevice::FileModificationTime);
+        when = when.addSecs(-86400 * 3 - 3600);
+    }
+    if (OVF_SetDrive('C', QFile::encodeName(drive.path()).constData(), OVFDriveKind::fixed) != 0)
+        return false;
+
+    TTreeList local;
+    local.resize(420, 210);
+    local.SetPosixPathMapper(LocalPosixPath);
+    local.SetColumns(200, 270);
+    if (local.ListFolder(kOVF_attrDirectory, QStringLiteral("*.*"), kTreeSortName | kTreeShowSize | kTreeShowModified,
+                         QStringLiteral("C:\\Demo")) != 0) {
+        std::printf("FAILED listing %s\n", qPrintable(drive.path()));
+        return false;
+    }
+    local.setCurrentIndex(local.Model()->index(3));
+    const bool ok = Save(local, out, "tree_list_local");
+    OVF_RemoveDrive('C');
+    return ok;
 }
 
 }  // namespace
@@ -137,6 +185,7 @@ int main(int argc, char** argv)
     for (const TTreeRow& row : treeRows)
         tree.Model()->AddRow(row);
     ok &= Save(tree, out, "tree_list_drives");
+    ok &= SaveLocalFolder(out);
 
     // Every icon and cursor, large, on one sheet.
     QWidget sheet;
