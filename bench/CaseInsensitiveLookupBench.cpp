@@ -2,8 +2,8 @@
 // lookup by the exact name (the baseline, measured in the same run). Once the folder's index
 // is built, the ratio should stay small: the miss costs one index probe, not a folder scan.
 //
-// Run: bench_case_lookup [--benchmark_filter=...]; the "Ratio" counter of the case-insensitive
-// run is its time per lookup divided by the exact-name baseline's.
+// Run: bench/case-lookup.sh [--benchmark_filter=...]; after the case-insensitive run it prints the
+// ratio of its time per lookup to the exact-name baseline's.
 #include "OVFile32.h"
 
 #include <benchmark/benchmark.h>
@@ -84,6 +84,7 @@ class TRatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
+        ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             const double microseconds = run.GetAdjustedRealTime();   // in the benchmarks' unit
             if (run.benchmark_name().find("Exact") != std::string::npos)
@@ -92,7 +93,7 @@ public:
                 std::printf("ratio other-case / exact-name lookup in %d entries: %.2f (%.1f us vs %.1f us)\n",
                             kEntries, microseconds / g_exactMicroseconds, microseconds, g_exactMicroseconds);
         }
-        ConsoleReporter::ReportRuns(runs);
+        std::fflush(stdout);
     }
 };
 

@@ -4,11 +4,10 @@
 # per lookup; the target is microseconds per lookup once the folder's index is built.
 #
 #   bench/case-lookup.sh [benchmark options]
+#   BUILD=dir   build directory (default build; configured with -DVANTRY_BENCH=ON and built)
 set -eu
 cd "$(dirname "$0")/.."
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT INT TERM
-c++ -O2 -std=c++20 -Isrc/platform/ovfile32 -Isrc/platform/framework \
-  bench/CaseInsensitiveLookupBench.cpp src/platform/ovfile32/*.cpp \
-  -lbenchmark -lpthread -o "$WORK/case-lookup"
-"$WORK/case-lookup" "$@"
+BUILD=${BUILD:-build}
+cmake -S . -B "$BUILD" -DVANTRY_BENCH=ON >/dev/null
+cmake --build "$BUILD" --target bench_case_lookup -j"$(nproc)" >/dev/null
+"$BUILD/bench/bench_case_lookup" "$@"

@@ -54,5 +54,8 @@ int LFN_IsDirectory(const char* pszPath);                 // 1 folder, 0 not, -1
 // Times.
 // dwMacTime: seconds since 1904 in local time, big-endian as it came from the wire.
 BOOL LFN_SetFileTimeWithMacTime(const char* pszPath, DWORD dwMacTime);
+// As LFN_SetFileTimeWithMacTime, and the attributes become (current & bKeep) | bSet, in one
+// read and one write of the file's status.
+BOOL LFN_SetFileTimeAndAttributes(const char* pszPath, DWORD dwMacTime, BYTE bKeep, BYTE bSet);
 void LFN_FileTimeToCTime(const FILETIME* pFileTime, CTime* pTime);
 void LFN_CTimeToFileTime(const CTime* pTime, FILETIME* pFileTime);

@@ -13,21 +13,31 @@ CTime FlooredTime(const TimeFields32& fields)
     return time.GetYear() < 1980 ? FloorTime() : time;
 }
 
+// The file time a Mac time stands for.
+CTime TimeOfMacTime(DWORD dwMacTime)
+{
+    const DWORD dwSeconds = OVMacTimeToHostOrder(dwMacTime);
+    TimeFields32 fields;
+    if (dwSeconds > kMacTimeTo1970 && LocalUCTToVskTime32(dwSeconds - kMacTimeTo1970, &fields))
+        return FlooredTime(fields);
+    return FloorTime();
+}
+
 } // namespace
 
 BOOL LFN_SetFileTimeWithMacTime(const char* pszPath, DWORD dwMacTime)
 {
-    const DWORD dwSeconds = OVMacTimeToHostOrder(dwMacTime);
-    CTime time = FloorTime();
-    if (dwSeconds > kMacTimeTo1970) {
-        TimeFields32 fields;
-        if (LocalUCTToVskTime32(dwSeconds - kMacTimeTo1970, &fields))
-            time = FlooredTime(fields);
-    }
+    return LFN_SetFileTimeAndAttributes(pszPath, dwMacTime, 0xFF, 0);
+}
+
+BOOL LFN_SetFileTimeAndAttributes(const char* pszPath, DWORD dwMacTime, BYTE bKeep, BYTE bSet)
+{
+    const CTime time = TimeOfMacTime(dwMacTime);
     CFileStatus status;
     if (!TFile::GetStatus(pszPath, status))
         return FALSE;
     status.m_ctime = status.m_mtime = status.m_atime = time;
+    status.m_attribute = static_cast<BYTE>((status.m_attribute & bKeep) | bSet);
     return TFile::TrySetStatus(pszPath, status);
 }
 

@@ -136,3 +136,16 @@ int DeleteTree(const char* pszPath)
         return nFailure;
     }
 }
+
+bool MakeWayForFile(const char* pszPath)
+{
+    // One status read answers both what is there and what it holds.
+    CFileStatus status;
+    if (!TFile::GetStatus(pszPath, status))
+        return true;
+    if (status.m_attribute & CFile::directory)
+        return DeleteTree(pszPath) == kTreeOk;
+    status.m_attribute = 0;
+    TFile::TrySetStatus(pszPath, status);
+    return true;
+}

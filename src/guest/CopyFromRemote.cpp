@@ -242,11 +242,12 @@ void TCopyEngine::FinishDownloadedFile()
     if (bStamp) {
         DWORD dwModTime = 0;
         std::memcpy(&dwModTime, m_fileInfo + Packet::FileInfo::kModified, sizeof dwModTime); // wire order
-        LFN_SetFileTimeWithMacTime(m_sLocalPath.c_str(), dwModTime);
-        BYTE nAttributes = m_fileInfo[Packet::FileInfo::kAttributes];
+        // In path mode 0 the file keeps its own archive bit; otherwise it takes the host's.
         if (m_session.PathMode() == 0)
-            LFN_GetFileAttributes(m_sLocalPath.c_str(), &nAttributes);
-        LFN_SetFileAttributes(m_sLocalPath.c_str(), static_cast<BYTE>(nAttributes & kKeptAttributes));
+            LFN_SetFileTimeAndAttributes(m_sLocalPath.c_str(), dwModTime, kKeptAttributes, 0);
+        else
+            LFN_SetFileTimeAndAttributes(m_sLocalPath.c_str(), dwModTime, 0,
+                                         static_cast<BYTE>(m_fileInfo[Packet::FileInfo::kAttributes] & kKeptAttributes));
     }
     NextItem();
 }

@@ -189,10 +189,12 @@ void TCopyEngine::SendSetInfo()
     const std::size_t nLength =
         BuildNamesRequest(kFTP_msgSetInfo, Names::kSetInfoBlock, SetInfo::kVolume, SetInfo::kDirNumber, m_sWireName);
     TPacketWriter packet(m_session.SendBuffer(), kGuestBufferSize);
-    BYTE nAttributes = 0;
-    if (LFN_GetFileAttributes(m_sLocalPath.c_str(), &nAttributes)) {
-        packet.Byte(SetInfo::kLocked, nAttributes & kOVF_attrReadOnly);
-        packet.WordLE(SetInfo::kAttributes, static_cast<std::uint16_t>(nAttributes | kOVF_attrArchive));
+    // One status read gives the attributes and the times.
+    CFileStatus status;
+    const bool bStatus = TFile::GetStatus(m_sLocalPath.c_str(), status) != 0;
+    if (bStatus) {
+        packet.Byte(SetInfo::kLocked, status.m_attribute & kOVF_attrReadOnly);
+        packet.WordLE(SetInfo::kAttributes, static_cast<std::uint16_t>(status.m_attribute | kOVF_attrArchive));
     } else {
         packet.WordLE(SetInfo::kAttributes, kUnreadableAttributes);
     }
@@ -201,8 +203,7 @@ void TCopyEngine::SendSetInfo()
     SetTypeCreator(m_sLocalPath.c_str(), &nType, &nCreator);
     packet.DWordBE(SetInfo::kType, nType);
     packet.DWordBE(SetInfo::kCreator, nCreator);
-    CFileStatus status;
-    if (TFile::GetStatus(m_sLocalPath.c_str(), status)) {
+    if (bStatus) {
         DWORD dwCreated = 0;
         DWORD dwModified = 0;
         OVConvertCTimeToMacTime(&status.m_ctime, &dwCreated);

@@ -196,12 +196,8 @@ bool TReceivedFile::Commit()
 {
     if (!IsOpen())
         return false;
-    bool bDone = m_file.TryClose() != 0;
     // A folder of the name gives way to the file, now that the file is whole.
-    if (bDone && LFN_IsDirectory(m_strFinalPath.c_str()) == 1)
-        bDone = DeleteTree(m_strFinalPath.c_str()) == kTreeOk;
-    else if (bDone)
-        LFN_SetFileAttributes(m_strFinalPath.c_str(), 0); // a read-only file of the name is replaced too
+    bool bDone = m_file.TryClose() != 0 && MakeWayForFile(m_strFinalPath.c_str());
     DWORD nOsError = 0;
     bDone = bDone && OVF_CommitUploadTemp(m_strToken, m_strFinalPath.c_str(), &nOsError);
     if (!bDone) {

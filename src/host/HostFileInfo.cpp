@@ -26,13 +26,10 @@ bool TVantryHostSession::ServeGetInfo()
         packet.DWordBE(nRecord + FileInfo::kSize, entry.nFileSizeLow);
         packet.DWordBE(nRecord + FileInfo::kType, nType);
         packet.DWordBE(nRecord + FileInfo::kCreator, nCreator);
-        BYTE nAttributes = 0;
-        if (LFN_GetFileAttributes(m_szPath, &nAttributes)) {
-            packet.Byte(nRecord + FileInfo::kLocked, nAttributes & kOVF_attrReadOnly);
-            packet.Byte(nRecord + FileInfo::kAttributes, nAttributes);
-        } else {
-            packet.Byte(nRecord + FileInfo::kAttributes, 1);
-        }
+        // The entry's attributes are the ones a status read would give.
+        const auto nAttributes = static_cast<BYTE>(entry.dwFileAttributes);
+        packet.Byte(nRecord + FileInfo::kLocked, nAttributes & kOVF_attrReadOnly);
+        packet.Byte(nRecord + FileInfo::kAttributes, nAttributes);
         const DWORD nCreated = WireMacTime(entry.ftCreationTime);
         const DWORD nModified = WireMacTime(entry.ftLastWriteTime);
         packet.Bytes(nRecord + FileInfo::kCreated, &nCreated, sizeof nCreated);

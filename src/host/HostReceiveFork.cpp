@@ -85,17 +85,13 @@ bool TVantryHostSession::ServeEndData()
         m_strUploadToken.clear();
         m_strCreatedPath.clear();
         DWORD nOsError = 0;
-        bool bDone = m_file.TryClose();
-        if (bDone && LFN_IsDirectory(m_szPath) == 1)
-            bDone = DeleteTree(m_szPath) == 0; // a folder of the name gives way to the file
-        else if (bDone)
-            LFN_SetFileAttributes(m_szPath, 0); // a read-only file of the name is replaced too
+        bool bDone = m_file.TryClose() && MakeWayForFile(m_szPath);
         bDone = bDone && OVF_CommitUploadTemp(strToken, m_szPath, &nOsError);
         if (!bDone) {
             OVF_DiscardUploadTemp(strToken);
             return WriteResult(kFTP_resCannotCreate);
         }
-        LFN_SetFileTimeWithMacTime(m_szPath, m_nStoredModTime);
+        // The time and the attributes are set together once the file has its final name.
         if (m_bOEMNames) {
             char szRenamed[MAX_PATH];
             std::strcpy(szRenamed, m_szPath);
@@ -106,13 +102,13 @@ bool TVantryHostSession::ServeEndData()
                     std::strcpy(m_szPath, szRenamed);
             }
         }
-        BYTE nAttributes = m_nStoredAttributes;
-        if (m_bOEMNames)
-            LFN_GetFileAttributes(m_szPath, &nAttributes);
-        nAttributes &= kOVF_attrReadOnly | kOVF_attrHidden | kOVF_attrSystem;
+        constexpr BYTE kKept = kOVF_attrReadOnly | kOVF_attrHidden | kOVF_attrSystem;
+        // An old guest's attributes are not the file's: it keeps its own.
+        const BYTE nKeep = m_bOEMNames ? kKept : 0;
+        BYTE nSet = m_bOEMNames ? 0 : static_cast<BYTE>(m_nStoredAttributes & kKept);
         if (m_bStoredLocked)
-            nAttributes |= kOVF_attrReadOnly;
-        LFN_SetFileAttributes(m_szPath, static_cast<BYTE>(nAttributes | kOVF_attrArchive));
+            nSet |= kOVF_attrReadOnly;
+        LFN_SetFileTimeAndAttributes(m_szPath, m_nStoredModTime, nKeep, static_cast<BYTE>(nSet | kOVF_attrArchive));
     }
     return WriteResult(nResult);
 }

@@ -1,5 +1,7 @@
 #include "Time.h"
 
+#include "LocalTime.h"
+
 CTime::CTime(int nYear, int nMonth, int nDay, int nHour, int nMin, int nSec, int nDST)
 {
     std::tm tm{};
@@ -10,7 +12,7 @@ CTime::CTime(int nYear, int nMonth, int nDay, int nHour, int nMin, int nSec, int
     tm.tm_min = nMin;
     tm.tm_sec = nSec;
     tm.tm_isdst = nDST;
-    m_time = std::mktime(&tm);
+    m_time = LocalMakeTime(tm);
 }
 
 bool CTime::GetLocalTm(std::tm* pTm) const { return localtime_r(&m_time, pTm) != nullptr; }

@@ -6,7 +6,9 @@
 // chunks into a bounded input buffer and small reads are served from it. Writes complete once
 // the bytes are taken: they are copied into an output buffer that is sent in few system calls,
 // and a write completes only while at most the output limit of unsent bytes stands up to its
-// end, so a peer that stops reading stops the writer instead of growing the buffer.
+// end, so a peer that stops reading stops the writer instead of growing the buffer. Over TCP,
+// bytes sent while more are sure to follow in the same turn of the loop may wait in the kernel
+// for a full segment; they are pushed out as soon as nothing more follows.
 //
 // Completions are always delivered from the event loop, never inside Read or Write. A broken
 // connection delivers a failed status to the outstanding completions, once. After Stop no
@@ -103,6 +105,8 @@ private:
     int m_nReadFd;
     int m_nWriteFd;
     bool m_bSocket = false;
+    bool m_bTcp = false;
+    bool m_bHeldBack = false; // the last send let TCP hold back a partial segment
     std::string m_strPeer;
     QSocketNotifier* m_pReadNotifier = nullptr;
     QSocketNotifier* m_pWriteNotifier = nullptr;

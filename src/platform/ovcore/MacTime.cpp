@@ -1,5 +1,6 @@
 #include "MacTime.h"
 
+#include "LocalTime.h"
 #include "OVCore.h"
 
 #include <algorithm>
@@ -28,7 +29,7 @@ std::time_t MomentOfLocalSeconds(std::int64_t nLocal)
     if (!gmtime_r(&t, &tm))
         return t;
     tm.tm_isdst = -1;
-    return std::mktime(&tm);
+    return LocalMakeTime(tm);
 }
 
 DWORD MacTimeOfMoment(std::time_t tMoment)

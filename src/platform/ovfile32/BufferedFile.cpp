@@ -51,11 +51,18 @@ TBufferedFile::TBufferedFile(TFd fd, std::string strFaultKey, bool bWritable, of
 {
 }
 
+char* TBufferedFile::Buffer()
+{
+    if (!m_buffer)
+        m_buffer.reset(new char[kBufferSize]);
+    return m_buffer.get();
+}
+
 int TBufferedFile::WriteOut()
 {
     if (!m_bDirty)
         return 0;
-    if (const int nError = PwriteAll(m_fd.Get(), m_buffer.data(), m_nBufferLength, m_nBufferStart))
+    if (const int nError = PwriteAll(m_fd.Get(), m_buffer.get(), m_nBufferLength, m_nBufferStart))
         return nError;   // the data stays buffered: a later write-out may still succeed
     m_bDirty = false;
     m_nBufferLength = 0;
@@ -72,7 +79,7 @@ int TBufferedFile::Read(void* pBuffer, std::size_t nCount, std::size_t& nRead)
         const off_t nOffset = m_nPosition - m_nBufferStart;
         if (m_nBufferLength > 0 && nOffset >= 0 && static_cast<std::size_t>(nOffset) < m_nBufferLength) {
             const std::size_t n = std::min(nCount - nRead, m_nBufferLength - static_cast<std::size_t>(nOffset));
-            std::memcpy(p + nRead, m_buffer.data() + nOffset, n);
+            std::memcpy(p + nRead, m_buffer.get() + nOffset, n);
             nRead += n;
             m_nPosition += static_cast<off_t>(n);
             continue;
@@ -84,9 +91,8 @@ int TBufferedFile::Read(void* pBuffer, std::size_t nCount, std::size_t& nRead)
             m_nPosition += static_cast<off_t>(nDone);
             return nError;
         }
-        m_buffer.resize(kBufferSize);
         m_nBufferStart = m_nPosition;
-        if (const int nError = PreadAll(m_fd.Get(), m_buffer.data(), kBufferSize, m_nPosition, m_nBufferLength)) {
+        if (const int nError = PreadAll(m_fd.Get(), Buffer(), kBufferSize, m_nPosition, m_nBufferLength)) {
             m_nBufferLength = 0;
             return nError;
         }
@@ -114,13 +120,13 @@ int TBufferedFile::Write(const void* pBuffer, std::size_t nCount)
         m_nPosition += static_cast<off_t>(nCount);
         return 0;
     }
-    m_buffer.resize(kBufferSize);
+    char* pData = Buffer();
     if (!m_bDirty) {
         m_nBufferStart = m_nPosition;
         m_nBufferLength = 0;
         m_bDirty = true;
     }
-    std::memcpy(m_buffer.data() + m_nBufferLength, p, nCount);
+    std::memcpy(pData + m_nBufferLength, p, nCount);
     m_nBufferLength += nCount;
     m_nPosition += static_cast<off_t>(nCount);
     return 0;

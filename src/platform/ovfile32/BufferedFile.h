@@ -13,7 +13,6 @@
 #include <cstddef>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace ovf {
 
@@ -46,10 +45,13 @@ private:
     bool m_bWritable;
     bool m_bWritten = false;             // written since the last Sync
     off_t m_nPosition;
-    std::vector<char> m_buffer;
+    // Allocated on first use and never cleared: a small file needs no 256 KB of zeroes.
+    std::unique_ptr<char[]> m_buffer;
     off_t m_nBufferStart = 0;
     std::size_t m_nBufferLength = 0;
     bool m_bDirty = false;
+
+    char* Buffer();
 };
 
 // Registers an open file with the library; returns its handle for the file calls.

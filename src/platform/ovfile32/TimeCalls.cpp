@@ -1,4 +1,5 @@
 #include "LibraryState.h"
+#include "LocalTime.h"
 #include "OVFile32.h"
 #include "TimeConvert.h"
 
@@ -42,7 +43,7 @@ bool FieldsToUnix(const TimeFields32& fields, std::time_t& t)
     tm.tm_sec = fields.wSecond;
     tm.tm_isdst = -1;
     errno = 0;
-    t = std::mktime(&tm);
+    t = LocalMakeTime(tm);
     return !(t == static_cast<std::time_t>(-1) && errno != 0);
 }
 

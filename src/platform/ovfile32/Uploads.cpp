@@ -7,6 +7,7 @@
 #include "Resolver.h"
 
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -70,19 +71,27 @@ std::string PosixPathIn(int dirFd, const std::string& strName)
 {
     char szLink[64];
     std::snprintf(szLink, sizeof szLink, "/proc/self/fd/%d", dirFd);
-    std::error_code error;
-    const auto folder = std::filesystem::read_symlink(szLink, error);
-    return error ? std::string() : (folder / strName).string();
+    char szFolder[PATH_MAX];
+    const ssize_t nLength = readlink(szLink, szFolder, sizeof szFolder);
+    if (nLength <= 0 || static_cast<std::size_t>(nLength) >= sizeof szFolder)
+        return std::string();
+    std::string strPath(szFolder, static_cast<std::size_t>(nLength));
+    return strPath + (strPath.back() == '/' ? "" : "/") + strName;
 }
 
-// Notes a temporary in the journal; the entry names the owning process.
+// Notes a temporary in the journal; the entry names the owning process. The journal folder is
+// made when an entry cannot be written without it, not checked before every entry.
 std::string NoteInJournal(const std::string& strPosixPath, const std::string& strTempName)
 {
-    std::error_code error;
     const std::string strFolder = JournalFolder();
-    std::filesystem::create_directories(strFolder, error);
     const std::string strEntry = strFolder + "/" + std::to_string(getpid()) + "-" + strTempName.substr(sizeof kTempPrefix - 1);
-    std::ofstream(strEntry) << strPosixPath << '\n';
+    std::ofstream entry(strEntry);
+    if (!entry.is_open()) {
+        std::error_code error;
+        std::filesystem::create_directories(strFolder, error);
+        entry.open(strEntry);
+    }
+    entry << strPosixPath << '\n';
     return strEntry;
 }
 
