@@ -48,7 +48,7 @@ int RunGetVerb(int argc, char** argv, const TVerbArguments& args)
             return;
         }
         std::vector<TCopyItem> items;
-        for (const TRemoteEntry& entry : ListedRemoteEntries(run.session)) {
+        for (const TRemoteEntry& entry : run.session.RemoteListing().CurrentEntries()) {
             const std::string strName(RemoteEntryName(entry));
             const bool bFolder = (entry.wAttributes & kRemoteAttrFolder) != 0 || entry.dwFolder != 0;
             if (location.strName.empty() || strName == location.strName || location.strName == entry.szShortName)

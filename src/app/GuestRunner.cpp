@@ -61,24 +61,6 @@ int UsageError(const char* pszVerb, const std::string& strError)
     return 2;
 }
 
-std::vector<TRemoteEntry> ListedRemoteEntries(TVantryGuestSession& session)
-{
-    std::vector<TRemoteEntry> result;
-    TRemoteListing& listing = session.RemoteListing();
-    HList& levels = listing.Levels();
-    if (listing.CurrentLevel() >= levels.count)
-        return result;
-    HListBegin(&levels);
-    HList& entries = HListAt<TRemoteLevel>(&levels, listing.CurrentLevel())->entries;
-    HListBegin(&entries);
-    result.reserve(entries.count);
-    for (std::uint32_t i = 0; i < entries.count; ++i)
-        result.push_back(*HListAt<TRemoteEntry>(&entries, i));
-    HListEnd(&entries);
-    HListEnd(&levels);
-    return result;
-}
-
 const TRemoteEntry* FindListedEntry(const std::vector<TRemoteEntry>& entries, const std::string& strName)
 {
     for (const TRemoteEntry& entry : entries) {

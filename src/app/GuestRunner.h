@@ -29,8 +29,6 @@ int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOpti
                     const TGuestLocation& location, const std::string& strListFirst,
                     std::function<void(TGuestRun& run)> fnWork);
 
-// The entries of the remote listing's current level.
-std::vector<TRemoteEntry> ListedRemoteEntries(TVantryGuestSession& session);
 // The listed entry of that name (long or short name), or null.
 const TRemoteEntry* FindListedEntry(const std::vector<TRemoteEntry>& entries, const std::string& strName);
 // Prints the verb's usage error and returns 2.

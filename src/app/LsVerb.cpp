@@ -52,7 +52,7 @@ int RunLsVerb(int argc, char** argv, const TVerbArguments& args)
             for (const TRemoteVolume& volume : run.session.RemoteVolumes())
                 std::printf("volume %12u %19s  %s\n", RemoteVolumeFreeSpace(volume.record), "", volume.sName.c_str());
         } else {
-            for (const TRemoteEntry& entry : ListedRemoteEntries(run.session)) {
+            for (const TRemoteEntry& entry : run.session.RemoteListing().CurrentEntries()) {
                 const bool bFolder = (entry.wAttributes & kRemoteAttrFolder) != 0 || entry.dwFolder != 0;
                 std::printf("%-6s %12u %19s  %s\n", bFolder ? "folder" : "file", entry.dwSize,
                             MacTimeText(entry.dwModTime).c_str(), std::string(RemoteEntryName(entry)).c_str());

@@ -24,7 +24,7 @@ void RemoveFrom(TGuestRun& run, const std::vector<TGuestLocation>& locations, st
     const TGuestLocation& location = locations[nIndex];
     run.session.ListRemoteFolder(location.strParent, [&run, &locations, nIndex] {
         const TGuestLocation& item = locations[nIndex];
-        const std::vector<TRemoteEntry> entries = ListedRemoteEntries(run.session);
+        const std::vector<TRemoteEntry> entries = run.session.RemoteListing().CurrentEntries();
         const TRemoteEntry* pEntry = run.session.m_nPaneResult == kFTP_resOK ? FindListedEntry(entries, item.strName) : nullptr;
         if (!pEntry) {
             run.window.Fail(item.strFolder + ": no such file or folder on the host");

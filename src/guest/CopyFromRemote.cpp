@@ -26,22 +26,6 @@ std::string FitLocalName(const std::string& sName)
     return szFitted;
 }
 
-// The entries of the remote listing's current level.
-std::vector<TRemoteEntry> ListedEntries(TRemoteListing& listing)
-{
-    std::vector<TRemoteEntry> result;
-    HList& levels = listing.Levels();
-    HListBegin(&levels);
-    HList& entries = HListAt<TRemoteLevel>(&levels, listing.CurrentLevel())->entries;
-    HListBegin(&entries);
-    result.reserve(entries.count);
-    for (std::uint32_t i = 0; i < entries.count; ++i)
-        result.push_back(*HListAt<TRemoteEntry>(&entries, i));
-    HListEnd(&entries);
-    HListEnd(&levels);
-    return result;
-}
-
 bool IsRemoteFolder(const TRemoteEntry& entry) { return (entry.wAttributes & kRemoteAttrFolder) != 0 || entry.dwFolder != 0; }
 
 // The drive number of a local folder ("C:\dir" -> 3); 0 when it names none.
@@ -97,7 +81,7 @@ void TCopyEngine::SizeListedRemoteFolder(const std::string& sFolder)
 {
     if (m_session.m_nPaneResult != kFTP_resOK)
         return;
-    for (const TRemoteEntry& entry : ListedEntries(m_session.RemoteListing())) {
+    for (const TRemoteEntry& entry : m_session.RemoteListing().CurrentEntries()) {
         if (!IsRemoteFolder(entry)) {
             if (m_session.PathMode() != 0 || entry.dwSize != 0) {
                 m_nBytesToCopy += entry.dwSize;
@@ -300,7 +284,7 @@ void TCopyEngine::DownloadFolder()
     m_levels.push_back(std::move(m_level));
     m_level = std::move(child);
     EnterRemoteFolder(m_level.sSource, [this] {
-        for (const TRemoteEntry& entry : ListedEntries(m_session.RemoteListing()))
+        for (const TRemoteEntry& entry : m_session.RemoteListing().CurrentEntries())
             m_level.items.push_back({std::string(RemoteEntryName(entry)), IsRemoteFolder(entry)});
         if (m_level.items.empty()) {
             EndLevel();

@@ -280,3 +280,17 @@ std::string RemoteDirectoryString(std::string_view sPanePath)
         sDir.resize(MAX_PATH);
     return sDir;
 }
+
+std::vector<TRemoteEntry> TRemoteListing::CurrentEntries()
+{
+    std::vector<TRemoteEntry> result;
+    if (m_nCurrentLevel >= m_levels.count)
+        return result;
+    HListBegin(&m_levels);
+    HList& entries = HListAt<TRemoteLevel>(&m_levels, m_nCurrentLevel)->entries;
+    HListBegin(&entries);
+    result.assign(HListAt<TRemoteEntry>(&entries, 0), HListAt<TRemoteEntry>(&entries, 0) + entries.count);
+    HListEnd(&entries);
+    HListEnd(&m_levels);
+    return result;
+}

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 inline constexpr std::size_t kRemoteShortName = 32;
 inline constexpr std::size_t kRemoteLongName = 256;
@@ -50,6 +51,8 @@ public:
     std::uint32_t LevelCount() const { return m_levels.count; }
     std::uint32_t CurrentLevel() const { return m_nCurrentLevel; }
     void SetCurrentLevel(std::uint32_t nLevel) { m_nCurrentLevel = nLevel; }
+    // A copy of the current level's entries; empty when there is no such level.
+    std::vector<TRemoteEntry> CurrentEntries();
 
     // Keeps the levels that the path's components still name (their entries stay), frees the
     // deeper ones, adds a level for each component not yet there, and makes the last one current.
