@@ -6,6 +6,7 @@
 #   - a folder of 20,000 files of 4 KiB, against `rsync -r` from an rsync daemon into the same
 #     place; reported as time ratios (targets: get at most 3x, put at most 5x).
 #
+#   Needs socat, rsync and bc (apt-get install socat rsync bc).
 #   bench/guest-copy.sh [SIZE_MIB] [FILES]     (defaults 1024 and 20000; uses build/src/app/vantry)
 set -eu
 cd "$(dirname "$0")/.."
