@@ -88,6 +88,7 @@ void TRemoteListing::FreeLevel(TRemoteLevel& level)
 
 void TRemoteListing::Clear()
 {
+    ForgetNames();
     {
         THListLock lock(m_levels);
         for (std::uint32_t i = 0; i < m_levels.count; ++i)
@@ -100,6 +101,7 @@ void TRemoteListing::Clear()
 void TRemoteListing::EnterPath(const std::uint8_t* pVolumeRecord, std::string_view sVolumeName,
                                std::string_view sRelativePath)
 {
+    ForgetNames();
     const std::vector<std::string_view> parts = Components(sRelativePath);
     THListLock lock(m_levels);
     // How many levels still name the path: the root must be the same volume.
@@ -153,6 +155,7 @@ void TRemoteListing::EnterPath(const std::uint8_t* pVolumeRecord, std::string_vi
 
 void TRemoteListing::ClearCurrentEntries()
 {
+    ForgetNames();
     THListLock lock(m_levels);
     if (m_nCurrentLevel >= m_levels.count)
         return;
@@ -164,6 +167,7 @@ void TRemoteListing::ClearCurrentEntries()
 
 void TRemoteListing::AddCurrentEntry(const TRemoteEntry& entry)
 {
+    ForgetNames();
     THListLock lock(m_levels);
     VCheck(m_nCurrentLevel < m_levels.count);
     HList& entries = HListAt<TRemoteLevel>(&m_levels, m_nCurrentLevel)->entries;
@@ -220,22 +224,37 @@ void ZULGetSelectedRemoteFileInfo(TRemoteListing& listing, std::string_view sNam
     }
 }
 
-void ZULAddFileEntry(TRemoteListing& listing, std::uint32_t nLevel, const TRemoteEntry& entry, std::uint32_t* pnIndex)
+std::uint32_t TRemoteListing::PutEntry(std::uint32_t nLevel, const TRemoteEntry& entry)
 {
-    HList& levels = listing.Levels();
-    THListLock lock(levels);
-    VCheck(nLevel < levels.count);
-    HList& entries = HListAt<TRemoteLevel>(&levels, nLevel)->entries;
+    THListLock lock(m_levels);
+    VCheck(nLevel < m_levels.count);
+    HList& entries = HListAt<TRemoteLevel>(&m_levels, nLevel)->entries;
     THListLock entriesLock(entries);
+    if (m_nIndexedLevel != nLevel) {
+        m_nameCounts.clear();
+        for (std::uint32_t i = 0; i < entries.count; ++i)
+            ++m_nameCounts[std::string(RemoteEntryName(*HListAt<TRemoteEntry>(&entries, i)))];
+        m_nIndexedLevel = nLevel;
+    }
     // Exact comparison: names that differ only in letter case are different entries.
     const std::string_view sName = RemoteEntryName(entry);
-    for (std::uint32_t i = entries.count; i-- > 0;) {
-        if (RemoteEntryName(*HListAt<TRemoteEntry>(&entries, i)) == sName)
+    std::uint32_t& nCount = m_nameCounts[std::string(sName)];
+    for (std::uint32_t i = entries.count; nCount > 0 && i-- > 0;) {
+        if (RemoteEntryName(*HListAt<TRemoteEntry>(&entries, i)) == sName) {
             HListRemove(&entries, i);
+            --nCount;
+        }
     }
     HListAdd(&entries, &entry);
+    ++nCount;
+    return entries.count - 1;
+}
+
+void ZULAddFileEntry(TRemoteListing& listing, std::uint32_t nLevel, const TRemoteEntry& entry, std::uint32_t* pnIndex)
+{
+    const std::uint32_t nIndex = listing.PutEntry(nLevel, entry);
     if (pnIndex)
-        *pnIndex = entries.count - 1;
+        *pnIndex = nIndex;
 }
 
 std::uint32_t RemoteVolumeFreeSpace(const std::uint8_t* pVolumeRecord)

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 inline constexpr std::size_t kRemoteShortName = 32;
@@ -64,12 +65,23 @@ public:
     void AddCurrentEntry(const TRemoteEntry& entry);
     // Frees every level.
     void Clear();
+    // Removes the level's entries that have the entry's exact name and appends the entry;
+    // returns its index.
+    std::uint32_t PutEntry(std::uint32_t nLevel, const TRemoteEntry& entry);
 
 private:
     void FreeLevel(TRemoteLevel& level);
+    void ForgetNames() { m_nIndexedLevel = kNoLevel; }
+
+    static constexpr std::uint32_t kNoLevel = UINT32_MAX;
 
     HList m_levels;
     std::uint32_t m_nCurrentLevel = 0;
+    // How many entries of one level carry each name, so that entries added one by one (an
+    // upload of a large folder) do not scan the whole level each time. Built on first use;
+    // forgotten when the levels change in any other way.
+    std::uint32_t m_nIndexedLevel = kNoLevel;
+    std::unordered_map<std::string, std::uint32_t> m_nameCounts;
 };
 
 // The level record at nLevel and the current folder's own entry (the last path entry; zero at a

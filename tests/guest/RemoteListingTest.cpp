@@ -47,6 +47,16 @@ TEST_F(TRemoteListingTest, AddedEntryReplacesOnlyItsExactNameAndGoesLast)
     EXPECT_EQ(nIndex, 2u);
     ZULAddFileEntry(listing, listing.CurrentLevel(), File("new.bin", 5), &nIndex);
     EXPECT_EQ(nIndex, 3u);
+    ZULAddFileEntry(listing, listing.CurrentLevel(), File("Report.doc", 12), &nIndex);
+    ZULAddFileEntry(listing, listing.CurrentLevel(), File("new.bin", 6), &nIndex);
+    EXPECT_EQ(Sizes(), (std::vector<std::uint32_t>{20, 30, 12, 6}));
+    // A new listing of the level is what later additions are checked against.
+    listing.ClearCurrentEntries();
+    listing.AddCurrentEntry(File("new.bin", 7));
+    listing.AddCurrentEntry(File("new.bin", 8));
+    ZULAddFileEntry(listing, listing.CurrentLevel(), File("Report.doc", 13), &nIndex);
+    ZULAddFileEntry(listing, listing.CurrentLevel(), File("new.bin", 9), &nIndex);
+    EXPECT_EQ(Sizes(), (std::vector<std::uint32_t>{13, 9}));
 }
 
 TEST_F(TRemoteListingTest, SelectedFileSizeIsFoundByEitherName)

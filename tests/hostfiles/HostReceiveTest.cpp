@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using HostReceive = THostFilesFixture;
 
@@ -201,15 +202,22 @@ TEST_F(HostReceive, LeftoversOfAHostThatIsGoneAreRemoved)
 {
     const fs::path leftover = Drive('C') / ".vantry-upload:00000000deadbeef";
     const fs::path unrelated = Drive('C') / "keep.txt";
-    WriteFile(leftover, "half");
-    WriteFile(unrelated, "keep");
+    fs::create_directories(Drive('C') / "sub");
+    const fs::path inFolder = Drive('C') / "sub" / ".vantry-upload:4194305-00000000deadbeef";
+    const fs::path ofLiveProcess = Drive('C') / "sub" / (".vantry-upload:" + std::to_string(getpid()) + "-1");
+    for (const fs::path& file : {leftover, unrelated, inFolder, ofLiveProcess})
+        WriteFile(file, "half");
     fs::create_directories(m_root / "journal");
-    // Entries of a process that no longer runs (pid 2^22 + 1 is above the kernel's pid limit).
+    // Entries of a process that no longer runs (pid 2^22 + 1 is above the kernel's pid limit):
+    // one naming a temporary, one naming a file that is none, one naming a folder.
     std::ofstream(m_root / "journal" / "4194305-00000000deadbeef") << leftover.string() << '\n';
     std::ofstream(m_root / "journal" / "4194305-1") << unrelated.string() << '\n';
-    EXPECT_EQ(OVF_RemoveUploadLeftovers(), 1);
+    std::ofstream(m_root / "journal" / "4194305") << (Drive('C') / "sub").string() << '\n';
+    EXPECT_EQ(OVF_RemoveUploadLeftovers(), 2);
     EXPECT_FALSE(fs::exists(leftover));
+    EXPECT_FALSE(fs::exists(inFolder));
     EXPECT_TRUE(fs::exists(unrelated)) << "only temporaries are ever removed";
+    EXPECT_TRUE(fs::exists(ofLiveProcess)) << "only the temporaries of the process that is gone";
     EXPECT_TRUE(fs::is_empty(m_root / "journal"));
 }
 

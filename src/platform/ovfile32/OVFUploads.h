@@ -3,7 +3,8 @@
 // it), and takes its final name only once it is complete: an earlier file of that name stays
 // as it was until then, and a broken upload leaves nothing behind.
 //
-// Each temporary is also noted in a journal folder of this user, so that a later process can
+// Each folder that receives temporaries is also noted in a journal folder of this user, under
+// the process's number (which the temporaries' names carry too), so that a later process can
 // remove the leftovers of one that ended without cleaning up.
 #pragma once
 

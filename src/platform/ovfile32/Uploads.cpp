@@ -18,6 +18,7 @@
 #include <fstream>
 #include <map>
 #include <random>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -27,14 +28,10 @@ namespace {
 // ':' cannot appear in a name of this namespace: no guest can name or see a temporary.
 constexpr char kTempPrefix[] = ".vantry-upload:";
 
-struct TUpload {
-    std::string strFinalPath; // Windows-style
-    std::string strJournalEntry;
-};
-
-std::map<std::string, TUpload>& Uploads()
+// Each open temporary's final path (Windows-style), by its name.
+std::map<std::string, std::string>& Uploads()
 {
-    static std::map<std::string, TUpload> uploads;
+    static std::map<std::string, std::string> uploads;
     return uploads;
 }
 
@@ -58,16 +55,20 @@ std::string JournalFolder()
     return strBase + "/vantry/uploads";
 }
 
+// The owner's process number is part of the name, so that the leftovers of one process can be
+// told from the temporaries of others in the same folder.
+std::string TempNamePrefix(pid_t nOwner) { return kTempPrefix + std::to_string(nOwner) + "-"; }
+
 std::string NewTempName()
 {
     static std::mt19937_64 random{std::random_device{}()};
-    char szName[64];
-    std::snprintf(szName, sizeof szName, "%s%016llx", kTempPrefix, static_cast<unsigned long long>(random()));
-    return szName;
+    char szRandom[32];
+    std::snprintf(szRandom, sizeof szRandom, "%016llx", static_cast<unsigned long long>(random()));
+    return TempNamePrefix(getpid()) + szRandom;
 }
 
-// The absolute POSIX path of a name inside an open folder.
-std::string PosixPathIn(int dirFd, const std::string& strName)
+// The absolute POSIX path of an open folder.
+std::string PosixPathOf(int dirFd)
 {
     char szLink[64];
     std::snprintf(szLink, sizeof szLink, "/proc/self/fd/%d", dirFd);
@@ -75,24 +76,48 @@ std::string PosixPathIn(int dirFd, const std::string& strName)
     const ssize_t nLength = readlink(szLink, szFolder, sizeof szFolder);
     if (nLength <= 0 || static_cast<std::size_t>(nLength) >= sizeof szFolder)
         return std::string();
-    std::string strPath(szFolder, static_cast<std::size_t>(nLength));
-    return strPath + (strPath.back() == '/' ? "" : "/") + strName;
+    return std::string(szFolder, static_cast<std::size_t>(nLength));
 }
 
-// Notes a temporary in the journal; the entry names the owning process. The journal folder is
-// made when an entry cannot be written without it, not checked before every entry.
-std::string NoteInJournal(const std::string& strPosixPath, const std::string& strTempName)
+// Notes in this process's journal entry each folder that receives temporaries, once: a folder
+// of many uploads costs one line, not a journal file per upload. The entry names the process;
+// the journal folder is made when the entry cannot be written without it.
+void NoteFolderInJournal(int dirFd)
 {
+    struct stat st {};
+    if (fstat(dirFd, &st) != 0)
+        return;
+    static std::set<std::pair<dev_t, ino_t>> noted;
+    static std::string strNotedIn;
     const std::string strFolder = JournalFolder();
-    const std::string strEntry = strFolder + "/" + std::to_string(getpid()) + "-" + strTempName.substr(sizeof kTempPrefix - 1);
-    std::ofstream entry(strEntry);
+    if (strNotedIn != strFolder) {
+        noted.clear();
+        strNotedIn = strFolder;
+    }
+    if (!noted.insert({st.st_dev, st.st_ino}).second)
+        return;
+    const std::string strEntry = strFolder + "/" + std::to_string(getpid());
+    std::ofstream entry(strEntry, std::ios::app);
     if (!entry.is_open()) {
         std::error_code error;
         std::filesystem::create_directories(strFolder, error);
-        entry.open(strEntry);
+        entry.open(strEntry, std::ios::app);
     }
-    entry << strPosixPath << '\n';
-    return strEntry;
+    entry << PosixPathOf(dirFd) << '\n';
+}
+
+// Removes the temporaries a process left in a folder; returns how many.
+int RemoveTemporariesOf(pid_t nOwner, const std::string& strFolder)
+{
+    const std::string strPrefix = TempNamePrefix(nOwner);
+    int nRemoved = 0;
+    std::error_code error;
+    for (const auto& item : std::filesystem::directory_iterator(strFolder, error)) {
+        if (item.path().filename().string().compare(0, strPrefix.size(), strPrefix) == 0 &&
+            std::remove(item.path().c_str()) == 0)
+            ++nRemoved;
+    }
+    return nRemoved;
 }
 
 bool IsTempName(const std::string& strPath)
@@ -103,11 +128,7 @@ bool IsTempName(const std::string& strPath)
 
 void Forget(const std::string& strToken)
 {
-    auto it = Uploads().find(strToken);
-    if (it == Uploads().end())
-        return;
-    std::remove(it->second.strJournalEntry.c_str());
-    Uploads().erase(it);
+    Uploads().erase(strToken);
 }
 } // namespace
 
@@ -138,7 +159,8 @@ DWORD OVF_OpenUploadTemp(const char* pszFinalPath, std::string* pToken, DWORD* p
         SetOsError(pOsError, errno);
         return kOVF_invalid;
     }
-    Uploads()[strTempName] = {pszFinalPath, NoteInJournal(PosixPathIn(target.dir.Get(), strTempName), strTempName)};
+    NoteFolderInJournal(target.dir.Get());
+    Uploads()[strTempName] = pszFinalPath;
     *pToken = strTempName;
     SetOsError(pOsError, 0);
     return AddHandle(std::make_unique<TBufferedFile>(std::move(fd), target.FaultKey(), true));
@@ -177,7 +199,7 @@ void OVF_DiscardUploadTemp(const std::string& strToken)
     if (it == Uploads().end())
         return;
     TTarget target;
-    if (Resolve(it->second.strFinalPath.c_str(), target) == 0) {
+    if (Resolve(it->second.c_str(), target) == 0) {
         TFolderChange change(target.dir.Get());
         unlinkat(target.dir.Get(), strToken.c_str(), 0);
     }
@@ -195,10 +217,14 @@ int OVF_RemoveUploadLeftovers()
         const pid_t nOwner = static_cast<pid_t>(std::atol(strEntryName.c_str()));
         if (nOwner <= 0 || nOwner == getpid() || (kill(nOwner, 0) == 0 || errno != ESRCH))
             continue; // its process is still running
-        std::string strTemp;
-        std::getline(std::ifstream(entry.path()), strTemp);
-        if (!strTemp.empty() && IsTempName(strTemp) && std::remove(strTemp.c_str()) == 0)
-            ++nRemoved;
+        // One line per folder that received temporaries; an entry may also name one temporary.
+        std::ifstream lines(entry.path());
+        for (std::string strLine; std::getline(lines, strLine);) {
+            if (IsTempName(strLine))
+                nRemoved += std::remove(strLine.c_str()) == 0;
+            else if (!strLine.empty())
+                nRemoved += RemoveTemporariesOf(nOwner, strLine);
+        }
         std::filesystem::remove(entry.path(), error);
     }
     return nRemoved;
