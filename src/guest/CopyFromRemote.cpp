@@ -1,6 +1,6 @@
 // The download engine: remote files and folder trees into a local folder. Per file: the file's
-// information (kFTP_msgGetInfo), then its data fork (kFTP_msgReqFork) into a temporary file
-// that replaces the local item only once the fork has ended well.
+// information (kFTP_msgGetInfo) and its data fork (kFTP_msgReqFork), asked for together, the
+// fork into a temporary file that replaces the local item only once the fork has ended well.
 #include "copyrtl.h"
 
 #include "CheckedCalls.h"
@@ -115,13 +115,6 @@ void TCopyEngine::DownloadFile()
     m_bKeepExisting = false;
     m_session.m_bStopRequested = 0;
     m_sWireName = m_sItemName;
-    SendNamesRequest(kFTP_msgGetInfo, kPhaseDownloadInfo, m_sWireName);
-}
-
-void TCopyEngine::TakeDownloadInfo(std::int16_t nResult, const std::uint8_t* pRecord)
-{
-    m_nResult = nResult;
-    std::memcpy(m_fileInfo, pRecord, sizeof m_fileInfo);
     const std::string sDisplay = RemoteToLocalName(m_sItemName);
     m_sLocalPath = JoinLocalPath(m_level.sDest, FitLocalName(sDisplay));
 
@@ -132,17 +125,14 @@ void TCopyEngine::TakeDownloadInfo(std::int16_t nResult, const std::uint8_t* pRe
         case ReplaceAnswer::kNo:
             // The local item stays; it takes the remote file's time, as a fresh copy would.
             m_bKeepExisting = true;
-            FinishDownloadedFile();
+            SendNamesRequest(kFTP_msgGetInfo, kPhaseDownloadInfo, m_sWireName);
             return;
         default:
             SetStopRequested();
             m_bAbort = true;
-            break;
+            EndLevel();
+            return;
         }
-    }
-    if (m_bAbort) {
-        EndLevel();
-        return;
     }
     if (m_sLocalPath.size() >= MAX_PATH) {
         ShowStringBox(FormatStringId(IDS_CANNOT_COPY_FILE, m_sLocalPath), MessageBoxStyle::kIconStop);
@@ -155,16 +145,28 @@ void TCopyEngine::TakeDownloadInfo(std::int16_t nResult, const std::uint8_t* pRe
         EndLevel();
         return;
     }
-    m_bTranslateText = m_session.TranslateDownload() != 0 &&
-                       std::memcmp(m_fileInfo + Packet::FileInfo::kType, "TEXT", 4) == 0;
-
-    // The data fork only: a resource fork is never asked for.
+    // The information and the data fork (a resource fork is never asked for) are asked for at
+    // once: the host answers in order, so the information arrives before the first data, and
+    // the file costs one round trip instead of two.
+    SendNamesRequest(kFTP_msgGetInfo, kPhaseDownloadInfo, m_sWireName);
     const std::size_t nLength = BuildNamesRequest(kFTP_msgReqFork, Packet::Names::kReqForkBlock, Packet::ReqFork::kVolume,
                                                   Packet::ReqFork::kDirNumber, m_sWireName);
-    m_session.SetPhase(kPhaseDownload);
-    m_session.IssueCodeRead();
     m_session.SendRequest(m_session.SendBuffer(), static_cast<std::uint16_t>(nLength),
                           &TVantryGuestSession::DoNothingCallBack);
+}
+
+void TCopyEngine::TakeDownloadInfo(std::int16_t nResult, const std::uint8_t* pRecord)
+{
+    m_nResult = nResult;
+    std::memcpy(m_fileInfo, pRecord, sizeof m_fileInfo);
+    if (m_bKeepExisting) {
+        FinishDownloadedFile();
+        return;
+    }
+    m_bTranslateText = m_session.TranslateDownload() != 0 &&
+                       std::memcmp(m_fileInfo + Packet::FileInfo::kType, "TEXT", 4) == 0;
+    m_session.SetPhase(kPhaseDownload);
+    m_session.IssueCodeRead();
 }
 
 void TCopyEngine::ReadForkSize()
