@@ -178,9 +178,11 @@ void TCopyEngine::EndLevel()
     if (StopRequested()) {
         UnwindLevels();
         if (m_eSource == ECopySource::Local && m_bAbortSent) {
-            // A file was flowing: the host learns that it is abandoned, and its answer ends the copy.
+            // A file was flowing: the host learns that it is abandoned, and its answer ends the
+            // copy. An answer to the file's information still on its way comes first.
             m_session.m_pOperationResult = &m_nResult;
-            m_session.SetPhase(kPhaseAbortUpload);
+            if (m_bSetInfoAnswered)
+                m_session.SetPhase(kPhaseAbortUpload);
             m_session.IssueCodeRead();
             m_session.SendBuffer()[Packet::kCode] = CodeByte(kFTP_msgAbort);
             m_session.SendRequest(m_session.SendBuffer(), 1, &TVantryGuestSession::DoNothingCallBack);
@@ -313,11 +315,7 @@ void TCopyEngine::RunRoute(int nRoute)
     case kRouteMakeFolderAfterRemove: MakeRemoteFolder(); break;
     case kRouteCreateResult: OnCreateResult(); break;
     case kRouteReplaceRemoveResult: OnReplaceRemoveResult(); break;
-    case kRouteOpenFork: OpenRemoteFork(); break;
-    case kRouteStartData:
-        m_session.m_nChunkSize = kGuestDataMsgLen;
-        SendData();
-        break;
+    case kRouteSetInfoResult: OnSetInfoResult(); break;
     case kRouteEndDataResult: OnEndDataResult(); break;
     case kRouteEnterMadeFolder: OnRemoteFolderMade(); break;
     default: m_session.PostStopMessage(kStopSystemError); break;

@@ -1,6 +1,8 @@
 // The upload engine: local files and folder trees into a remote folder. Per file: create,
-// (remove and create again to replace), set its information, open its data fork, the data
-// packets, end of data, then its information read back into the remote listing.
+// (remove and create again to replace), then, without waiting for each answer, set its
+// information, open its data fork, the data packets, end of data, and the request for its
+// information, which is read back into the remote listing. The host answers in order: the
+// information's result, the end of data's result, the information.
 #include "copyrtl.h"
 
 #include "CheckedCalls.h"
@@ -16,6 +18,8 @@
 
 namespace {
 constexpr std::uint16_t kSetInfoMarker = 0xFFFF;
+// m_nLastRead before the first chunk of a fork is read.
+constexpr std::uint32_t kNothingReadYet = UINT32_MAX;
 constexpr std::uint16_t kUnreadableAttributes = 1;
 constexpr unsigned kDriveUnreadableStyle = MessageBoxStyle::kTaskModal | MessageBoxStyle::kIconStop;
 
@@ -89,6 +93,7 @@ void TCopyEngine::UploadFile()
     m_session.m_bUploadReadFailure = 0;
     m_session.m_nChunkSize = kGuestDataMsgLen;
     m_nLineFeeds = 0;
+    m_nUploadFailure = 0;
     m_sLocalPath = JoinLocalPath(m_level.sSource, m_sItemName);
     m_sItemName = FitRemoteName(m_sItemName);
     m_sWireName = LocalToRemoteName(m_sItemName);
@@ -218,27 +223,48 @@ void TCopyEngine::SendSetInfo()
     m_session.SetPhase(kPhaseSetInfo);
     m_session.IssueCodeRead();
     m_session.SendRequest(m_session.SendBuffer(), static_cast<std::uint16_t>(nLength), &TVantryGuestSession::DoNothingCallBack);
+    m_bSetInfoAnswered = false;
+    OpenRemoteFork();
 }
 
 void TCopyEngine::OpenRemoteFork()
 {
-    if (m_nResult != kFTP_resOK) {
-        StopUpload(IDS_UNABLE_TO_VANTRY);
-        return;
-    }
-    m_session.IssueCodeRead();
     if (m_nLocalLength == 0) {
         // An empty file has its information set already: no fork is opened, no data sent.
         CloseLocalFile();
-        SendNamesRequest(kFTP_msgGetInfo, kPhaseInfoAfterUpload, m_sWireName);
+        SendInfoRequestAfterUpload();
         return;
     }
     const std::size_t nLength = BuildNamesRequest(kFTP_msgOpenFork, Packet::Names::kOpenForkBlock, Packet::ReqFork::kVolume,
                                                   Packet::ReqFork::kDirNumber, m_sWireName);
     // The host does not answer: the data starts when this write completes.
-    m_session.SetRoute(kRouteStartData);
-    m_session.SendRequest(m_session.SendBuffer(), static_cast<std::uint16_t>(nLength), &TVantryGuestSession::RoutingCallBack);
+    m_nLastRead = kNothingReadYet;
+    m_session.SendRequest(m_session.SendBuffer(), static_cast<std::uint16_t>(nLength),
+                          &TVantryGuestSession::DecideToContinueCallBack);
 }
+
+// The answer to kFTP_msgSetInfo, which may come while the data is still flowing.
+void TCopyEngine::OnSetInfoResult()
+{
+    m_bSetInfoAnswered = true;
+    if (m_nResult != kFTP_resOK && m_nUploadFailure == 0) {
+        m_nUploadFailure = IDS_UNABLE_TO_VANTRY;
+        SetStopRequested();
+        ShowStringBox(LoadStringId(IDS_UNABLE_TO_VANTRY), MessageBoxStyle::kIconStop);
+        CountFailure();
+    }
+    m_nResult = 0;
+    m_session.m_pOperationResult = &m_nResult;
+    if (m_nLocalLength == 0)
+        m_session.SetPhase(kPhaseInfoAfterUpload);
+    else
+        m_session.SetPhase(m_bAbortSent ? kPhaseAbortUpload : kPhaseEndData);
+    m_session.IssueCodeRead();
+}
+
+// The information is asked for right behind the file's last request; the answer is read once
+// the answers before it are in.
+void TCopyEngine::SendInfoRequestAfterUpload() { m_session.SendNamesRequest(kFTP_msgGetInfo, m_level.remote, m_sWireName); }
 
 void TCopyEngine::SendData()
 {
@@ -280,6 +306,10 @@ void TCopyEngine::DecideToContinue() { DecideUpload(); }
 
 void TCopyEngine::DecideUpload()
 {
+    if (m_nLastRead == kNothingReadYet) {
+        SendData();
+        return;
+    }
     if (m_session.m_bUploadReadFailure || (StopRequested() && m_bAbortSent) || m_nLastRead == 0) {
         FinishUploadedFile();
         return;
@@ -301,31 +331,33 @@ void TCopyEngine::FinishUploadedFile()
         EndLevel();
         return;
     }
-    m_nResult = 0;
-    m_session.m_pOperationResult = &m_nResult;
-    m_session.SetPhase(kPhaseEndData);
     m_session.IssueCodeRead();
     m_session.SendBuffer()[Packet::kCode] = CodeByte(kFTP_msgEndData);
     m_session.SendRequest(m_session.SendBuffer(), 1, &TVantryGuestSession::DoNothingCallBack);
+    SendInfoRequestAfterUpload();
 }
 
 void TCopyEngine::OnEndDataResult()
 {
-    if (m_nResult != kFTP_resOK) {
+    if (m_nResult != kFTP_resOK && m_nUploadFailure == 0) {
         // The host could not write the file.
+        m_nUploadFailure = IDS_REMOTE_CREATE_PROBLEM;
         ShowStringBox(LoadStringId(IDS_REMOTE_CREATE_PROBLEM), MessageBoxStyle::kIconStop);
         CountFailure();
-        EndLevel();
-        return;
     }
-    SendNamesRequest(kFTP_msgGetInfo, kPhaseInfoAfterUpload, m_sWireName);
+    m_session.SetPhase(kPhaseInfoAfterUpload);
+    m_session.IssueCodeRead();
 }
 
 void TCopyEngine::TakeUploadedInfo(std::int16_t nResult, const std::uint8_t* pRecord)
 {
     using namespace Packet::FileInfo;
-    ++m_outcome.nFilesCopied;
     m_session.SetPhase(kPhaseIdle);
+    if (m_nUploadFailure != 0) {
+        EndLevel();
+        return;
+    }
+    ++m_outcome.nFilesCopied;
     if (nResult == kFTP_resOK) {
         TRemoteEntry entry{};
         entry.dwFolder = DWordBE(pRecord + kIsFolder);

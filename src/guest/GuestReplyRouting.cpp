@@ -168,7 +168,7 @@ void TVantryGuestSession::RespondToFTP_msgResult()
         ReadResultInto(m_pOperationResult, &RoutingCallBack);
         break;
     case kPhaseCreateAgain: m_nRoute = kRouteSetInfo; ReadResultInto(m_pOperationResult, &RoutingCallBack); break;
-    case kPhaseSetInfo: m_nRoute = kRouteOpenFork; ReadResultInto(m_pOperationResult, &RoutingCallBack); break;
+    case kPhaseSetInfo: m_nRoute = kRouteSetInfoResult; ReadResultInto(m_pOperationResult, &RoutingCallBack); break;
     case kPhaseEndData: m_nRoute = kRouteEndDataResult; ReadResultInto(m_pOperationResult, &RoutingCallBack); break;
     case kPhaseAbortUpload: m_nRoute = kRouteUploadAborted; ReadResultInto(m_pOperationResult, &RoutingCallBack); break;
     case kPhaseRemove: m_nRoute = kRouteRemoveNext; ReadResultInto(m_pOperationResult, &RoutingCallBack); break;
@@ -240,8 +240,7 @@ void TVantryGuestSession::RunRoute()
     case kRouteMakeFolderAfterRemove:
     case kRouteCreateResult:
     case kRouteReplaceRemoveResult:
-    case kRouteOpenFork:
-    case kRouteStartData:
+    case kRouteSetInfoResult:
     case kRouteEndDataResult:
     case kRouteEnterMadeFolder: Engine().RunRoute(m_nRoute); break;
     default: PostStopMessage(kStopSystemError); break;

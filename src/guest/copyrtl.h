@@ -118,6 +118,8 @@ private:
     void OnReplaceRemoveResult();
     void SendSetInfo();
     void OpenRemoteFork();
+    void OnSetInfoResult();
+    void SendInfoRequestAfterUpload();
     void SendData();
     void DecideUpload();
     void FinishUploadedFile();
@@ -168,5 +170,7 @@ private:
     std::uint64_t m_nLineFeeds = 0;
     std::uint32_t m_nLastRead = 0;
     bool m_bStripLineFeeds = false;
+    bool m_bSetInfoAnswered = false;
+    int m_nUploadFailure = 0;      // the message shown for the file being uploaded, 0 while none
     std::int16_t m_nFolderResult = 0;
 };

@@ -38,23 +38,21 @@ protected:
         OpenAt("c:\\Dst", {}, hostAnswer);
         ASSERT_TRUE(Start(ECopySource::Local, {{sName, false}}, "C:\\src", "c:\\Dst"));
     }
-    // Answers create and set-info with 0 and returns the requests that follow them.
-    std::vector<Bytes> CreateAndSetInfo()
+    // Answers create with 0 and returns the requests that follow at once.
+    std::vector<Bytes> Create()
     {
         EXPECT_EQ(RequestCodes(), Codes{kCreate});
         Reply(ResultReply(0));
-        EXPECT_EQ(RequestCodes(), Codes{kSetInfo});
-        Reply(ResultReply(0));
         return Requests();
     }
-    // Answers the end of data and the information read back, then the closing re-listing.
-    void FinishFile(std::int16_t nEndResult = 0)
+    // Answers the information's result, the end of data and the information read back, then
+    // the closing re-listing.
+    void FinishFile(std::int16_t nSetInfoResult = 0, std::int16_t nEndResult = 0)
     {
+        Reply(ResultReply(nSetInfoResult));
         Reply(ResultReply(nEndResult));
-        if (nEndResult == 0) {
-            EXPECT_EQ(RequestCodes(), Codes{kGetInfo});
-            Reply(FileInfoReply({0, 1}));
-        }
+        EXPECT_TRUE(Requests().empty());
+        Reply(FileInfoReply({0, 1}));
         AnswerRelisting();
     }
 };
@@ -69,10 +67,12 @@ TEST_F(TUploadTest, FileGoesAsCreateSetInfoOpenForkDataAndEndData)
     EXPECT_EQ(Bytes(c.begin(), c.begin() + 15), (Bytes{kCreate, 0, 0, 0x10, 0x01, 0, 0, 0, 0, 3, 0, 0x80, 0, 0, 0}));
     EXPECT_EQ(Bytes(c.begin() + 15, c.end()), Concat({Bytes{10}, Bytes{'R', 'e', 'p', 'o', 'r', 't', '.', 't', 'x', 't'},
                                                       Bytes{5, '\\', 'D', 's', 't', '\\'}}));
+    // The rest goes out without waiting for each answer.
     Reply(ResultReply(0));
-    const std::vector<Bytes> setInfo = Requests();
-    ASSERT_EQ(setInfo.size(), 1u);
-    const Bytes& s = setInfo[0];
+    const std::vector<Bytes> sent = Requests();
+    ASSERT_EQ(sent.size(), 6u);
+    const Bytes& s = sent[0];
+    EXPECT_EQ(s[0], kSetInfo);
     ASSERT_GE(s.size(), 53u);
     EXPECT_EQ(s[3], 0x20);                          // the attribute byte, archive added
     EXPECT_EQ(DWordAt(s, 5), DWordAt({'T', 'E', 'X', 'T'}, 0));
@@ -81,22 +81,21 @@ TEST_F(TUploadTest, FileGoesAsCreateSetInfoOpenForkDataAndEndData)
     EXPECT_EQ(Bytes(s.begin() + 47, s.begin() + 53), (Bytes{3, 0, 0x80, 0, 0, 0}));
     EXPECT_NE(DWordAt(s, 17), 0u);
 
-    Reply(ResultReply(0));
-    const std::vector<Bytes> data = Requests();
-    ASSERT_EQ(data.size(), 4u);
-    EXPECT_EQ(Bytes(data[0].begin(), data[0].begin() + 9), (Bytes{kOpenFork, 0, 0, 3, 0, 0x80, 0, 0, 0}));
-    EXPECT_EQ(Bytes(data[1].begin(), data[1].begin() + 3), (Bytes{kForkData, 0x10, 0x00}));
-    EXPECT_EQ(data[1].size(), 4099u);
-    EXPECT_EQ(data[2], (Bytes{kForkData, 0, 1, 'b'}));
-    EXPECT_EQ(data[3], Bytes{kEndData});
+    EXPECT_EQ(Bytes(sent[1].begin(), sent[1].begin() + 9), (Bytes{kOpenFork, 0, 0, 3, 0, 0x80, 0, 0, 0}));
+    EXPECT_EQ(Bytes(sent[2].begin(), sent[2].begin() + 3), (Bytes{kForkData, 0x10, 0x00}));
+    EXPECT_EQ(sent[2].size(), 4099u);
+    EXPECT_EQ(sent[3], (Bytes{kForkData, 0, 1, 'b'}));
+    EXPECT_EQ(sent[4], Bytes{kEndData});
+    // The new file's information is read back for the remote listing.
+    EXPECT_EQ(Bytes(sent[5].begin(), sent[5].begin() + 8), (Bytes{kGetInfo, 3, 0, 0x80, 0, 0, 0, 10}));
     EXPECT_EQ(CopyWindow().nStatusDone, 4097u);
     EXPECT_EQ(CopyWindow().nStatusTotal, 4097u);
 
-    // The new file's information is read back for the remote listing.
     Reply(ResultReply(0));
-    const std::vector<Bytes> info = Requests();
-    ASSERT_EQ(info.size(), 1u);
-    EXPECT_EQ(Bytes(info[0].begin(), info[0].begin() + 8), (Bytes{kGetInfo, 3, 0, 0x80, 0, 0, 0, 10}));
+    EXPECT_EQ(Session().GetPhase(), kPhaseEndData);
+    Reply(ResultReply(0));
+    EXPECT_EQ(Session().GetPhase(), kPhaseInfoAfterUpload);
+    EXPECT_TRUE(Requests().empty());
     Reply(FileInfoReply({0, 4097, "TEXT"}));
     AnswerRelisting();
     ASSERT_TRUE(outcome.has_value());
@@ -108,9 +107,11 @@ TEST_F(TUploadTest, FileGoesAsCreateSetInfoOpenForkDataAndEndData)
 TEST_F(TUploadTest, EmptyFileIsCreatedAndDescribedButNoForkIsOpened)
 {
     StartFile("empty", "");
-    const std::vector<Bytes> after = CreateAndSetInfo();
-    ASSERT_EQ(after.size(), 1u);
-    EXPECT_EQ(after[0][0], kGetInfo);
+    const std::vector<Bytes> after = Create();
+    ASSERT_EQ(after.size(), 2u);
+    EXPECT_EQ(after[0][0], kSetInfo);
+    EXPECT_EQ(after[1][0], kGetInfo);
+    Reply(ResultReply(0));
     Reply(FileInfoReply({0, 0}));
     AnswerRelisting();
     ASSERT_TRUE(outcome.has_value());
@@ -126,8 +127,9 @@ TEST_F(TUploadTest, ReplaceAnswersOnEachKindOfHost)
         Codes after;               // what the answer sends
         const char* pszMessage;    // box shown, or null
     };
+    const Codes kSent{kSetInfo, kOpenFork, kForkData, kEndData, kGetInfo};
     const TCase cases[] = {
-        {9, 0xE0, ReplaceAnswer::kYes, {kSetInfo}, nullptr},                 // the host overwrites on create
+        {9, 0xE0, ReplaceAnswer::kYes, kSent, nullptr},                      // the host replaces when the data is complete
         {7, 0xE0, ReplaceAnswer::kYes, {kRemove}, nullptr},                  // below 9: remove, then create again
         {9, 0xE0, ReplaceAnswer::kNo, {kListFiles}, nullptr},
         {9, 0xE0, ReplaceAnswer::kCancel, {kListFiles}, nullptr},
@@ -145,11 +147,9 @@ TEST_F(TUploadTest, ReplaceAnswersOnEachKindOfHost)
             Reply(ResultReply(0));
             EXPECT_EQ(RequestCodes(), Codes{kCreate});
             Reply(ResultReply(0));
-            EXPECT_EQ(RequestCodes(), Codes{kSetInfo});
+            EXPECT_EQ(RequestCodes(), kSent);
         }
         if (c.after != Codes{kListFiles}) {
-            Reply(ResultReply(0));
-            EXPECT_EQ(RequestCodes(), (Codes{kOpenFork, kForkData, kEndData}));
             FinishFile();
             EXPECT_EQ(outcome->nFilesCopied, 1u);
         } else {
@@ -186,33 +186,54 @@ TEST_F(TUploadTest, HostFailuresShowTheirMessage)
     app.Reset();
     boxes.clear();
 
-    // The host could not write the data it received.
-    StartFile("b.bin", "data");
-    CreateAndSetInfo();
-    FinishFile(256);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].sText, sCreateProblem);
-    EXPECT_EQ(outcome->nFilesFailed, 1u);
-    EXPECT_EQ(outcome->nFilesCopied, 0u);
+    // The host could not write the data it received, or could not set the file's information:
+    // the answers still on their way are read before the copy goes on.
+    struct TCase {
+        std::int16_t nSetInfoResult;
+        std::int16_t nEndResult;
+        const char* pszMessage;
+        bool bStopped;
+    };
+    const TCase cases[] = {
+        {0, 256, sCreateProblem.c_str(), false},
+        {-1, 0, "Orvalis Pro is unable to Vantry files or folders.", true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.pszMessage);
+        StartFile("b.bin", "data");
+        Create();
+        FinishFile(c.nSetInfoResult, c.nEndResult);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].sText, c.pszMessage);
+        ASSERT_TRUE(outcome.has_value());
+        EXPECT_EQ(outcome->nFilesFailed, 1u);
+        EXPECT_EQ(outcome->nFilesCopied, 0u);
+        EXPECT_EQ(outcome->bStopped, c.bStopped);
+        CloseGuestServiceSession(CurrentGuestSession());
+        app.Reset();
+        boxes.clear();
+    }
 }
 
 TEST_F(TUploadTest, CancelDuringTheDataSendsOneAbortAfterThePacketInFlight)
 {
     StartFile("big.bin", std::string(5 * 4096, 'q'));
     EXPECT_EQ(RequestCodes(), Codes{kCreate});
-    Reply(ResultReply(0));
-    EXPECT_EQ(RequestCodes(), Codes{kSetInfo});
     app.HoldWrites(true);
     Reply(ResultReply(0));
+    EXPECT_EQ(RequestCodes(), (Codes{kSetInfo, kOpenFork}));
     app.ReleaseWrites();
     app.HoldWrites(true);
     app.Run();
     // The fork is open and one packet is in flight.
-    EXPECT_EQ(RequestCodes(), (Codes{kOpenFork, kForkData}));
+    EXPECT_EQ(RequestCodes(), (Codes{kForkData}));
     Engine().Cancel();
     app.ReleaseWrites();
     app.Run();
     EXPECT_EQ(RequestCodes(), Codes{kAbort});
+    // The information's answer comes first, then the answer to the abort.
+    EXPECT_EQ(Session().GetPhase(), kPhaseSetInfo);
+    Reply(ResultReply(0));
     EXPECT_EQ(Session().GetPhase(), kPhaseAbortUpload);
     Reply(ResultReply(0));
     AnswerRelisting();
@@ -249,12 +270,8 @@ TEST_F(TUploadTest, FolderIsFittedMadeEnteredAndFilled)
         seen.push_back(sName);
         if (next[0][0] == kCreate) {
             Reply(ResultReply(0));
-            EXPECT_EQ(RequestCodes(), Codes{kSetInfo});
-            Reply(ResultReply(0));
-            EXPECT_EQ(RequestCodes(), (Codes{kOpenFork, kForkData, kEndData}));
-            Reply(ResultReply(0));
-            EXPECT_EQ(RequestCodes(), Codes{kGetInfo});
-            Reply(FileInfoReply({0, 3}));
+            EXPECT_EQ(RequestCodes(), (Codes{kSetInfo, kOpenFork, kForkData, kEndData, kGetInfo}));
+            Reply(Concat({ResultReply(0), ResultReply(0), FileInfoReply({0, 3})}));
         } else {
             EXPECT_EQ(next[0][0], kGetInfo);
             Reply(FileInfoReply({0, 0, "????", true})); // exists already: entered without a request
@@ -281,11 +298,9 @@ TEST_F(TUploadTest, TextTranslationToAHostNamingFoldersByNumberDropsLineFeeds)
     ASSERT_EQ(create.size(), 1u);
     EXPECT_EQ(DWordAt(create[0], 1), 3u); // announced without its line feeds
     Reply(ResultReply(0));
-    Requests();
-    Reply(ResultReply(0));
     // The chunk of line feeds alone sends no packet.
     const std::vector<Bytes> data = Requests();
-    ASSERT_EQ(data.size(), 3u);
-    EXPECT_EQ(data[1], (Bytes{kForkData, 0, 3, 'a', '\r', 'b'}));
-    EXPECT_EQ(data[2], Bytes{kEndData});
+    ASSERT_EQ(data.size(), 5u);
+    EXPECT_EQ(data[2], (Bytes{kForkData, 0, 3, 'a', '\r', 'b'}));
+    EXPECT_EQ(data[3], Bytes{kEndData});
 }

@@ -4,11 +4,13 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,6 +22,8 @@ constexpr std::size_t kInputChunk = 32768;
 constexpr int kDeliveriesPerTurn = 256;
 // How long a stopped connection may take to send what it has already taken.
 constexpr int kLingerMs = 5000;
+// How long the connection stays awake for the answer to what it has just sent.
+constexpr auto kAwakeForAnswer = std::chrono::microseconds(200);
 
 void MakeNonBlocking(int nFd)
 {
@@ -174,6 +178,27 @@ void TConnection::Pump()
     }
     if (!m_ready.empty() && !m_bStopped)
         SchedulePump();
+    else
+        AwaitAnswerBriefly();
+}
+
+void TConnection::AwaitAnswerBriefly()
+{
+    // Only right after everything taken has been sent, with a read waiting: a stream still
+    // going out waits for room instead, and is woken when there is.
+    const bool bSent = m_nSentTotal != m_nSentAtLastWait;
+    m_nSentAtLastWait = m_nSentTotal;
+    if (!bSent || !m_pendingRead || Unsent() > 0 || !m_heldWrites.empty() || m_bStopped || m_bBroken || m_bEof ||
+        Closed())
+        return;
+    const auto deadline = std::chrono::steady_clock::now() + kAwakeForAnswer;
+    pollfd readable{m_nReadFd, POLLIN, 0};
+    do {
+        if (::poll(&readable, 1, 0) != 0) {
+            OnReadable();
+            return;
+        }
+    } while (std::chrono::steady_clock::now() < deadline);
 }
 
 void TConnection::Deliver(TCompletion& completion, std::int32_t nStatus)

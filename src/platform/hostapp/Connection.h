@@ -91,6 +91,10 @@ private:
     void SchedulePump();
     void Pump();
     void Deliver(TCompletion& completion, std::int32_t nStatus);
+    // A round trip costs each side a sleep and a wake-up; the answer to a request usually comes
+    // within a fraction of a millisecond, so right after sending the connection polls for it
+    // for a moment before the loop goes to sleep.
+    void AwaitAnswerBriefly();
 
     void OnReadable();
     void OnWritable();
@@ -122,6 +126,7 @@ private:
     std::size_t m_nOutHead = 0;
     std::uint64_t m_nOutTotal = 0; // bytes ever taken
     std::uint64_t m_nSentTotal = 0; // bytes ever sent
+    std::uint64_t m_nSentAtLastWait = 0;
     std::size_t m_nOutputLimit = kConnectionBuffering;
     std::deque<THeldWrite> m_heldWrites;
 
