@@ -145,6 +145,8 @@ bool MakeWayForFile(const char* pszPath)
         return true;
     if (status.m_attribute & CFile::directory)
         return DeleteTree(pszPath) == kTreeOk;
+    if ((status.m_attribute & (CFile::readOnly | CFile::hidden | CFile::system)) == 0)
+        return true;
     status.m_attribute = 0;
     TFile::TrySetStatus(pszPath, status);
     return true;

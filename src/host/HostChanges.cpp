@@ -19,8 +19,10 @@ bool TVantryHostSession::ServeSetInfo()
     m_nStoredType = block.DWordBE(InBlock(SetInfo::kType));
     m_nStoredCreator = block.DWordBE(InBlock(SetInfo::kCreator));
     std::memcpy(&m_nStoredModTime, m_pReceive + InBlock(SetInfo::kModTime), sizeof m_nStoredModTime); // wire order
-    // An empty file gets no kFTP_msgEndData: it takes its time now.
-    if (!m_bReceiving && !m_strCreatedPath.empty() && m_strCreatedName == m_pszName) {
+    // An empty file gets no kFTP_msgEndData: it takes its time now. A file with data takes it
+    // when the data is complete.
+    if (!m_bReceiving && !m_strCreatedPath.empty() && m_strCreatedName == m_pszName &&
+        block.DWordBE(InBlock(SetInfo::kDataLength)) == 0) {
         DWORD nSize = 0;
         if (LFN_GetFileSize(m_strCreatedPath.c_str(), &nSize) && nSize == 0)
             LFN_SetFileTimeWithMacTime(m_strCreatedPath.c_str(), m_nStoredModTime);

@@ -48,8 +48,7 @@ bool TVantryHostSession::ServeListFiles()
     }
     if (!FormPath(nVolume, strDir.c_str(), "") || std::strlen(m_szPath) + 3 >= MAX_PATH)
         return WriteCode(kFTP_msgEndData);
-    std::strcpy(m_szListingPrefix, m_szPath);
-    std::snprintf(m_szPattern, sizeof m_szPattern, "%s*.*", m_szListingPrefix);
+    std::snprintf(m_szPattern, sizeof m_szPattern, "%s*.*", m_szPath);
 
     if (m_hFind)
         LFN_FindClose(m_hFind);
@@ -111,10 +110,8 @@ bool TVantryHostSession::SendEntryOrNext()
     packet.DWordBE(AFile::kRecord + AFile::kType, GetListingFileType(entry.cAlternateFileName));
     packet.DWordBE(AFile::kRecord + AFile::kSize, entry.nFileSizeLow);
     if (!m_bOEMNames) {
-        BYTE nAttributes = static_cast<BYTE>(entry.dwFileAttributes);
-        std::string strPath = std::string(m_szListingPrefix) + entry.cFileName;
-        if (strPath.size() < MAX_PATH)
-            LFN_GetFileAttributes(strPath.c_str(), &nAttributes);
+        // The search read the entry's attributes already: no second status read per entry.
+        const BYTE nAttributes = static_cast<BYTE>(entry.dwFileAttributes);
         const BYTE nKept = kOVF_attrReadOnly | kOVF_attrHidden | kOVF_attrSystem | kOVF_attrDirectory;
         packet.Byte(AFile::kRecord + AFile::kAttributes, static_cast<std::uint8_t>((nAttributes & nKept) | kOVF_attrArchive));
     }

@@ -180,7 +180,6 @@ private:
     // The listing under way.
     WIN32_FIND_DATA m_findData;
     LFN_HANDLE m_hFind = 0;
-    char m_szListingPrefix[MAX_PATH] = {};
     char m_szPattern[MAX_PATH] = {};
     // An upload: its data goes into a temporary file that takes the final name at kFTP_msgEndData.
     std::string m_strUploadToken;

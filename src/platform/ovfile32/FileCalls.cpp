@@ -85,7 +85,7 @@ int OpenExisting(TTarget& target, UINT nFlags, TFd& fd)
         return errno;
     if (!S_ISREG(st.st_mode))
         return EACCES;   // replaced by something else since the lookup
-    fcntl(fd.Get(), F_SETFL, fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
+    // O_NONBLOCK only kept the open from waiting on a FIFO; it changes nothing for a regular file.
     return 0;
 }
 
