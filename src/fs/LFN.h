@@ -57,5 +57,8 @@ BOOL LFN_SetFileTimeWithMacTime(const char* pszPath, DWORD dwMacTime);
 // As LFN_SetFileTimeWithMacTime, and the attributes become (current & bKeep) | bSet, in one
 // read and one write of the file's status.
 BOOL LFN_SetFileTimeAndAttributes(const char* pszPath, DWORD dwMacTime, BYTE bKeep, BYTE bSet);
+// The time and the attributes of a file open for writing (a file received under a temporary
+// name gets them before it takes its final name, which keeps them).
+BOOL LFN_SetOpenFileTimeAndAttributes(DWORD hFile32, DWORD dwMacTime, BYTE bAttributes);
 void LFN_FileTimeToCTime(const FILETIME* pFileTime, CTime* pTime);
 void LFN_CTimeToFileTime(const CTime* pTime, FILETIME* pFileTime);

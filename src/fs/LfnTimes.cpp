@@ -41,6 +41,13 @@ BOOL LFN_SetFileTimeAndAttributes(const char* pszPath, DWORD dwMacTime, BYTE bKe
     return TFile::TrySetStatus(pszPath, status);
 }
 
+BOOL LFN_SetOpenFileTimeAndAttributes(DWORD hFile32, DWORD dwMacTime, BYTE bAttributes)
+{
+    const TimeFields32 fields = TimeFieldsOf(TimeOfMacTime(dwMacTime));
+    DWORD dwError = 0;
+    return SetHandleStatus32(hFile32, &fields, bAttributes, &dwError);
+}
+
 void LFN_FileTimeToCTime(const FILETIME* pFileTime, CTime* pTime)
 {
     TimeFields32 fields = FloorTimeFields();

@@ -118,7 +118,8 @@ void TCopyEngine::DownloadFile()
     const std::string sDisplay = RemoteToLocalName(m_sItemName);
     m_sLocalPath = JoinLocalPath(m_level.sDest, FitLocalName(sDisplay));
 
-    if (LFN_FileExists(m_sLocalPath.c_str()) && !m_bYesToAll) {
+    const bool bExists = LFN_FileExists(m_sLocalPath.c_str()) != 0;
+    if (bExists && !m_bYesToAll) {
         switch (Window().AskReplace(sDisplay, false)) {
         case ReplaceAnswer::kYes: break;
         case ReplaceAnswer::kYesToAll: m_bYesToAll = true; break;
@@ -140,7 +141,7 @@ void TCopyEngine::DownloadFile()
         EndLevel();
         return;
     }
-    if (!m_received.Open(m_sLocalPath)) {
+    if (!m_received.Open(m_sLocalPath, bExists)) {
         CountFailure();
         EndLevel();
         return;
@@ -216,24 +217,24 @@ void TCopyEngine::FinishDownloadedFile()
 {
     m_session.IssueCodeRead();
     m_session.SetPhase(kPhaseIdle);
-    bool bStamp = m_nResult == kFTP_resOK && !m_bAbort && !m_bAbortSent;
+    const bool bWhole = m_nResult == kFTP_resOK && !m_bAbort && !m_bAbortSent;
+    DWORD dwModTime = 0;
+    std::memcpy(&dwModTime, m_fileInfo + Packet::FileInfo::kModified, sizeof dwModTime); // wire order
+    // In path mode 0 the file keeps its own archive bit; otherwise it takes the host's.
+    const bool bOwnArchive = m_session.PathMode() == 0;
+    const BYTE nHostArchive = static_cast<BYTE>(m_fileInfo[Packet::FileInfo::kAttributes] & kKeptAttributes);
     if (m_bKeepExisting) {
         ++m_outcome.nFilesKept;
-    } else if (bStamp) {
-        bStamp = m_received.Commit();
-        bStamp ? ++m_outcome.nFilesCopied : ++m_outcome.nFilesFailed;
+        if (bWhole)
+            LFN_SetFileTimeAndAttributes(m_sLocalPath.c_str(), dwModTime, bOwnArchive ? kKeptAttributes : 0,
+                                         bOwnArchive ? 0 : nHostArchive);
+    } else if (bWhole) {
+        // A new file's own attributes are the archive bit alone.
+        m_received.Stamp(dwModTime, bOwnArchive ? kKeptAttributes : nHostArchive);
+        const bool bDone = m_received.Commit();
+        bDone ? ++m_outcome.nFilesCopied : ++m_outcome.nFilesFailed;
     } else {
         DiscardDownload();
-    }
-    if (bStamp) {
-        DWORD dwModTime = 0;
-        std::memcpy(&dwModTime, m_fileInfo + Packet::FileInfo::kModified, sizeof dwModTime); // wire order
-        // In path mode 0 the file keeps its own archive bit; otherwise it takes the host's.
-        if (m_session.PathMode() == 0)
-            LFN_SetFileTimeAndAttributes(m_sLocalPath.c_str(), dwModTime, kKeptAttributes, 0);
-        else
-            LFN_SetFileTimeAndAttributes(m_sLocalPath.c_str(), dwModTime, 0,
-                                         static_cast<BYTE>(m_fileInfo[Packet::FileInfo::kAttributes] & kKeptAttributes));
     }
     NextItem();
 }

@@ -170,7 +170,7 @@ std::uint64_t CountLineFeeds(TFile& file)
     return nCount;
 }
 
-bool TReceivedFile::Open(const std::string& sFinalPath)
+bool TReceivedFile::Open(const std::string& sFinalPath, bool bReplacing)
 {
     Discard();
     DWORD nOsError = 0;
@@ -182,6 +182,7 @@ bool TReceivedFile::Open(const std::string& sFinalPath)
     m_file.m_strName = sFinalPath;
     m_strToken = std::move(strToken);
     m_strFinalPath = sFinalPath;
+    m_bReplacing = bReplacing;
     return true;
 }
 
@@ -192,12 +193,17 @@ void TReceivedFile::Write(const void* pData, std::size_t nLength)
     m_file.Write(pData, static_cast<UINT>(nLength));
 }
 
+bool TReceivedFile::Stamp(DWORD dwMacTime, BYTE bAttributes)
+{
+    return IsOpen() && LFN_SetOpenFileTimeAndAttributes(m_file.m_hFile32, dwMacTime, bAttributes) != 0;
+}
+
 bool TReceivedFile::Commit()
 {
     if (!IsOpen())
         return false;
     // A folder of the name gives way to the file, now that the file is whole.
-    bool bDone = m_file.TryClose() != 0 && MakeWayForFile(m_strFinalPath.c_str());
+    bool bDone = m_file.TryClose() != 0 && (!m_bReplacing || MakeWayForFile(m_strFinalPath.c_str()));
     DWORD nOsError = 0;
     bDone = bDone && OVF_CommitUploadTemp(m_strToken, m_strFinalPath.c_str(), &nOsError);
     if (!bDone) {

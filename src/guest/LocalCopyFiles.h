@@ -45,10 +45,16 @@ public:
     TReceivedFile(const TReceivedFile&) = delete;
     TReceivedFile& operator=(const TReceivedFile&) = delete;
 
-    bool Open(const std::string& sFinalPath);
+    // bReplacing: something is at the final path now, and must give way at Commit. Something
+    // that appears there only while the data arrives is replaced by the rename if it is a file;
+    // a folder makes Commit fail.
+    bool Open(const std::string& sFinalPath, bool bReplacing);
     bool IsOpen() const { return !m_strToken.empty(); }
     // Raises CFileException when the data cannot be written.
     void Write(const void* pData, std::size_t nLength);
+    // Gives the file its time (a Mac time, wire order) and its attributes, which it keeps when
+    // it takes its name. False when they cannot be set (the data is still whole).
+    bool Stamp(DWORD dwMacTime, BYTE bAttributes);
     // Closes the temporary file and gives it the final name, replacing a file or folder there.
     bool Commit();
     void Discard();
@@ -57,4 +63,5 @@ private:
     TFile m_file;
     std::string m_strToken;
     std::string m_strFinalPath;
+    bool m_bReplacing = false;
 };

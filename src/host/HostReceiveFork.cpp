@@ -84,6 +84,14 @@ bool TVantryHostSession::ServeEndData()
         const std::string strToken = std::move(m_strUploadToken);
         m_strUploadToken.clear();
         m_strCreatedPath.clear();
+        // The time and the attributes go onto the received file before it takes its name, which
+        // keeps them. An old guest's attributes are not the file's: it keeps its own, and a new
+        // file's own are the archive bit alone.
+        constexpr BYTE kKept = kOVF_attrReadOnly | kOVF_attrHidden | kOVF_attrSystem;
+        BYTE nSet = m_bOEMNames ? 0 : static_cast<BYTE>(m_nStoredAttributes & kKept);
+        if (m_bStoredLocked)
+            nSet |= kOVF_attrReadOnly;
+        LFN_SetOpenFileTimeAndAttributes(m_file.m_hFile32, m_nStoredModTime, static_cast<BYTE>(nSet | kOVF_attrArchive));
         DWORD nOsError = 0;
         bool bDone = m_file.TryClose() && MakeWayForFile(m_szPath);
         bDone = bDone && OVF_CommitUploadTemp(strToken, m_szPath, &nOsError);
@@ -91,7 +99,6 @@ bool TVantryHostSession::ServeEndData()
             OVF_DiscardUploadTemp(strToken);
             return WriteResult(kFTP_resCannotCreate);
         }
-        // The time and the attributes are set together once the file has its final name.
         if (m_bOEMNames) {
             char szRenamed[MAX_PATH];
             std::strcpy(szRenamed, m_szPath);
@@ -102,13 +109,6 @@ bool TVantryHostSession::ServeEndData()
                     std::strcpy(m_szPath, szRenamed);
             }
         }
-        constexpr BYTE kKept = kOVF_attrReadOnly | kOVF_attrHidden | kOVF_attrSystem;
-        // An old guest's attributes are not the file's: it keeps its own.
-        const BYTE nKeep = m_bOEMNames ? kKept : 0;
-        BYTE nSet = m_bOEMNames ? 0 : static_cast<BYTE>(m_nStoredAttributes & kKept);
-        if (m_bStoredLocked)
-            nSet |= kOVF_attrReadOnly;
-        LFN_SetFileTimeAndAttributes(m_szPath, m_nStoredModTime, nKeep, static_cast<BYTE>(nSet | kOVF_attrArchive));
     }
     return WriteResult(nResult);
 }

@@ -2,6 +2,7 @@
 #include "ClampedTime.h"
 #include "FsFixture.h"
 #include "LFN.h"
+#include "MacTime.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -100,6 +101,25 @@ TEST_F(AttributeTimeTest, TimesWrittenAndReadBackInLocalTime)
     EXPECT_EQ(OVF_FileTimeToUnix(data.ftLastWriteTime), 1625416215);
     setenv("TZ", "UTC", 1);
     tzset();
+}
+
+TEST_F(AttributeTimeTest, AnOpenFileTakesItsTimeAndAttributesAfterItsBufferedDataAndKeepsThemWhenRenamed)
+{
+    DWORD dwError = 0;
+    const DWORD hFile = Open32("C:\\new.bin", kOVF_modeCreate | kOVF_modeWrite, &dwError);
+    ASSERT_NE(hFile, kOVF_invalid);
+    ASSERT_EQ(Write32(hFile, "buffered", 8, &dwError), 8u);
+    // 2000-01-02 03:04:05 UTC as a Mac time, wire order.
+    const DWORD dwMacTime = OVMacTimeToHostOrder(946782245u + kMacTimeTo1970);
+    EXPECT_TRUE(LFN_SetOpenFileTimeAndAttributes(hFile, dwMacTime, kOVF_attrArchive | kOVF_attrReadOnly));
+    ASSERT_TRUE(Close32(hFile, &dwError));
+    ASSERT_TRUE(Rename32("C:\\new.bin", "C:\\final.bin", &dwError));
+    EXPECT_EQ(ReadAll("C:\\final.bin"), "buffered");
+    struct stat st {};
+    ASSERT_EQ(stat((m_drive / "final.bin").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtime, 946782245);
+    EXPECT_EQ(Attributes("C:\\final.bin"), kOVF_attrArchive | kOVF_attrReadOnly);
+    EXPECT_FALSE(LFN_SetOpenFileTimeAndAttributes(hFile, dwMacTime, 0)) << "a closed handle";
 }
 
 TEST_F(AttributeTimeTest, TimesBefore1980AreWrittenAs1980)

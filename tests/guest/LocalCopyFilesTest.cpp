@@ -47,3 +47,27 @@ TEST_F(TLocalTreeTest, TreesAreCountedIn64Bits)
     EXPECT_FALSE(IsFolderWritable("C:\\missing"));
     EXPECT_EQ(LocalNames("tree"), (std::vector<std::string>{"a", "empty", "sub"}));
 }
+
+TEST_F(TLocalTreeTest, ReceivedFileTakesItsNameOnlyAtCommit)
+{
+    struct TCase {
+        const char* pszAppears;   // what appears at the final path while the data arrives
+        bool bCommitted;
+    };
+    const TCase cases[] = {{nullptr, true}, {"file", true}, {"folder", false}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.pszAppears ? c.pszAppears : "nothing");
+        std::filesystem::remove_all(LocalPath("in"));
+        std::filesystem::create_directories(LocalPath("in"));
+        TReceivedFile received;
+        ASSERT_TRUE(received.Open("C:\\in\\f.dat", false));
+        received.Write("data", 4);
+        if (c.pszAppears && std::string(c.pszAppears) == "file")
+            WriteLocal("in/f.dat", "other");
+        else if (c.pszAppears)
+            WriteLocal("in/f.dat/inside", "kept");
+        EXPECT_EQ(received.Commit(), c.bCommitted);
+        EXPECT_EQ(LocalNames("in"), (std::vector<std::string>{"f.dat"})) << "no temporary is left";
+        EXPECT_EQ(ReadLocal(c.bCommitted ? "in/f.dat" : "in/f.dat/inside"), c.bCommitted ? "data" : "kept");
+    }
+}

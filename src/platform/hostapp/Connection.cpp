@@ -25,6 +25,14 @@ constexpr int kLingerMs = 5000;
 // How long the connection stays awake for the answer to what it has just sent.
 constexpr auto kAwakeForAnswer = std::chrono::microseconds(200);
 
+// The connections of this process whose descriptors are open: a connection awake for its answer
+// stops as soon as any of them has something to read.
+std::vector<TConnection*>& OpenConnections()
+{
+    static std::vector<TConnection*> connections;
+    return connections;
+}
+
 void MakeNonBlocking(int nFd)
 {
     const int nFlags = fcntl(nFd, F_GETFL);
@@ -57,6 +65,7 @@ TConnection::TConnection(int nReadFd, int nWriteFd, std::string strPeer, QObject
     m_pWriteNotifier = new QSocketNotifier(m_nWriteFd, QSocketNotifier::Write, this);
     m_pWriteNotifier->setEnabled(false);
     connect(m_pWriteNotifier, &QSocketNotifier::activated, this, [this] { OnWritable(); });
+    OpenConnections().push_back(this);
 }
 
 TConnection::~TConnection()
@@ -155,7 +164,8 @@ void TConnection::Queue(TCompletion completion, std::int32_t nStatus)
 
 void TConnection::SchedulePump()
 {
-    if (m_bPumpPosted || Closed())
+    // While the connection pumps, it delivers what becomes ready before it returns to the loop.
+    if (m_bPumpPosted || m_bPumping || Closed())
         return;
     m_bPumpPosted = true;
     QMetaObject::invokeMethod(this, [this] { Pump(); }, Qt::QueuedConnection);
@@ -164,6 +174,7 @@ void TConnection::SchedulePump()
 void TConnection::Pump()
 {
     m_bPumpPosted = false;
+    m_bPumping = true;
     int nDelivered = 0;
     for (;;) {
         while (!m_ready.empty() && !m_bStopped && nDelivered < kDeliveriesPerTurn) {
@@ -173,32 +184,40 @@ void TConnection::Pump()
             ++nDelivered;
         }
         Flush();
-        if (m_ready.empty() || m_bStopped || nDelivered >= kDeliveriesPerTurn)
+        if (m_bStopped || nDelivered >= kDeliveriesPerTurn)
+            break;
+        if (m_ready.empty() && !AwaitAnswerBriefly())
             break;
     }
+    m_bPumping = false;
     if (!m_ready.empty() && !m_bStopped)
         SchedulePump();
-    else
-        AwaitAnswerBriefly();
 }
 
-void TConnection::AwaitAnswerBriefly()
+bool TConnection::AwaitAnswerBriefly()
 {
     // Only right after everything taken has been sent, with a read waiting: a stream still
     // going out waits for room instead, and is woken when there is.
     const bool bSent = m_nSentTotal != m_nSentAtLastWait;
     m_nSentAtLastWait = m_nSentTotal;
-    if (!bSent || !m_pendingRead || Unsent() > 0 || !m_heldWrites.empty() || m_bStopped || m_bBroken || m_bEof ||
-        Closed())
-        return;
+    if (!bSent || !m_pendingRead || Unsent() > 0 || !m_heldWrites.empty() || m_bBroken || m_bEof || Closed())
+        return false;
+    // Any connection with something to read ends the wait: the others are not kept waiting.
+    std::vector<pollfd> readable;
+    readable.push_back({m_nReadFd, POLLIN, 0});
+    for (const TConnection* pOther : OpenConnections())
+        if (pOther != this)
+            readable.push_back({pOther->m_nReadFd, POLLIN, 0});
     const auto deadline = std::chrono::steady_clock::now() + kAwakeForAnswer;
-    pollfd readable{m_nReadFd, POLLIN, 0};
     do {
-        if (::poll(&readable, 1, 0) != 0) {
+        if (::poll(readable.data(), readable.size(), 0) != 0) {
+            if (readable[0].revents == 0)
+                return false;
             OnReadable();
-            return;
+            return !m_ready.empty();
         }
     } while (std::chrono::steady_clock::now() < deadline);
+    return false;
 }
 
 void TConnection::Deliver(TCompletion& completion, std::int32_t nStatus)
@@ -358,6 +377,7 @@ void TConnection::CloseDescriptors()
         pNotifier->deleteLater();
     }
     m_pReadNotifier = m_pWriteNotifier = nullptr;
+    std::erase(OpenConnections(), this);
     if (m_pLingerTimer)
         m_pLingerTimer->stop();
     ::close(m_nReadFd);

@@ -93,8 +93,9 @@ private:
     void Deliver(TCompletion& completion, std::int32_t nStatus);
     // A round trip costs each side a sleep and a wake-up; the answer to a request usually comes
     // within a fraction of a millisecond, so right after sending the connection polls for it
-    // for a moment before the loop goes to sleep.
-    void AwaitAnswerBriefly();
+    // for a moment before the loop goes to sleep. True when the answer made a completion ready,
+    // to be delivered in the same turn.
+    bool AwaitAnswerBriefly();
 
     void OnReadable();
     void OnWritable();
@@ -132,6 +133,7 @@ private:
 
     std::deque<std::pair<TCompletion, std::int32_t>> m_ready;
     bool m_bPumpPosted = false;
+    bool m_bPumping = false;
     bool m_bBroken = false;
     bool m_bStopped = false;
     std::function<void()> m_fnClosed;

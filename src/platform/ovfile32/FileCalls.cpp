@@ -1,10 +1,12 @@
 // Open files: Open32 and the calls on a file handle; Rename32 and Remove32.
+#include "Attributes.h"
 #include "BufferedFile.h"
 #include "Faults.h"
 #include "FolderIndex.h"
 #include "LibraryState.h"
 #include "OVFile32.h"
 #include "Resolver.h"
+#include "TimeConvert.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -212,6 +214,27 @@ BOOL Flush32(DWORD hFile, DWORD* pOsError)
     TBufferedFile* pFile = FileOf(hFile, OVFOp::flush, nError);
     if (pFile)
         nError = pFile->Sync();
+    return Report(pOsError, nError) ? 1 : FALSE;
+}
+
+BOOL SetHandleStatus32(DWORD hFile, const TimeFields32* pLastWrite, BYTE bAttribute, DWORD* pOsError)
+{
+    TLock lock;
+    int nError = 0;
+    TBufferedFile* pFile = FileOf(hFile, OVFOp::setStatus, nError);
+    std::time_t t = 0;
+    if (pFile && !FieldsToUnix(*pLastWrite, t))
+        nError = EINVAL;
+    if (pFile && nError == 0)
+        nError = pFile->Sync();
+    struct stat st {};
+    if (pFile && nError == 0) {
+        const struct timespec times[2] = {{t, 0}, {t, 0}};
+        if (futimens(pFile->Fd(), times) != 0 || fstat(pFile->Fd(), &st) != 0)
+            nError = errno;
+    }
+    if (pFile && nError == 0)
+        nError = WriteAttributes(pFile->Fd(), st, bAttribute);
     return Report(pOsError, nError) ? 1 : FALSE;
 }
 

@@ -62,9 +62,10 @@ std::string TempNamePrefix(pid_t nOwner) { return kTempPrefix + std::to_string(n
 std::string NewTempName()
 {
     static std::mt19937_64 random{std::random_device{}()};
+    static const std::string strPrefix = TempNamePrefix(getpid());
     char szRandom[32];
     std::snprintf(szRandom, sizeof szRandom, "%016llx", static_cast<unsigned long long>(random()));
-    return TempNamePrefix(getpid()) + szRandom;
+    return strPrefix + szRandom;
 }
 
 // The absolute POSIX path of an open folder.
@@ -82,20 +83,22 @@ std::string PosixPathOf(int dirFd)
 // Notes in this process's journal entry each folder that receives temporaries, once: a folder
 // of many uploads costs one line, not a journal file per upload. The entry names the process;
 // the journal folder is made when the entry cannot be written without it.
-void NoteFolderInJournal(int dirFd)
+void NoteFolderInJournal(const TTarget& target)
 {
-    struct stat st {};
-    if (fstat(dirFd, &st) != 0)
-        return;
-    static std::set<std::pair<dev_t, ino_t>> noted;
+    static std::set<std::string> noted;
     static std::string strNotedIn;
     const std::string strFolder = JournalFolder();
     if (strNotedIn != strFolder) {
         noted.clear();
         strNotedIn = strFolder;
     }
-    if (!noted.insert({st.st_dev, st.st_ino}).second)
+    // The folder by the real names that lead to it from its drive's own folder.
+    std::string strKey = target.pDrive->strPosixDir;
+    for (const std::string& strName : target.realFolders)
+        strKey += "/" + strName;
+    if (!noted.insert(strKey).second)
         return;
+    const int dirFd = target.dir.Get();
     const std::string strEntry = strFolder + "/" + std::to_string(getpid());
     std::ofstream entry(strEntry, std::ios::app);
     if (!entry.is_open()) {
@@ -159,7 +162,7 @@ DWORD OVF_OpenUploadTemp(const char* pszFinalPath, std::string* pToken, DWORD* p
         SetOsError(pOsError, errno);
         return kOVF_invalid;
     }
-    NoteFolderInJournal(target.dir.Get());
+    NoteFolderInJournal(target);
     Uploads()[strTempName] = pszFinalPath;
     *pToken = strTempName;
     SetOsError(pOsError, 0);
