@@ -120,8 +120,14 @@ std::int32_t TConnection::Write(const void* pBuffer, std::size_t nLength, TCompl
 
 void TConnection::SetOutputLimit(std::size_t nBytes)
 {
-    m_nOutputLimit = nBytes;
+    m_nOutputLimit = std::max(nBytes, m_nMinimumOutputLimit);
     ReleaseHeldWrites();
+}
+
+void TConnection::SetMinimumOutputLimit(std::size_t nBytes)
+{
+    m_nMinimumOutputLimit = nBytes;
+    SetOutputLimit(m_nOutputLimit);
 }
 
 void TConnection::Stop()
@@ -213,7 +219,7 @@ bool TConnection::AwaitAnswerBriefly()
         if (::poll(readable.data(), readable.size(), 0) != 0) {
             if (readable[0].revents == 0)
                 return false;
-            OnReadable();
+            ReadAvailable();
             return !m_ready.empty();
         }
     } while (std::chrono::steady_clock::now() < deadline);
@@ -233,6 +239,16 @@ void TConnection::Deliver(TCompletion& completion, std::int32_t nStatus)
 }
 
 void TConnection::OnReadable()
+{
+    // Called from the loop: what the bytes complete is delivered now, not in another turn.
+    m_bPumping = true;
+    ReadAvailable();
+    m_bPumping = false;
+    if (!m_ready.empty() && !m_bStopped)
+        Pump();
+}
+
+void TConnection::ReadAvailable()
 {
     if (m_bStopped || m_bBroken || m_bEof || Closed())
         return;

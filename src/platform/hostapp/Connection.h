@@ -57,8 +57,10 @@ public:
     std::int32_t Read(void* pBuffer, std::size_t nLength, std::function<void(std::int32_t)> fnDone);
     std::int32_t Write(const void* pBuffer, std::size_t nLength, std::function<void(std::int32_t)> fnDone);
 
-    // Unsent bytes allowed before writes stop completing (the connection buffering asked for).
+    // Unsent bytes allowed before writes stop completing (the connection buffering asked for),
+    // never below the minimum.
     void SetOutputLimit(std::size_t nBytes);
+    void SetMinimumOutputLimit(std::size_t nBytes);
 
     // Ends the conversation: drops every outstanding completion, stops reading, sends what is
     // already taken (for a few seconds at most) and then closes the descriptors.
@@ -98,6 +100,8 @@ private:
     bool AwaitAnswerBriefly();
 
     void OnReadable();
+    // Takes what the descriptor has and satisfies the pending read with it.
+    void ReadAvailable();
     void OnWritable();
     bool SatisfyRead();
     void UpdateReadNotifier();
@@ -129,6 +133,7 @@ private:
     std::uint64_t m_nSentTotal = 0; // bytes ever sent
     std::uint64_t m_nSentAtLastWait = 0;
     std::size_t m_nOutputLimit = kConnectionBuffering;
+    std::size_t m_nMinimumOutputLimit = 0;
     std::deque<THeldWrite> m_heldWrites;
 
     std::deque<std::pair<TCompletion, std::int32_t>> m_ready;

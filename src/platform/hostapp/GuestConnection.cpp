@@ -26,6 +26,8 @@ using TClock = std::chrono::steady_clock;
 
 // The platform byte of the open request: 1 names files in the ANSI set (0 would be OEM names).
 constexpr std::uint8_t kPlatformAnsi = 1;
+// What an upload gathers before it sends: the size of the file layer's reads.
+constexpr std::size_t kGuestSendBatch = 256 * 1024;
 
 struct TTransport {
     int nReadFd = -1;
@@ -303,7 +305,11 @@ int TGuestHostApp::SetupConnection(OVGuestEntry* pEntry, std::uintptr_t, std::ui
         return fail(1, "the host sent a broken open response");
     Handshake::ResponseFromWire(pEntry->openResponse);
     pEntry->nOpenResponseLength = nResponseLength;
-    pEntry->hConnection = new TConnection(transport.nReadFd, transport.nWriteFd, transport.strPeer);
+    auto* pConnection = new TConnection(transport.nReadFd, transport.nWriteFd, transport.strPeer);
+    // A guest has this one connection: an upload leaves in batches as large as its file reads,
+    // a fraction of the sends (and of the host's wake-ups) that the session's buffering gives.
+    pConnection->SetMinimumOutputLimit(kGuestSendBatch);
+    pEntry->hConnection = pConnection;
     it->second.nChild = transport.nChild;
     m_strLastError.clear();
     return 0;
