@@ -83,6 +83,9 @@ bool TVantryHostSession::ServeEndData()
         m_bReceiving = false;
         const std::string strToken = std::move(m_strUploadToken);
         m_strUploadToken.clear();
+        // The empty file this upload created is replaced by the rename; anything else that
+        // is there gives way first.
+        const bool bReplacesOwnFile = m_strCreatedPath == m_szPath;
         m_strCreatedPath.clear();
         // The time and the attributes go onto the received file before it takes its name, which
         // keeps them. An old guest's attributes are not the file's: it keeps its own, and a new
@@ -93,7 +96,7 @@ bool TVantryHostSession::ServeEndData()
             nSet |= kOVF_attrReadOnly;
         LFN_SetOpenFileTimeAndAttributes(m_file.m_hFile32, m_nStoredModTime, static_cast<BYTE>(nSet | kOVF_attrArchive));
         DWORD nOsError = 0;
-        bool bDone = m_file.TryClose() && MakeWayForFile(m_szPath);
+        bool bDone = m_file.TryClose() && (bReplacesOwnFile || MakeWayForFile(m_szPath));
         bDone = bDone && OVF_CommitUploadTemp(strToken, m_szPath, &nOsError);
         if (!bDone) {
             OVF_DiscardUploadTemp(strToken);

@@ -2,6 +2,7 @@
 #include "FsFixture.h"
 #include "LFN.h"
 
+#include <fstream>
 #include <memory>
 
 namespace fs_test {
@@ -37,6 +38,23 @@ TEST_F(TFileTest, WriteSeekReadRoundTripInProtocolSizedPieces)
     strData.replace(110, 3, "XYZ");
     EXPECT_EQ(ReadPosixFile(m_drive / "Data.bin"), strData);
     EXPECT_EQ(ReadAll("C:\\data.BIN"), strData);
+}
+
+TEST_F(TFileTest, TheEndIsReportedOnceAndAFileThatGrowsIsReadFurther)
+{
+    Put("grow.txt", "abc");
+    TFile file;
+    ASSERT_TRUE(file.Open("C:\\grow.txt", CFile::modeRead));
+    char buf[16];
+    ASSERT_EQ(file.Read(buf, 3), 3u);
+    EXPECT_EQ(file.Read(buf, sizeof buf), 0u);
+    {
+        std::ofstream more(m_drive / "grow.txt", std::ios::app);
+        more << "def";
+    }
+    ASSERT_EQ(file.Read(buf, sizeof buf), 3u);
+    EXPECT_EQ(std::string(buf, 3), "def");
+    EXPECT_EQ(file.Read(buf, sizeof buf), 0u);
 }
 
 TEST_F(TFileTest, CreateTruncatesAndSetLengthResizes)

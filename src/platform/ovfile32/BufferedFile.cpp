@@ -22,9 +22,10 @@ int PreadAll(int fd, char* p, std::size_t nCount, off_t nOffset, std::size_t& nD
                 continue;
             return errno;
         }
-        if (n == 0)
-            break;
         nDone += static_cast<std::size_t>(n);
+        // A regular file comes back short only at its end: no second call to learn it.
+        if (static_cast<std::size_t>(n) < nCount)
+            break;
     }
     return 0;
 }
@@ -84,6 +85,11 @@ int TBufferedFile::Read(void* pBuffer, std::size_t nCount, std::size_t& nRead)
             m_nPosition += static_cast<off_t>(n);
             continue;
         }
+        if (m_nPosition == m_nKnownEnd) {
+            // The last fill ended here: this read reports the end; the next one looks again.
+            m_nKnownEnd = -1;
+            break;
+        }
         if (nCount - nRead >= kBufferSize) {
             std::size_t nDone = 0;
             const int nError = PreadAll(m_fd.Get(), p + nRead, nCount - nRead, m_nPosition, nDone);
@@ -98,6 +104,8 @@ int TBufferedFile::Read(void* pBuffer, std::size_t nCount, std::size_t& nRead)
         }
         if (m_nBufferLength == 0)
             break;   // end of file
+        if (m_nBufferLength < kBufferSize)
+            m_nKnownEnd = m_nBufferStart + static_cast<off_t>(m_nBufferLength);
     }
     return 0;
 }
@@ -106,6 +114,7 @@ int TBufferedFile::Write(const void* pBuffer, std::size_t nCount)
 {
     if (!m_bWritable)
         return EBADF;
+    m_nKnownEnd = -1;
     const auto* p = static_cast<const char*>(pBuffer);
     if (!m_bDirty)
         m_nBufferLength = 0;   // drop data read ahead
@@ -165,6 +174,7 @@ int TBufferedFile::SetLength(off_t nLength)
 {
     if (!m_bWritable)
         return EBADF;
+    m_nKnownEnd = -1;
     if (const int nError = WriteOut())
         return nError;
     m_nBufferLength = 0;

@@ -49,6 +49,7 @@ private:
     std::unique_ptr<char[]> m_buffer;
     off_t m_nBufferStart = 0;
     std::size_t m_nBufferLength = 0;
+    off_t m_nKnownEnd = -1;               // where a fill of the buffer last came back short
     bool m_bDirty = false;
 
     char* Buffer();
