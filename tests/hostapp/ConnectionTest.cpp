@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QEventLoop>
+#include <QTimer>
+
 #include <cerrno>
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -108,6 +111,38 @@ TEST_F(ConnectionTest, SmallWritesAreGatheredAndCompleteFromTheLoopInOrder)
         return nCompleted == 500 && received.size() == expected.size();
     }));
     EXPECT_EQ(received, expected);
+}
+
+TEST_F(ConnectionTest, ACompletionThatRunsANestedLoopHasItsWritesSentAndAnswersDeliveredThere)
+{
+    // As a modal dialog does inside a completion: the conversation goes on in the nested loop.
+    char buffer[8] = {};
+    bool bAnsweredInside = false;
+    bool bDone = false;
+    ASSERT_EQ(m_pConnection->Read(buffer, 1, [&](std::int32_t) {
+        QEventLoop nested;
+        m_pConnection->Write("ping", 4, [](std::int32_t) {});
+        m_pConnection->Read(buffer, 4, [&](std::int32_t nStatus) {
+            bAnsweredInside = nStatus == 0 && std::string(buffer, 4) == "pong";
+            nested.quit();
+        });
+        std::string received;
+        QTimer peer;
+        QObject::connect(&peer, &QTimer::timeout, [&] {
+            received += PeerDrain();
+            if (received == "ping") {
+                received.clear();
+                PeerSend("pong");
+            }
+        });
+        peer.start(2);
+        QTimer::singleShot(3000, &nested, &QEventLoop::quit);
+        nested.exec();
+        bDone = true;
+    }), 0);
+    PeerSend("x");
+    ASSERT_TRUE(RunLoopUntil([&] { return bDone; }));
+    EXPECT_TRUE(bAnsweredInside);
 }
 
 TEST_F(ConnectionTest, APeerThatStopsReadingStopsTheWriterAtABoundedBuffer)

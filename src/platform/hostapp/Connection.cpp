@@ -1,5 +1,6 @@
 #include "Connection.h"
 
+#include <QAbstractEventDispatcher>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -66,6 +67,14 @@ TConnection::TConnection(int nReadFd, int nWriteFd, std::string strPeer, QObject
     m_pWriteNotifier->setEnabled(false);
     connect(m_pWriteNotifier, &QSocketNotifier::activated, this, [this] { OnWritable(); });
     OpenConnections().push_back(this);
+    static QAbstractEventDispatcher* s_pWatched = nullptr;
+    if (QAbstractEventDispatcher* pDispatcher = QAbstractEventDispatcher::instance(); pDispatcher && pDispatcher != s_pWatched) {
+        s_pWatched = pDispatcher;
+        QObject::connect(pDispatcher, &QAbstractEventDispatcher::aboutToBlock, pDispatcher, [] {
+            for (TConnection* pConnection : OpenConnections())
+                pConnection->OnLoopAboutToBlock();
+        });
+    }
 }
 
 TConnection::~TConnection()
@@ -171,15 +180,30 @@ void TConnection::Queue(TCompletion completion, std::int32_t nStatus)
 void TConnection::SchedulePump()
 {
     // While the connection pumps, it delivers what becomes ready before it returns to the loop.
-    if (m_bPumpPosted || m_bPumping || Closed())
+    if (!m_bPumping)
+        PostPump();
+}
+
+void TConnection::PostPump()
+{
+    if (m_bPumpPosted || Closed())
         return;
     m_bPumpPosted = true;
     QMetaObject::invokeMethod(this, [this] { Pump(); }, Qt::QueuedConnection);
 }
 
+void TConnection::OnLoopAboutToBlock()
+{
+    // A loop that runs while this connection pumps is nested in one of its completions (a
+    // modal dialog): that loop takes over the delivering and the sending meanwhile.
+    if (m_bPumping && (!m_ready.empty() || Unsent() > 0))
+        PostPump();
+}
+
 void TConnection::Pump()
 {
     m_bPumpPosted = false;
+    const bool bNested = m_bPumping;
     m_bPumping = true;
     int nDelivered = 0;
     for (;;) {
@@ -195,9 +219,9 @@ void TConnection::Pump()
         if (m_ready.empty() && !AwaitAnswerBriefly())
             break;
     }
-    m_bPumping = false;
+    m_bPumping = bNested;
     if (!m_ready.empty() && !m_bStopped)
-        SchedulePump();
+        PostPump();
 }
 
 bool TConnection::AwaitAnswerBriefly()
@@ -241,6 +265,13 @@ void TConnection::Deliver(TCompletion& completion, std::int32_t nStatus)
 void TConnection::OnReadable()
 {
     // Called from the loop: what the bytes complete is delivered now, not in another turn.
+    if (m_bPumping) {
+        // A loop nested in one of this connection's completions: a posted turn delivers.
+        ReadAvailable();
+        if (!m_ready.empty())
+            PostPump();
+        return;
+    }
     m_bPumping = true;
     ReadAvailable();
     m_bPumping = false;

@@ -93,6 +93,9 @@ private:
     void SchedulePump();
     void Pump();
     void Deliver(TCompletion& completion, std::int32_t nStatus);
+    // A turn of the loop that delivers, unless this one is delivering already.
+    void PostPump();
+    void OnLoopAboutToBlock();
     // A round trip costs each side a sleep and a wake-up; the answer to a request usually comes
     // within a fraction of a millisecond, so right after sending the connection polls for it
     // for a moment before the loop goes to sleep. True when the answer made a completion ready,
