@@ -196,7 +196,9 @@ void TConnection::OnLoopAboutToBlock()
 {
     // A loop that runs while this connection pumps is nested in one of its completions (a
     // modal dialog): that loop takes over the delivering and the sending meanwhile.
-    if (m_bPumping && (!m_ready.empty() || Unsent() > 0))
+    // Bytes that wait for room are sent by the write notifier, not by turn after turn.
+    const bool bUnsentUntried = Unsent() > 0 && !(m_pWriteNotifier && m_pWriteNotifier->isEnabled());
+    if (m_bPumping && (!m_ready.empty() || bUnsentUntried))
         PostPump();
 }
 
