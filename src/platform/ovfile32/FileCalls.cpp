@@ -222,14 +222,11 @@ BOOL SetHandleStatus32(DWORD hFile, const TimeFields32* pLastWrite, BYTE bAttrib
     TLock lock;
     int nError = 0;
     TBufferedFile* pFile = FileOf(hFile, OVFOp::setStatus, nError);
-    std::time_t t = 0;
-    if (pFile && !FieldsToUnix(*pLastWrite, t))
-        nError = EINVAL;
-    if (pFile && nError == 0)
+    if (pFile)
         nError = pFile->Sync();
     struct stat st {};
     if (pFile && nError == 0) {
-        const struct timespec times[2] = {{t, 0}, {t, 0}};
+        const struct timespec times[2] = {TimeToSet(*pLastWrite), TimeToSet(*pLastWrite)};
         if (futimens(pFile->Fd(), times) != 0 || fstat(pFile->Fd(), &st) != 0)
             nError = errno;
     }

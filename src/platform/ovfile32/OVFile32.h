@@ -70,8 +70,9 @@ BOOL GetStatus32(const char* pszName, FileStatus32Record* pRecord);
 // last-write times (a time whose fields are all 0 is left unchanged; the creation time cannot be
 // set on this system and is ignored). The name is not changed.
 BOOL SetStatus32(const char* pszName, const FileStatus32Record* pRecord, DWORD* pOsError);
-// The same for a file open for writing, by its handle: its buffered data is written out first,
-// so that the times stay. A file that is about to take its name gets both without a lookup.
+// The same for a file open for writing, by its handle, with pLastWrite as its last-access and
+// last-write times: its buffered data is written out first, so that the times stay. A file
+// that is about to take its name gets both without a lookup.
 BOOL SetHandleStatus32(DWORD hFile, const TimeFields32* pLastWrite, BYTE bAttribute, DWORD* pOsError);
 
 // ---- Searches ------------------------------------------------------------------------------

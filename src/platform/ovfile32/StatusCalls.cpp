@@ -14,15 +14,6 @@
 
 using namespace ovf;
 
-namespace {
-
-bool IsEmpty(const TimeFields32& fields)
-{
-    return fields.wYear == 0 && fields.wMonth == 0 && fields.wDay == 0 && fields.wHour == 0 &&
-           fields.wMinute == 0 && fields.wSecond == 0;
-}
-
-} // namespace
 
 BOOL GetStatus32(const char* pszName, FileStatus32Record* pRecord)
 {
@@ -72,14 +63,7 @@ BOOL SetStatus32(const char* pszName, const FileStatus32Record* pRecord, DWORD* 
             target.st = st;
     }
     if (nError == 0) {
-        struct timespec times[2];
-        times[0].tv_nsec = UTIME_OMIT;
-        times[1].tv_nsec = UTIME_OMIT;
-        std::time_t t = 0;
-        if (!IsEmpty(pRecord->tfLastAccess) && FieldsToUnix(pRecord->tfLastAccess, t))
-            times[0] = {t, 0};
-        if (!IsEmpty(pRecord->tfLastWrite) && FieldsToUnix(pRecord->tfLastWrite, t))
-            times[1] = {t, 0};
+        const struct timespec times[2] = {TimeToSet(pRecord->tfLastAccess), TimeToSet(pRecord->tfLastWrite)};
         if (utimensat(AT_FDCWD, DescriptorPath(entry.Get()).c_str(), times, 0) != 0)
             nError = errno;
     }

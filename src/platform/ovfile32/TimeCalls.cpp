@@ -32,6 +32,16 @@ bool UnixToFields(std::time_t t, TimeFields32& fields)
     return localtime_r(&t, &tm) != nullptr && TmToFields(tm, fields);
 }
 
+struct timespec TimeToSet(const TimeFields32& fields)
+{
+    const bool bEmpty = fields.wYear == 0 && fields.wMonth == 0 && fields.wDay == 0 && fields.wHour == 0 &&
+                        fields.wMinute == 0 && fields.wSecond == 0;
+    std::time_t t = 0;
+    if (bEmpty || !FieldsToUnix(fields, t))
+        return {0, UTIME_OMIT};
+    return {t, 0};
+}
+
 bool FieldsToUnix(const TimeFields32& fields, std::time_t& t)
 {
     std::tm tm{};
