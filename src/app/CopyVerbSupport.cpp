@@ -31,6 +31,7 @@ void SplitWindowsPath(const std::string& strPath, std::string* pFolder, std::str
 
 void ReportCopyOutcome(TGuestRun& run, const TCopyOutcome& outcome)
 {
+    run.window.Progress().CountCopied(outcome.nFilesCopied);
     if (run.window.FailureShown())
         return;
     if (outcome.bStopped)

@@ -1,6 +1,7 @@
 #include "GuestLocation.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <string_view>
 #include <vector>
 
@@ -20,6 +21,30 @@ bool EqualNoCase(std::string_view a, std::string_view b)
 }
 } // namespace
 
+std::string PercentDecoded(std::string_view text, std::string* pDecoded)
+{
+    std::string strDecoded;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            strDecoded += text[i];
+            continue;
+        }
+        const auto digit = [&](std::size_t n) -> int {
+            if (n >= text.size() || !std::isxdigit(static_cast<unsigned char>(text[n])))
+                return -1;
+            return std::isdigit(static_cast<unsigned char>(text[n])) ? text[n] - '0' : (std::tolower(static_cast<unsigned char>(text[n])) - 'a' + 10);
+        };
+        const int nHigh = digit(i + 1);
+        const int nLow = digit(i + 2);
+        if (nHigh < 0 || nLow < 0)
+            return "'" + std::string(text.substr(i, 3)) + "' is not a percent escape (write %25 for a percent sign)";
+        strDecoded += static_cast<char>(nHigh * 16 + nLow);
+        i += 2;
+    }
+    *pDecoded = std::move(strDecoded);
+    return {};
+}
+
 std::string ParseGuestLocation(const std::string& strText, TGuestLocation* pLocation)
 {
     TGuestLocation location;
@@ -31,27 +56,52 @@ std::string ParseGuestLocation(const std::string& strText, TGuestLocation* pLoca
     std::string_view authority = rest.substr(0, nSlash);
     rest = nSlash == std::string_view::npos ? std::string_view() : rest.substr(nSlash + 1);
     if (const std::size_t nAt = authority.rfind('@'); nAt != std::string_view::npos) {
-        location.strUser = authority.substr(0, nAt);
+        if (std::string strError = PercentDecoded(authority.substr(0, nAt), &location.strUser); !strError.empty())
+            return strError;
         authority = authority.substr(nAt + 1);
     }
-    if (const std::size_t nColon = authority.rfind(':'); nColon != std::string_view::npos && authority.find(']') == std::string_view::npos) {
-        const std::string strPort(authority.substr(nColon + 1));
+    // An IPv6 address is written in brackets, so that its colons are not taken for the port's.
+    std::string_view host = authority;
+    std::string_view port;
+    bool bHasPort = false;
+    if (!authority.empty() && authority[0] == '[') {
+        const std::size_t nClose = authority.find(']');
+        if (nClose == std::string_view::npos)
+            return strForm;
+        host = authority.substr(1, nClose - 1);
+        const std::string_view after = authority.substr(nClose + 1);
+        if (!after.empty() && after[0] != ':')
+            return strForm;
+        bHasPort = !after.empty();
+        port = bHasPort ? after.substr(1) : std::string_view();
+    } else if (const std::size_t nColon = authority.rfind(':'); nColon != std::string_view::npos) {
+        host = authority.substr(0, nColon);
+        port = authority.substr(nColon + 1);
+        bHasPort = true;
+    }
+    if (bHasPort) {
+        const std::string strPort(port);
         char* pEnd = nullptr;
         const unsigned long nPort = std::strtoul(strPort.c_str(), &pEnd, 10);
-        if (strPort.empty() || *pEnd != '\0' || nPort == 0 || nPort > 65535)
+        if (strPort.empty() || !std::isdigit(static_cast<unsigned char>(strPort[0])) || *pEnd != '\0' || nPort == 0 ||
+            nPort > 65535)
             return "'" + strPort + "' is not a port number";
         location.nPort = static_cast<std::uint16_t>(nPort);
-        authority = authority.substr(0, nColon);
     }
-    if (authority.empty())
+    if (std::string strError = PercentDecoded(host, &location.strHost); !strError.empty())
+        return strError;
+    if (location.strHost.empty())
         return strForm;
-    location.strHost = authority;
 
-    std::vector<std::string_view> parts;
+    std::vector<std::string> parts;
     while (!rest.empty()) {
         const std::size_t n = rest.find('/');
-        if (rest.substr(0, n).size() > 0)
-            parts.push_back(rest.substr(0, n));
+        if (const std::string_view part = rest.substr(0, n); !part.empty()) {
+            std::string strPart;
+            if (std::string strError = PercentDecoded(part, &strPart); !strError.empty())
+                return strError;
+            parts.push_back(std::move(strPart));
+        }
         rest = n == std::string_view::npos ? std::string_view() : rest.substr(n + 1);
     }
     if (!parts.empty()) {
@@ -64,12 +114,13 @@ std::string ParseGuestLocation(const std::string& strText, TGuestLocation* pLoca
         else if (drive.size() == 1 && std::isalpha(static_cast<unsigned char>(drive[0])))
             strRoot = std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(drive[0])))) + ":\\";
         else
-            return "'" + std::string(parts[0]) + "' is not a drive letter or Desktop";
+            return "'" + parts[0] + "' is not a drive letter or Desktop";
         location.strFolder = strRoot;
         location.strParent = strRoot;
         for (std::size_t i = 1; i < parts.size(); ++i) {
-            if (parts[i] == "." || parts[i] == ".." || parts[i].find('\\') != std::string_view::npos)
-                return "'" + std::string(parts[i]) + "' cannot be part of a location";
+            if (parts[i] == "." || parts[i] == ".." || parts[i].find_first_of("/\\") != std::string::npos ||
+                parts[i].find('\0') != std::string::npos)
+                return "'" + parts[i] + "' cannot be part of a location";
             location.strParent = location.strFolder;
             location.strName = parts[i];
             if (location.strFolder.back() != '\\')
@@ -79,6 +130,20 @@ std::string ParseGuestLocation(const std::string& strText, TGuestLocation* pLoca
     }
     *pLocation = std::move(location);
     return {};
+}
+
+std::string RemoteDisplayPath(const std::string& strFolder)
+{
+    std::string strPath = strFolder;
+    if (strPath.size() >= 2 && strPath[1] == ':')
+        strPath.erase(1, 1);
+    for (char& c : strPath) {
+        if (c == '\\')
+            c = '/';
+    }
+    while (strPath.size() > 1 && strPath.back() == '/')
+        strPath.pop_back();
+    return strPath;
 }
 
 bool SameHost(const TGuestLocation& a, const TGuestLocation& b)

@@ -1,9 +1,11 @@
 // Remote locations of the guest verbs: vantry://[USER@]HOST[:PORT]/DRIVE/path, where DRIVE is a
-// drive letter or "Desktop"; vantry://HOST alone names the host's volume list.
+// drive letter or "Desktop"; vantry://HOST alone names the host's volume list. An IPv6 address
+// is written in brackets (vantry://[::1]:7420); the user, host and path are percent-decoded.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 struct TGuestLocation {
     std::string strUser;     // empty: the login name
@@ -15,7 +17,11 @@ struct TGuestLocation {
     std::string strName;
 };
 
+// Decodes %XX escapes into *pDecoded; returns an error text (a malformed escape), empty on success.
+std::string PercentDecoded(std::string_view text, std::string* pDecoded);
 // Parses a location; returns an error text, empty on success.
 std::string ParseGuestLocation(const std::string& strText, TGuestLocation* pLocation);
 // True when both name the same host, port and user.
 bool SameHost(const TGuestLocation& a, const TGuestLocation& b);
+// A remote pane folder as the verbs name it to the user: "C:\dir\sub" is "C/dir/sub", "C:\" is "C".
+std::string RemoteDisplayPath(const std::string& strFolder);

@@ -1,24 +1,86 @@
 #include "GuestOptions.h"
 
+#include <array>
+
 const char kGuestOptionsHelp[] =
     "Locations are written vantry://[USER@]HOST[:PORT]/DRIVE/path, DRIVE being a drive letter\n"
-    "or Desktop; vantry://HOST alone names the host's volumes.\n"
+    "or Desktop; vantry://HOST alone names the host's volumes. An IPv6 address goes in brackets\n"
+    "(vantry://[::1]:7420); write %XX for a byte that a URL cannot hold (%20 a blank, %25 a %).\n"
     "\n"
     "Options:\n"
     "  --password-file FILE   the password is the file's first line (else $VANTRY_PASSWORD,\n"
     "                         else it is asked for on a terminal)\n"
     "  --ssh                  reach the host through `ssh HOST vantry serve --stdio`\n"
     "  --protocol 7           ask the host for protocol version 7 instead of 9\n"
+    "  -q, --quiet            show no progress and no notices, only errors\n"
     "  -h, --help             show this help and exit\n";
 
 const char kCopyOptionsHelp[] =
+    "  -r, -R, --recursive    accepted for habit's sake: folders are always copied whole\n"
+    "  -v, --verbose          name each file as it is copied\n"
     "  --replace ask|all|none what to do with items that exist at the destination (default:\n"
     "                         ask on a terminal, else none)\n"
     "  --translate-text       give TEXT files received CR LF line ends\n"
     "\n"
-    "A progress line is shown on a terminal; Ctrl-C cancels the copy, leaving no partial file.\n";
+    "On a terminal a progress line shows the bytes copied and to copy, the rate and the time\n"
+    "remaining, and a summary stays when the copy ends. Ctrl-C cancels the copy, leaving no\n"
+    "partial file.\n";
 
-TGuestOptions ParseGuestOptions(const TVerbArguments& args, bool bCopyOptions)
+const char kExitStatusHelp[] =
+    "\n"
+    "Exit status:\n"
+    "  0  all done\n"
+    "  1  something failed (each failure is named on standard error)\n"
+    "  2  usage error\n"
+    "  3  done, but items were skipped (each is named on standard error)\n";
+
+namespace {
+struct TFlag {
+    const char* pszShort; // null: none
+    const char* pszLong;
+    unsigned nOption;     // 0: every verb takes it
+    bool TGuestOptions::*pField;
+};
+
+constexpr std::array kFlags{
+    TFlag{"-h", "--help", 0, &TGuestOptions::bHelp},
+    TFlag{"-q", "--quiet", 0, &TGuestOptions::bQuiet},
+    TFlag{nullptr, "--ssh", 0, &TGuestOptions::bSsh},
+    TFlag{"-v", "--verbose", VerbOption::kVerbose, &TGuestOptions::bVerbose},
+    TFlag{"-r", "--recursive", VerbOption::kRecursive, &TGuestOptions::bRecursive},
+    TFlag{"-R", nullptr, VerbOption::kRecursive, &TGuestOptions::bRecursive},
+    TFlag{"-p", "--parents", VerbOption::kParents, &TGuestOptions::bParents},
+    TFlag{nullptr, "--json", VerbOption::kJson, &TGuestOptions::bJson},
+    TFlag{nullptr, "--translate-text", VerbOption::kCopy, &TGuestOptions::bTranslateText},
+};
+
+// The flag the word names among those the verb takes, or null.
+const TFlag* FindFlag(const std::string& strArg, unsigned nAccepted)
+{
+    for (const TFlag& flag : kFlags) {
+        const bool bNamed = (flag.pszShort && strArg == flag.pszShort) || (flag.pszLong && strArg == flag.pszLong);
+        if (bNamed && (flag.nOption == 0 || (flag.nOption & nAccepted) != 0))
+            return &flag;
+    }
+    return nullptr;
+}
+
+// "-rqv" is "-r -q -v" when every letter is a flag the verb takes.
+bool ExpandBundle(const std::string& strArg, unsigned nAccepted, std::vector<const TFlag*>* pFlags)
+{
+    if (strArg.size() < 3 || strArg[0] != '-' || strArg[1] == '-')
+        return false;
+    for (std::size_t i = 1; i < strArg.size(); ++i) {
+        const TFlag* pFlag = FindFlag(std::string{'-', strArg[i]}, nAccepted);
+        if (!pFlag)
+            return false;
+        pFlags->push_back(pFlag);
+    }
+    return true;
+}
+} // namespace
+
+TGuestOptions ParseGuestOptions(const TVerbArguments& args, unsigned nAccepted)
 {
     TGuestOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -44,13 +106,15 @@ TGuestOptions ParseGuestOptions(const TVerbArguments& args, bool bCopyOptions)
             *pValue = args[++i];
             return true;
         };
-        if (strArg == "-h" || strArg == "--help") {
-            options.bHelp = true;
+        std::vector<const TFlag*> bundle;
+        if (const TFlag* pFlag = bHasValue ? nullptr : FindFlag(strArg, nAccepted)) {
+            options.*(pFlag->pField) = true;
+        } else if (ExpandBundle(strArg, nAccepted, &bundle)) {
+            for (const TFlag* pBundled : bundle)
+                options.*(pBundled->pField) = true;
         } else if (strArg == "--password-file") {
             if (!value(&options.strPasswordFile))
                 return options;
-        } else if (strArg == "--ssh") {
-            options.bSsh = true;
         } else if (strArg == "--protocol") {
             std::string strVersion;
             if (!value(&strVersion))
@@ -60,7 +124,7 @@ TGuestOptions ParseGuestOptions(const TVerbArguments& args, bool bCopyOptions)
                 return options;
             }
             options.bProtocol7 = strVersion == "7";
-        } else if (bCopyOptions && strArg == "--replace") {
+        } else if ((nAccepted & VerbOption::kCopy) != 0 && strArg == "--replace") {
             std::string strMode;
             if (!value(&strMode))
                 return options;
@@ -74,17 +138,17 @@ TGuestOptions ParseGuestOptions(const TVerbArguments& args, bool bCopyOptions)
                 options.strError = "--replace wants ask, all or none";
                 return options;
             }
-        } else if (bCopyOptions && strArg == "--translate-text") {
-            options.bTranslateText = true;
         } else if (strArg == "--") {
             options.operands.insert(options.operands.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
             break;
         } else if (strArg.size() > 1 && strArg[0] == '-') {
-            options.strError = "unknown option " + strArg;
+            options.strError = "unknown option " + args[i];
             return options;
         } else {
             options.operands.push_back(args[i]);
         }
     }
+    if (options.bQuiet && options.bVerbose)
+        options.strError = "-q and -v cannot go together";
     return options;
 }

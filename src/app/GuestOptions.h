@@ -8,6 +8,15 @@
 
 enum class EReplaceMode { Ask, All, None };
 
+// The options a verb takes beyond the common ones (a mask of these).
+namespace VerbOption {
+inline constexpr unsigned kCopy = 0x01;      // --replace, --translate-text
+inline constexpr unsigned kRecursive = 0x02; // -r, -R, --recursive
+inline constexpr unsigned kParents = 0x04;   // -p, --parents
+inline constexpr unsigned kJson = 0x08;      // --json
+inline constexpr unsigned kVerbose = 0x10;   // -v, --verbose
+} // namespace VerbOption
+
 struct TGuestOptions {
     std::vector<std::string> operands;
     std::string strPasswordFile;
@@ -15,13 +24,20 @@ struct TGuestOptions {
     bool bProtocol7 = false;
     EReplaceMode eReplace = EReplaceMode::Ask; // Ask falls back to None away from a terminal
     bool bTranslateText = false;
+    bool bRecursive = false;
+    bool bParents = false;
+    bool bJson = false;
+    bool bQuiet = false;
+    bool bVerbose = false;
     bool bHelp = false;
     std::string strError;
 };
 
-// bCopyOptions: --replace and --translate-text are accepted.
-TGuestOptions ParseGuestOptions(const TVerbArguments& args, bool bCopyOptions);
+// nAccepted: the VerbOption bits this verb takes besides the common options.
+TGuestOptions ParseGuestOptions(const TVerbArguments& args, unsigned nAccepted);
 
-// The text shared by every guest verb's --help.
+// The text shared by every guest verb's --help: the location form and the common options, the
+// copy options, and the exit statuses (printed last).
 extern const char kGuestOptionsHelp[];
 extern const char kCopyOptionsHelp[];
+extern const char kExitStatusHelp[];

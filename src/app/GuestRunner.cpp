@@ -136,7 +136,7 @@ int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOpti
     });
     pSession->ListRemoteVolumes([&] {
         if (!strListFirst.empty() && (pSession->m_nPaneResult != kFTP_resOK || pSession->ListedRemotePath() != strListFirst)) {
-            pWindow->Fail(strListFirst + ": no such folder on the host");
+            pWindow->Fail(RemoteDisplayPath(strListFirst) + ": no such folder on the host");
             run.Finish();
             return;
         }

@@ -42,11 +42,12 @@ void PutFrom(TGuestRun& run, const std::vector<TPutItem>& items, const std::stri
 
 int RunPutVerb(int argc, char** argv, const TVerbArguments& args)
 {
-    const TGuestOptions options = ParseGuestOptions(args, true);
+    const TGuestOptions options = ParseGuestOptions(args, VerbOption::kCopy | VerbOption::kRecursive | VerbOption::kVerbose);
     if (options.bHelp) {
         std::fputs(kPutUsage, stdout);
         std::fputs(kGuestOptionsHelp, stdout);
         std::fputs(kCopyOptionsHelp, stdout);
+        std::fputs(kExitStatusHelp, stdout);
         return 0;
     }
     if (!options.strError.empty())

@@ -10,29 +10,41 @@ namespace {
 const char kRmUsage[] =
     "Usage: vantry rm [OPTIONS] LOCATION...\n"
     "\n"
-    "Removes remote files and folders (a folder with everything in it) on one host. Needs the\n"
+    "Removes remote files, and with -r folders with everything in them, on one host. Needs the\n"
     "host's remove privilege.\n"
-    "\n";
+    "\n"
+    "  -r, -R, --recursive    remove folders too, with everything in them\n"
+    "  -v, --verbose          name each item removed\n";
 
 // Removes locations[nIndex..] one after the other, then ends the run.
-void RemoveFrom(TGuestRun& run, const std::vector<TGuestLocation>& locations, std::size_t nIndex)
+void RemoveFrom(TGuestRun& run, const TGuestOptions& options, const std::vector<TGuestLocation>& locations,
+                std::size_t nIndex)
 {
     if (nIndex == locations.size()) {
         run.Finish();
         return;
     }
     const TGuestLocation& location = locations[nIndex];
-    run.session.ListRemoteFolder(location.strParent, [&run, &locations, nIndex] {
+    run.session.ListRemoteFolder(location.strParent, [&run, &options, &locations, nIndex] {
         const TGuestLocation& item = locations[nIndex];
         const std::vector<TRemoteEntry> entries = run.session.RemoteListing().CurrentEntries();
         const TRemoteEntry* pEntry = run.session.m_nPaneResult == kFTP_resOK ? FindListedEntry(entries, item.strName) : nullptr;
         if (!pEntry) {
-            run.window.Fail(item.strFolder + ": no such file or folder on the host");
-            RemoveFrom(run, locations, nIndex + 1);
+            run.window.Fail(RemoteDisplayPath(item.strFolder) + ": no such file or folder on the host");
+            RemoveFrom(run, options, locations, nIndex + 1);
             return;
         }
         const bool bFolder = (pEntry->wAttributes & kRemoteAttrFolder) != 0 || pEntry->dwFolder != 0;
-        run.window.onRemoveDone = [&run, &locations, nIndex] { RemoveFrom(run, locations, nIndex + 1); };
+        if (bFolder && !options.bRecursive) {
+            run.window.Fail(RemoteDisplayPath(item.strFolder) + ": is a folder (use -r to remove it with everything in it)");
+            RemoveFrom(run, options, locations, nIndex + 1);
+            return;
+        }
+        run.window.onRemoveDone = [&run, &options, &locations, nIndex] {
+            if (options.bVerbose && !run.window.FailureShown())
+                std::printf("removed %s\n", RemoteDisplayPath(locations[nIndex].strFolder).c_str());
+            RemoveFrom(run, options, locations, nIndex + 1);
+        };
         run.session.StartRemoteRemove({{item.strName, bFolder ? 1 : 0}});
     });
 }
@@ -40,10 +52,11 @@ void RemoveFrom(TGuestRun& run, const std::vector<TGuestLocation>& locations, st
 
 int RunRmVerb(int argc, char** argv, const TVerbArguments& args)
 {
-    const TGuestOptions options = ParseGuestOptions(args, false);
+    const TGuestOptions options = ParseGuestOptions(args, VerbOption::kRecursive | VerbOption::kVerbose);
     if (options.bHelp) {
         std::fputs(kRmUsage, stdout);
         std::fputs(kGuestOptionsHelp, stdout);
+        std::fputs(kExitStatusHelp, stdout);
         return 0;
     }
     if (!options.strError.empty())
@@ -65,6 +78,6 @@ int RunRmVerb(int argc, char** argv, const TVerbArguments& args)
             run.Finish();
             return;
         }
-        RemoveFrom(run, locations, 0);
+        RemoveFrom(run, options, locations, 0);
     });
 }

@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 
+#include <unistd.h>
+
 #include <cstdio>
 
 int RunServeVerb(int argc, char** argv, const TVerbArguments& args)
@@ -17,6 +19,13 @@ int RunServeVerb(int argc, char** argv, const TVerbArguments& args)
     }
     if (!parsed.strError.empty()) {
         std::fprintf(stderr, "vantry serve: %s\nTry 'vantry serve --help'.\n", parsed.strError.c_str());
+        return 2;
+    }
+    // The protocol is binary: on a terminal it would only garble the screen and read keystrokes.
+    if (parsed.config.bStdio && (::isatty(STDIN_FILENO) || ::isatty(STDOUT_FILENO))) {
+        std::fputs("vantry serve: --stdio speaks the binary protocol on standard input and output, which\n"
+                   "must not be a terminal; a guest runs it, e.g. through `vantry ls --ssh vantry://HOST`.\n",
+                   stderr);
         return 2;
     }
     QCoreApplication app(argc, argv);

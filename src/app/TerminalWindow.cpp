@@ -1,5 +1,8 @@
 #include "TerminalWindow.h"
 
+#include "GuestLocation.h"
+#include "ListingFormat.h"
+#include "OVFDrives.h"
 #include "StringTable.h"
 
 #include <unistd.h>
@@ -8,33 +11,23 @@
 #include <iostream>
 
 namespace {
-constexpr std::uint32_t kProgressIntervalMs = 250;
-
-std::string RemainingText(std::int64_t nSeconds)
-{
-    if (nSeconds <= 0)
-        return {};
-    if (nSeconds < 60)
-        return std::to_string(nSeconds) + " seconds remaining";
-    if (nSeconds < 120)
-        return "1 minute remaining";
-    if (nSeconds < 3600)
-        return std::to_string(nSeconds / 60) + " minutes remaining";
-    return std::to_string(nSeconds / 3600) + " hours remaining";
-}
+// The " (3 of 10)" the engines add to the file they show.
+constexpr std::string_view kCountSuffixStart = " (";
 } // namespace
 
 TTerminalWindow::TTerminalWindow(TVantryGuestSession& session, const TGuestOptions& options, std::string strVerb,
                                  bool* pFailed)
-    : m_engine(session), m_options(options), m_strVerb(std::move(strVerb)), m_pFailed(pFailed)
+    : m_engine(session), m_options(options), m_strVerb(std::move(strVerb)), m_pFailed(pFailed),
+      m_progress(options, ::isatty(STDERR_FILENO) != 0)
 {
-    m_bProgress = ::isatty(STDERR_FILENO) != 0;
     m_bAskOnTerminal = options.eReplace == EReplaceMode::Ask && ::isatty(STDIN_FILENO) != 0;
 }
 
+TTerminalWindow::~TTerminalWindow() { m_progress.ShowSummary(); }
+
 void TTerminalWindow::Fail(const std::string& strText)
 {
-    ClearProgressLine();
+    m_progress.Clear();
     *m_pFailed = true;
     std::fprintf(stderr, "vantry %s: %s\n", m_strVerb.c_str(), strText.c_str());
 }
@@ -54,7 +47,7 @@ int TTerminalWindow::AskReplace(const std::string& sName, bool)
         return ReplaceAnswer::kYesToAll;
     if (!m_bAskOnTerminal)
         return ReplaceAnswer::kNo;
-    ClearProgressLine();
+    m_progress.Clear();
     for (;;) {
         std::fprintf(stderr, "Replace %s? [y]es, [n]o, [a]ll, [c]ancel: ", sName.c_str());
         std::fflush(stderr);
@@ -71,47 +64,32 @@ int TTerminalWindow::AskReplace(const std::string& sName, bool)
     }
 }
 
-void TTerminalWindow::SetStatusTotal(std::uint64_t nTotal)
+void TTerminalWindow::SetStatusText(const std::string& sText)
 {
-    m_nTotal = nTotal;
-    m_meter.Start(nTotal);
-    m_nLastLine = 0;
-    m_strRemaining.clear();
+    // The engines name the file in the file layer's namespace, followed by its count; the terminal
+    // names it as the user does: "C/dir/name" on the host, the POSIX path here.
+    const std::size_t nSuffix = sText.rfind(kCountSuffixStart);
+    if (sText.empty() || sText.back() != ')' || nSuffix == std::string::npos)
+        return; // not a file ("Preparing to copy files...")
+    const std::string strPath = sText.substr(0, nSuffix);
+    std::string strShown;
+    if (m_strVerb == "get") // the files come from the host
+        strShown = RemoteDisplayPath(strPath);
+    else if (!OVF_WindowsToPosixPath(strPath.c_str(), strShown))
+        strShown = strPath;
+    m_progress.Item(EscapedName(strShown));
 }
 
-void TTerminalWindow::UpdateStatus(std::uint64_t nDone)
-{
-    if (const auto nSeconds = m_meter.Sample(nDone))
-        m_strRemaining = RemainingText(*nSeconds);
-    if (!m_bProgress)
-        return;
-    const std::uint32_t nNow = m_meter.ElapsedMs();
-    if (m_bLineShown && nNow - m_nLastLine < kProgressIntervalMs)
-        return;
-    m_nLastLine = nNow;
-    const unsigned nPercent = m_nTotal ? static_cast<unsigned>(std::min<std::uint64_t>(nDone * 100 / m_nTotal, 100)) : 100;
-    std::string strFile = m_strStatusFile;
-    if (strFile.size() > 40)
-        strFile = "..." + strFile.substr(strFile.size() - 37);
-    std::fprintf(stderr, "\r\033[K%s  %llu bytes  %u%%  %llu kb/sec  %s", strFile.c_str(),
-                 static_cast<unsigned long long>(nDone), nPercent,
-                 static_cast<unsigned long long>(m_meter.RateBytesPerSecond(nDone) / 1000), m_strRemaining.c_str());
-    std::fflush(stderr);
-    m_bLineShown = true;
-}
+void TTerminalWindow::SetStatusTotal(std::uint64_t nTotal) { m_progress.Start(nTotal); }
 
-void TTerminalWindow::ClearProgressLine()
-{
-    if (!m_bLineShown)
-        return;
-    std::fputs("\r\033[K", stderr);
-    m_bLineShown = false;
-}
+void TTerminalWindow::UpdateStatus(std::uint64_t nDone) { m_progress.Update(nDone); }
 
-void TTerminalWindow::CloseStatus() { ClearProgressLine(); }
+void TTerminalWindow::CloseStatus() { m_progress.End(); }
 
 void TTerminalWindow::ShowAdmitWait()
 {
+    if (m_options.bQuiet)
+        return;
     std::fprintf(stderr, "vantry %s: waiting for the host to admit this guest...\n", m_strVerb.c_str());
 }
 

@@ -1,10 +1,10 @@
 // The Vantry window of the guest verbs, on a terminal: messages go to standard error, the
-// replace prompt is asked on a terminal or answered from --replace, and a copy shows a
-// progress line when standard error is a terminal. It owns the session's copy engine.
+// replace prompt is asked on a terminal or answered from --replace, and a copy's progress goes
+// to TProgressDisplay. It owns the session's copy engine.
 #pragma once
 
 #include "GuestOptions.h"
-#include "RateMeter.h"
+#include "ProgressDisplay.h"
 #include "VantryWindowInterface.h"
 #include "copyrtl.h"
 
@@ -15,8 +15,11 @@ class TTerminalWindow : public IVantryWindow {
 public:
     // *pFailed is set by every failure shown; it outlives the window, which goes with its session.
     TTerminalWindow(TVantryGuestSession& session, const TGuestOptions& options, std::string strVerb, bool* pFailed);
+    // Leaves the summary of the verb's copies on the screen.
+    ~TTerminalWindow() override;
 
     TCopyEngine& Engine() { return m_engine; }
+    TProgressDisplay& Progress() { return m_progress; }
     // True once a message about a failure has been shown.
     bool FailureShown() const { return *m_pFailed; }
     // Shows a message of the verb itself (standard error) and counts it as a failure.
@@ -31,7 +34,7 @@ public:
     bool OpenStatus() override { return true; }
     void CloseStatus() override;
     void SetStatusTitle(const std::string&) override {}
-    void SetStatusText(const std::string& sText) override { m_strStatusFile = sText; }
+    void SetStatusText(const std::string& sText) override;
     void SetStatusTotal(std::uint64_t nTotal) override;
     void UpdateStatus(std::uint64_t nDone) override;
     void EnterBusy() override { m_bBusy = true; }
@@ -55,8 +58,6 @@ public:
     void RemoteNewFolderDone(bool bMade) override;
 
 private:
-    void ClearProgressLine();
-
     TCopyEngine m_engine;
     TGuestOptions m_options;
     std::string m_strVerb;
@@ -64,12 +65,6 @@ private:
     bool m_bBusy = false;
     bool* m_pFailed;
     bool m_bYesToAll = false;
-    bool m_bProgress = false;      // standard error is a terminal
     bool m_bAskOnTerminal = false;
-    TRateMeter m_meter;
-    std::uint64_t m_nTotal = 0;
-    std::string m_strStatusFile;
-    std::string m_strRemaining;
-    std::uint32_t m_nLastLine = 0;
-    bool m_bLineShown = false;
+    TProgressDisplay m_progress;
 };

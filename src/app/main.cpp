@@ -2,6 +2,8 @@
 // picks the verb; each verb's code lives in its own file (Verbs.h).
 #include "Verbs.h"
 
+#include "ServiceExports.h"
+
 #include <cstdio>
 #include <string_view>
 
@@ -27,7 +29,7 @@ int Usage(std::FILE* pOut, int nStatus)
     for (const TVerb& verb : kVerbs)
         std::fprintf(pOut, "  %-12s %s\n", verb.pszName, verb.pszSummary);
     std::fputs("  --help, -h   show this help and exit\n"
-               "  --version    show the protocol version and exit\n"
+               "  --version    show the program's version and protocol version and exit\n"
                "\n"
                "'vantry COMMAND --help' describes each command's options.\n",
                pOut);
@@ -43,7 +45,7 @@ int main(int argc, char** argv)
     if (command == "--help" || command == "-h" || command == "help")
         return Usage(stdout, 0);
     if (command == "--version") {
-        std::puts("vantry, protocol version 9");
+        std::printf("vantry %s, protocol version %d\n", VANTRY_VERSION, GetGuestServiceVersion());
         return 0;
     }
     for (const TVerb& verb : kVerbs) {

@@ -395,7 +395,7 @@ TEST_F(GuestVerbsTest, RemoveAndNewFolder)
     WriteFile(Share() / "file.txt", "x");
     WriteFile(Share() / "tree/a/b.txt", "y");
     StartServe();
-    const TResult rm = Verb({"rm", Url("C/file.txt"), Url("C/tree")});
+    const TResult rm = Verb({"rm", "-r", Url("C/file.txt"), Url("C/tree")});
     EXPECT_EQ(rm.nStatus, 0) << rm.strErr;
     EXPECT_FALSE(fs::exists(Share() / "file.txt"));
     EXPECT_FALSE(fs::exists(Share() / "tree"));
