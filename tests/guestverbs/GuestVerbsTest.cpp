@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -16,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <sstream>
@@ -74,6 +76,41 @@ pid_t Spawn(const std::vector<std::string>& args, const fs::path& out, const fs:
         _exit(127);
     }
     return nPid;
+}
+
+// Runs args with standard error (and with bAll, standard input and output too) on a new
+// terminal; returns what the terminal showed and the exit status.
+std::pair<std::string, int> RunOnTerminal(const std::vector<std::string>& args, bool bAll, const fs::path& out)
+{
+    int nMaster = -1;
+    int nSlave = -1;
+    if (openpty(&nMaster, &nSlave, nullptr, nullptr, nullptr) != 0)
+        return {"openpty failed", -1};
+    const pid_t nPid = fork();
+    if (nPid == 0) {
+        setsid();
+        const int nIn = open("/dev/null", O_RDONLY);
+        const int nOut = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(bAll ? nSlave : nIn, 0);
+        dup2(bAll ? nSlave : nOut, 1);
+        dup2(nSlave, 2);
+        close(nMaster);
+        std::vector<char*> argv;
+        for (const std::string& arg : args)
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(nSlave);
+    std::string strShown;
+    char buffer[4096];
+    for (ssize_t n; (n = read(nMaster, buffer, sizeof buffer)) > 0;)
+        strShown.append(buffer, static_cast<std::size_t>(n));
+    close(nMaster);
+    int nStatus = 0;
+    waitpid(nPid, &nStatus, 0);
+    return {strShown, WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus)};
 }
 
 int WaitStatus(pid_t nPid)
@@ -162,20 +199,23 @@ protected:
     fs::path Share() const { return m_root / "share"; }
     fs::path Local() const { return m_root / "local"; }
 
-    void StartServe(const std::string& strAllow = "read,write,remove")
+    void StartServe(const std::string& strAllow = "read,write,remove", const std::string& strHost = "127.0.0.1")
     {
         StopServe();
-        m_nServe = Spawn({VANTRY_EXECUTABLE, "serve", "--listen", "127.0.0.1:0", "--share", "C=" + Share().string(),
+        const std::string strListen = strHost.find(':') == std::string::npos ? strHost : "[" + strHost + "]";
+        m_nServe = Spawn({VANTRY_EXECUTABLE, "serve", "--listen", strListen + ":0", "--share", "C=" + Share().string(),
                           "--allow", strAllow, "--password-file", (m_root / "password").string()},
                          m_root / "serve.out", m_root / "serve.err");
+        const std::string strWhere = "listening on " + strListen + ":";
         for (int i = 0; i < 200 && m_nPort == 0; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
             const std::string strLog = ReadAll(m_root / "serve.out") + ReadAll(m_root / "serve.err");
-            const std::size_t nAt = strLog.find("listening on 127.0.0.1:");
+            const std::size_t nAt = strLog.find(strWhere);
             if (nAt != std::string::npos)
-                m_nPort = std::atoi(strLog.c_str() + nAt + std::strlen("listening on 127.0.0.1:"));
+                m_nPort = std::atoi(strLog.c_str() + nAt + strWhere.size());
         }
         ASSERT_NE(m_nPort, 0) << ReadAll(m_root / "serve.err");
+        m_strHost = strListen;
     }
     void StopServe()
     {
@@ -188,7 +228,7 @@ protected:
     }
     std::string Url(const std::string& strPath = {}) const
     {
-        return "vantry://127.0.0.1:" + std::to_string(m_nPort) + (strPath.empty() ? "" : "/" + strPath);
+        return "vantry://" + m_strHost + ":" + std::to_string(m_nPort) + (strPath.empty() ? "" : "/" + strPath);
     }
     pid_t StartVerb(std::vector<std::string> args, const std::string& strPassword = "open sesame")
     {
@@ -208,6 +248,7 @@ protected:
     fs::path m_root;
     pid_t m_nServe = -1;
     int m_nPort = 0;
+    std::string m_strHost = "127.0.0.1";
 };
 
 TEST_F(GuestVerbsTest, ListsVolumesAndFoldersOnVersionsNineAndSeven)
@@ -420,4 +461,183 @@ TEST_F(GuestVerbsTest, WrongPasswordIsAClearFailure)
     EXPECT_NE(ls.nStatus, 0);
     EXPECT_FALSE(ls.strErr.empty());
     EXPECT_TRUE(ls.strOut.empty());
+}
+
+namespace {
+// Gives every item under root (and root) one modification time.
+void SetTimes(const fs::path& root, std::time_t tMoment)
+{
+    const timespec times[2] = {{tMoment, 0}, {tMoment, 0}};
+    for (const auto& item : fs::recursive_directory_iterator(root))
+        utimensat(AT_FDCWD, item.path().c_str(), times, AT_SYMLINK_NOFOLLOW);
+    utimensat(AT_FDCWD, root.c_str(), times, 0);
+}
+
+bool Contains(const std::string& strText, const std::string& strPart) { return strText.find(strPart) != std::string::npos; }
+} // namespace
+
+TEST_F(GuestVerbsTest, LsSpeaksLikeAPosixCommand)
+{
+    WriteFile(Share() / "dir/b.txt", "12345");
+    WriteFile(Share() / "dir/A.txt", "a");
+    WriteFile(Share() / "dir/ctl\x1bname", "");
+    fs::create_directories(Share() / "dir/sub");
+    WriteFile(Share() / "My Dir/x.txt", "x");
+    SetTimes(Share() / "dir", 1709647629); // 2024-03-05 14:07:09 UTC
+    StartServe("read");
+    struct TCase {
+        std::vector<std::string> args;
+        int nStatus;
+        std::string strOut; // the whole of standard output, or a part of it when bPart
+        bool bPart;
+        std::string strErrPart;
+    };
+    const TCase cases[] = {
+        {{"C/dir"},
+         0,
+         "file               1 2024-03-05T14:07:09+00:00  A.txt\n"
+         "file               5 2024-03-05T14:07:09+00:00  b.txt\n"
+         "file               0 2024-03-05T14:07:09+00:00  ctl\\x1bname\n"
+         "folder             0 2024-03-05T14:07:09+00:00  sub\n",
+         false,
+         ""},
+        {{"C/dir/b.txt"}, 0, "file               5 2024-03-05T14:07:09+00:00  b.txt\n", false, ""},
+        {{"--json", "C/dir/b.txt"},
+         0,
+         R"({"name":"b.txt","kind":"file","size":5,"modified":"2024-03-05T14:07:09Z","attributes":["archive"]})"
+         "\n",
+         false,
+         ""},
+        {{"--json", "C/dir"}, 0, R"({"name":"ctl\u001bname","kind":"file","size":0,)", true, ""},
+        {{"C/My%20Dir"}, 0, "  x.txt\n", true, ""},
+        {{""}, 0, "volume ", true, ""},
+        {{"C/dir/missing"}, 1, "", false, "C/dir/missing"},
+        {{"C/missing/x"}, 1, "", false, "C/missing"},
+        {{"C/bad%zz"}, 2, "", false, "%zz"},
+        {{"--frobnicate", "C"}, 2, "", false, "--frobnicate"},
+        {{"C", "C/dir"}, 2, "", false, "one LOCATION"},
+    };
+    for (const TCase& c : cases) {
+        std::vector<std::string> args{"ls"};
+        for (std::size_t i = 0; i < c.args.size(); ++i)
+            args.push_back(i + 1 == c.args.size() ? Url(c.args[i]) : c.args[i]);
+        SCOPED_TRACE(args.back());
+        const TResult result = Verb(args);
+        EXPECT_EQ(result.nStatus, c.nStatus) << result.strErr;
+        if (c.bPart)
+            EXPECT_TRUE(Contains(result.strOut, c.strOut)) << result.strOut;
+        else
+            EXPECT_EQ(result.strOut, c.strOut);
+        EXPECT_TRUE(Contains(result.strErr, c.strErrPart)) << result.strErr;
+    }
+    // A volume has no date: the column holds a "-".
+    EXPECT_TRUE(Contains(Verb({"ls", Url()}).strOut, " -  "));
+}
+
+TEST_F(GuestVerbsTest, LocationsReachAnIpv6Host)
+{
+    WriteFile(Share() / "six.txt", "6");
+    StartServe("read", "::1");
+    const TResult ls = Verb({"ls", Url("C")});
+    EXPECT_EQ(ls.nStatus, 0) << ls.strErr;
+    EXPECT_TRUE(Contains(ls.strOut, "six.txt")) << ls.strOut;
+}
+
+TEST_F(GuestVerbsTest, VerbsFollowPosixConventions)
+{
+    WriteFile(Share() / "f1.txt", "one");
+    WriteFile(Share() / "tree/a/b.txt", "bee");
+    WriteFile(Share() / "tree/c.txt", "sea");
+    WriteFile(Local() / "up/u.txt", "up");
+    StartServe();
+    const fs::path local = Local();
+    struct TCase {
+        const char* pszWhat;
+        std::vector<std::string> args; // "@X" is the location X on the host
+        int nStatus;
+        std::function<void(const TResult&)> check;
+    };
+    const TCase cases[] = {
+        {"rm of a folder wants -r", {"rm", "@C/tree"}, 1,
+         [&](const TResult& r) {
+             EXPECT_TRUE(Contains(r.strErr, "C/tree: is a folder (use -r")) << r.strErr;
+             EXPECT_TRUE(fs::exists(Share() / "tree/a/b.txt"));
+         }},
+        {"mkdir -p makes every level", {"mkdir", "-pv", "@C/p/q/r"}, 0,
+         [&](const TResult& r) {
+             EXPECT_TRUE(fs::is_directory(Share() / "p/q/r"));
+             EXPECT_EQ(r.strOut, "created C/p\ncreated C/p/q\ncreated C/p/q/r\n");
+         }},
+        {"mkdir -p of folders that exist", {"mkdir", "-p", "@C/p/q"}, 0, [](const TResult&) {}},
+        {"mkdir -p through a file", {"mkdir", "-p", "@C/f1.txt/x"}, 1,
+         [](const TResult& r) { EXPECT_TRUE(Contains(r.strErr, "C/f1.txt")) << r.strErr; }},
+        {"get of several locations, -r accepted", {"get", "-r", "-q", "@C/f1.txt", "@C/tree", local.string()}, 0,
+         [&](const TResult& r) {
+             EXPECT_EQ(ReadAll(local / "f1.txt"), "one");
+             EXPECT_EQ(ReadAll(local / "tree/a/b.txt"), "bee");
+             EXPECT_EQ(r.strErr, "");
+         }},
+        {"get -v names each file", {"get", "-v", "--replace", "all", "@C/tree", local.string()}, 0,
+         [](const TResult& r) { EXPECT_EQ(r.strOut, "C/tree/a/b.txt\nC/tree/c.txt\n"); }},
+        {"get of a file to a new name", {"get", "@C/f1.txt", (local / "named.txt").string()}, 0,
+         [&](const TResult&) { EXPECT_EQ(ReadAll(local / "named.txt"), "one"); }},
+        {"get to a name that exists, --replace none", {"get", "--replace", "none", "@C/tree/c.txt", (local / "named.txt").string()}, 3,
+         [&](const TResult& r) {
+             EXPECT_EQ(ReadAll(local / "named.txt"), "one");
+             EXPECT_TRUE(Contains(r.strErr, "skipped")) << r.strErr;
+         }},
+        {"get to a name that exists, --replace all", {"get", "--replace", "all", "@C/tree/c.txt", (local / "named.txt").string()}, 0,
+         [&](const TResult&) { EXPECT_EQ(ReadAll(local / "named.txt"), "sea"); }},
+        {"get of a folder to a new name", {"get", "@C/tree", (local / "copy").string()}, 0,
+         [&](const TResult&) { EXPECT_EQ(ReadAll(local / "copy/a/b.txt"), "bee"); }},
+        {"get of a folder onto a file", {"get", "@C/tree", (local / "named.txt").string()}, 1,
+         [&](const TResult&) { EXPECT_EQ(ReadAll(local / "named.txt"), "sea"); }},
+        {"get into a folder that does not exist", {"get", "@C/f1.txt", (local / "none/x.txt").string()}, 1, [](const TResult&) {}},
+        {"get of several to a name", {"get", "@C/f1.txt", "@C/tree/c.txt", (local / "new.txt").string()}, 1,
+         [&](const TResult&) { EXPECT_FALSE(fs::exists(local / "new.txt")); }},
+        {"put -r of a folder", {"put", "-r", (local / "up").string(), "@C"}, 0,
+         [&](const TResult&) { EXPECT_EQ(ReadAll(Share() / "up/u.txt"), "up"); }},
+        {"-q with -v", {"get", "-q", "-v", "@C/f1.txt", local.string()}, 2, [](const TResult&) {}},
+        {"an option another verb takes", {"ls", "-r", "@C"}, 2, [](const TResult&) {}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.pszWhat);
+        std::vector<std::string> args;
+        for (const std::string& strArg : c.args)
+            args.push_back(strArg.rfind("@", 0) == 0 ? Url(strArg.substr(1)) : strArg);
+        const TResult result = Verb(args);
+        EXPECT_EQ(result.nStatus, c.nStatus) << result.strErr;
+        c.check(result);
+    }
+    // Staging folders of named copies never stay behind.
+    for (const auto& item : fs::directory_iterator(local))
+        EXPECT_NE(item.path().filename().string().rfind(".vantry", 0), 0u) << item.path();
+
+    const TResult version = Verb({"--version"});
+    EXPECT_EQ(version.nStatus, 0);
+    EXPECT_TRUE(Contains(version.strOut, ", protocol version 9\n")) << version.strOut;
+    EXPECT_NE(version.strOut.rfind("vantry ", 0), std::string::npos);
+}
+
+TEST_F(GuestVerbsTest, ProgressOnATerminalEndsWithASummary)
+{
+    WriteFile(Share() / "big.bin", RandomBytes(3 * 1000 * 1000, 9));
+    StartServe("read");
+    setenv("VANTRY_PASSWORD", "open sesame", 1);
+    const auto [strShown, nStatus] =
+        RunOnTerminal({VANTRY_EXECUTABLE, "get", Url("C/big.bin"), Local().string()}, false, m_root / "verb.out");
+    EXPECT_EQ(nStatus, 0) << strShown;
+    EXPECT_TRUE(Contains(strShown, " / 3.00 MB")) << strShown;
+    EXPECT_TRUE(Contains(strShown, " MB/s")) << strShown;
+    EXPECT_TRUE(Contains(strShown, "1 file, 3.00 MB in 0:")) << strShown;
+
+    const auto [strQuiet, nQuietStatus] = RunOnTerminal(
+        {VANTRY_EXECUTABLE, "get", "-q", "--replace", "all", Url("C/big.bin"), Local().string()}, false, m_root / "verb.out");
+    EXPECT_EQ(nQuietStatus, 0) << strQuiet;
+    EXPECT_EQ(strQuiet, "");
+
+    const auto [strServe, nServeStatus] =
+        RunOnTerminal({VANTRY_EXECUTABLE, "serve", "--stdio", "--share", "C=" + Share().string()}, true, m_root / "verb.out");
+    EXPECT_EQ(nServeStatus, 2);
+    EXPECT_TRUE(Contains(strServe, "must not be a terminal")) << strServe;
 }
