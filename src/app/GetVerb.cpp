@@ -125,10 +125,7 @@ int RunGetVerb(int argc, char** argv, const TVerbArguments& args)
 {
     const TGuestOptions options = ParseGuestOptions(args, VerbOption::kCopy | VerbOption::kRecursive | VerbOption::kVerbose);
     if (options.bHelp) {
-        std::fputs(kGetUsage, stdout);
-        std::fputs(kGuestOptionsHelp, stdout);
-        std::fputs(kCopyOptionsHelp, stdout);
-        std::fputs(kExitStatusHelp, stdout);
+        PrintGuestVerbHelp(kGetUsage, kCopyOptionsHelp);
         return 0;
     }
     if (!options.strError.empty())

@@ -1,7 +1,9 @@
 #include "GuestOptions.h"
 
 #include <array>
+#include <cstdio>
 
+namespace {
 const char kGuestOptionsHelp[] =
     "Locations are written vantry://[USER@]HOST[:PORT]/DRIVE/path, DRIVE being a drive letter\n"
     "or Desktop; vantry://HOST alone names the host's volumes. An IPv6 address goes in brackets\n"
@@ -11,20 +13,9 @@ const char kGuestOptionsHelp[] =
     "  --password-file FILE   the password is the file's first line (else $VANTRY_PASSWORD,\n"
     "                         else it is asked for on a terminal)\n"
     "  --ssh                  reach the host through `ssh HOST vantry serve --stdio`\n"
-    "  --protocol 7           ask the host for protocol version 7 instead of 9\n"
+    "  --protocol 7|9         the protocol version to ask the host for (default 9)\n"
     "  -q, --quiet            show no progress and no notices, only errors\n"
     "  -h, --help             show this help and exit\n";
-
-const char kCopyOptionsHelp[] =
-    "  -r, -R, --recursive    accepted for habit's sake: folders are always copied whole\n"
-    "  -v, --verbose          name each file as it is copied\n"
-    "  --replace ask|all|none what to do with items that exist at the destination (default:\n"
-    "                         ask on a terminal, else none)\n"
-    "  --translate-text       give TEXT files received CR LF line ends\n"
-    "\n"
-    "On a terminal a progress line shows the bytes copied and to copy, the rate and the time\n"
-    "remaining, and a summary stays when the copy ends. Ctrl-C cancels the copy, leaving no\n"
-    "partial file.\n";
 
 const char kExitStatusHelp[] =
     "\n"
@@ -33,6 +24,28 @@ const char kExitStatusHelp[] =
     "  1  something failed (each failure is named on standard error)\n"
     "  2  usage error\n"
     "  3  done, but items were skipped (each is named on standard error)\n";
+} // namespace
+
+const char kCopyOptionsHelp[] =
+    "  -r, -R, --recursive    accepted for habit's sake: folders are always copied whole\n"
+    "  -v, --verbose          name each file as it is copied\n"
+    "  --replace MODE         what to do with items that exist at the destination: ask, all\n"
+    "                         (replace) or none (skip); default: ask on a terminal, else none\n"
+    "  --translate-text       translate the line ends of TEXT files: received ones get CR LF,\n"
+    "                         and ones sent to a host that names folders by number lose\n"
+    "                         their line feeds\n"
+    "\n"
+    "On a terminal a progress line shows the bytes copied and to copy, the rate and the time\n"
+    "remaining, and a summary stays when the copy ends. Ctrl-C cancels the copy, leaving no\n"
+    "partial file.\n";
+
+void PrintGuestVerbHelp(const char* pszUsage, const char* pszOwnOptions)
+{
+    std::fputs(pszUsage, stdout);
+    std::fputs(kGuestOptionsHelp, stdout);
+    std::fputs(pszOwnOptions, stdout);
+    std::fputs(kExitStatusHelp, stdout);
+}
 
 namespace {
 struct TFlag {

@@ -36,8 +36,8 @@ struct TGuestOptions {
 // nAccepted: the VerbOption bits this verb takes besides the common options.
 TGuestOptions ParseGuestOptions(const TVerbArguments& args, unsigned nAccepted);
 
-// The text shared by every guest verb's --help: the location form and the common options, the
-// copy options, and the exit statuses (printed last).
-extern const char kGuestOptionsHelp[];
+// The lines of the copy verbs' own options (get, put).
 extern const char kCopyOptionsHelp[];
-extern const char kExitStatusHelp[];
+// A guest verb's --help: its usage text, the location form and the common options, the verb's
+// own option lines, then the exit statuses.
+void PrintGuestVerbHelp(const char* pszUsage, const char* pszOwnOptions);

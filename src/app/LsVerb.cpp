@@ -15,7 +15,8 @@ const char kLsUsage[] =
     "one a line sorted by name: kind (volume, folder, file), size in bytes (free bytes for a\n"
     "volume), modification time in ISO 8601 with its zone (\"-\" when the host sends none), then\n"
     "the name, control characters and backslashes written as C escapes (\\n, \\\\, \\x1b).\n"
-    "\n"
+    "\n";
+const char kLsOptions[] =
     "  --json                 one JSON object a line instead: name, kind, size (bytes),\n"
     "                         modified (ISO 8601 in UTC, or null) and attributes (a list of\n"
     "                         read-only, hidden, system, archive)\n";
@@ -54,9 +55,7 @@ int RunLsVerb(int argc, char** argv, const TVerbArguments& args)
 {
     const TGuestOptions options = ParseGuestOptions(args, VerbOption::kJson);
     if (options.bHelp) {
-        std::fputs(kLsUsage, stdout);
-        std::fputs(kGuestOptionsHelp, stdout);
-        std::fputs(kExitStatusHelp, stdout);
+        PrintGuestVerbHelp(kLsUsage, kLsOptions);
         return 0;
     }
     if (!options.strError.empty())

@@ -9,7 +9,8 @@ const char kMkdirUsage[] =
     "Usage: vantry mkdir [OPTIONS] LOCATION\n"
     "\n"
     "Makes a folder on the host; the folder above it must exist. Needs the host's write privilege.\n"
-    "\n"
+    "\n";
+const char kMkdirOptions[] =
     "  -p, --parents          make the missing folders above it too; a folder that exists\n"
     "                         already is no error\n"
     "  -v, --verbose          name each folder made\n";
@@ -83,9 +84,7 @@ int RunMkdirVerb(int argc, char** argv, const TVerbArguments& args)
 {
     const TGuestOptions options = ParseGuestOptions(args, VerbOption::kParents | VerbOption::kVerbose);
     if (options.bHelp) {
-        std::fputs(kMkdirUsage, stdout);
-        std::fputs(kGuestOptionsHelp, stdout);
-        std::fputs(kExitStatusHelp, stdout);
+        PrintGuestVerbHelp(kMkdirUsage, kMkdirOptions);
         return 0;
     }
     if (!options.strError.empty())

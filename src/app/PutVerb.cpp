@@ -44,10 +44,7 @@ int RunPutVerb(int argc, char** argv, const TVerbArguments& args)
 {
     const TGuestOptions options = ParseGuestOptions(args, VerbOption::kCopy | VerbOption::kRecursive | VerbOption::kVerbose);
     if (options.bHelp) {
-        std::fputs(kPutUsage, stdout);
-        std::fputs(kGuestOptionsHelp, stdout);
-        std::fputs(kCopyOptionsHelp, stdout);
-        std::fputs(kExitStatusHelp, stdout);
+        PrintGuestVerbHelp(kPutUsage, kCopyOptionsHelp);
         return 0;
     }
     if (!options.strError.empty())

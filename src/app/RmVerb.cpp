@@ -12,7 +12,8 @@ const char kRmUsage[] =
     "\n"
     "Removes remote files, and with -r folders with everything in them, on one host. Needs the\n"
     "host's remove privilege.\n"
-    "\n"
+    "\n";
+const char kRmOptions[] =
     "  -r, -R, --recursive    remove folders too, with everything in them\n"
     "  -v, --verbose          name each item removed\n";
 
@@ -54,9 +55,7 @@ int RunRmVerb(int argc, char** argv, const TVerbArguments& args)
 {
     const TGuestOptions options = ParseGuestOptions(args, VerbOption::kRecursive | VerbOption::kVerbose);
     if (options.bHelp) {
-        std::fputs(kRmUsage, stdout);
-        std::fputs(kGuestOptionsHelp, stdout);
-        std::fputs(kExitStatusHelp, stdout);
+        PrintGuestVerbHelp(kRmUsage, kRmOptions);
         return 0;
     }
     if (!options.strError.empty())

@@ -15,6 +15,12 @@ int RunServeVerb(int argc, char** argv, const TVerbArguments& args)
     TServeArguments parsed = ParseServeArguments(args);
     if (parsed.bHelp) {
         std::fputs(kServeUsage, stdout);
+        std::fputs("\n"
+                   "Exit status:\n"
+                   "  0  stopped by Ctrl-C or SIGTERM, or the --stdio guest left\n"
+                   "  1  the service could not start or listen\n"
+                   "  2  usage error, or a share or setting that cannot be served\n",
+                   stdout);
         return 0;
     }
     if (!parsed.strError.empty()) {
