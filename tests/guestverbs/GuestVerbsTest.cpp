@@ -57,6 +57,17 @@ std::string RandomBytes(std::size_t n, unsigned nSeed)
     return s;
 }
 
+// In a child: runs args in place of this process.
+[[noreturn]] void Exec(const std::vector<std::string>& args)
+{
+    std::vector<char*> argv;
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+}
+
 pid_t Spawn(const std::vector<std::string>& args, const fs::path& out, const fs::path& err)
 {
     const pid_t nPid = fork();
@@ -68,12 +79,7 @@ pid_t Spawn(const std::vector<std::string>& args, const fs::path& out, const fs:
         dup2(nIn, 0);
         dup2(nOut, 1);
         dup2(nErr, 2);
-        std::vector<char*> argv;
-        for (const std::string& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
+        Exec(args);
     }
     return nPid;
 }
@@ -95,12 +101,7 @@ std::pair<std::string, int> RunOnTerminal(const std::vector<std::string>& args, 
         dup2(bAll ? nSlave : nOut, 1);
         dup2(nSlave, 2);
         close(nMaster);
-        std::vector<char*> argv;
-        for (const std::string& arg : args)
-            argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(argv[0], argv.data());
-        _exit(127);
+        Exec(args);
     }
     close(nSlave);
     std::string strShown;
