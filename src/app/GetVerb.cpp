@@ -7,6 +7,7 @@
 #include "LFN.h"
 #include "StringTable.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -69,18 +70,21 @@ void GetFrom(TGuestRun& run, const std::vector<TGuestLocation>& locations, const
             next();
             return;
         }
+        const std::vector<TRemoteEntry> entries = run.session.RemoteListing().CurrentEntries();
         std::vector<TCopyItem> items;
-        for (const TRemoteEntry& entry : run.session.RemoteListing().CurrentEntries()) {
-            const std::string strName(RemoteEntryName(entry));
-            const bool bFolder = (entry.wAttributes & kRemoteAttrFolder) != 0 || entry.dwFolder != 0;
-            if (item.strName.empty() || strName == item.strName || item.strName == entry.szShortName)
-                items.push_back({strName, bFolder});
-            if (!item.strName.empty() && !items.empty())
-                break;
+        const auto add = [&items](const TRemoteEntry& entry) {
+            items.push_back({std::string(RemoteEntryName(entry)), (entry.wAttributes & kRemoteAttrFolder) != 0 || entry.dwFolder != 0});
+        };
+        if (item.strName.empty()) {
+            std::for_each(entries.begin(), entries.end(), add);
+        } else if (const TRemoteEntry* pEntry = FindListedEntry(entries, item.strName)) {
+            add(*pEntry);
+        } else {
+            run.window.Fail(RemoteDisplayPath(item.strFolder) + ": no such file or folder on the host");
+            next();
+            return;
         }
         if (items.empty()) {
-            if (!item.strName.empty())
-                run.window.Fail(RemoteDisplayPath(item.strFolder) + ": no such file or folder on the host");
             next();
             return;
         }

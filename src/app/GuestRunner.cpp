@@ -11,7 +11,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -65,6 +68,16 @@ const TRemoteEntry* FindListedEntry(const std::vector<TRemoteEntry>& entries, co
 {
     for (const TRemoteEntry& entry : entries) {
         if (strName == entry.szLongName || strName == entry.szShortName)
+            return &entry;
+    }
+    // The host matches names without regard to letter case.
+    const auto sameNoCase = [&strName](const char* pszName) {
+        return std::equal(strName.begin(), strName.end(), pszName, pszName + std::strlen(pszName), [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+        });
+    };
+    for (const TRemoteEntry& entry : entries) {
+        if (sameNoCase(entry.szLongName) || sameNoCase(entry.szShortName))
             return &entry;
     }
     return nullptr;

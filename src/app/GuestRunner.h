@@ -29,7 +29,8 @@ int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOpti
                     const TGuestLocation& location, const std::string& strListFirst,
                     std::function<void(TGuestRun& run)> fnWork);
 
-// The listed entry of that name (long or short name), or null.
+// The listed entry of that name (long or short name; one in another letter case when none has
+// it exactly), or null.
 const TRemoteEntry* FindListedEntry(const std::vector<TRemoteEntry>& entries, const std::string& strName);
 // Prints the verb's usage error and returns 2.
 int UsageError(const char* pszVerb, const std::string& strError);

@@ -83,6 +83,7 @@ int RunLsVerb(int argc, char** argv, const TVerbArguments& args)
             return;
         }
         const std::vector<TRemoteEntry> entries = run.session.RemoteListing().CurrentEntries();
+        // A host lists a folder that does not exist as an empty one: the folder above tells.
         const TRemoteEntry* pEntry = FindListedEntry(entries, location.strName);
         if (!pEntry) {
             run.window.Fail(RemoteDisplayPath(location.strFolder) + ": no such file or folder on the host");

@@ -68,10 +68,11 @@ void TTerminalWindow::SetStatusText(const std::string& sText)
 {
     // The engines name the file in the file layer's namespace, followed by its count; the terminal
     // names it as the user does: "C/dir/name" on the host, the POSIX path here.
+    // (A path too long for the window's text has lost its count, and is shown as it came.)
+    if (sText == LoadStringId(IDS_PREPARING_TO_COPY))
+        return;
     const std::size_t nSuffix = sText.rfind(kCountSuffixStart);
-    if (sText.empty() || sText.back() != ')' || nSuffix == std::string::npos)
-        return; // not a file ("Preparing to copy files...")
-    const std::string strPath = sText.substr(0, nSuffix);
+    const std::string strPath = sText.substr(0, !sText.empty() && sText.back() == ')' ? nSuffix : std::string::npos);
     std::string strShown;
     if (m_strVerb == "get") // the files come from the host
         strShown = RemoteDisplayPath(strPath);

@@ -31,7 +31,8 @@ int Usage(std::FILE* pOut, int nStatus)
     std::fputs("  --help, -h   show this help and exit\n"
                "  --version    show the program's version and protocol version and exit\n"
                "\n"
-               "'vantry COMMAND --help' describes each command's options.\n",
+               "'vantry COMMAND --help' describes each command's options and exit statuses;\n"
+               "'man vantry' describes them all.\n",
                pOut);
     return nStatus;
 }

@@ -503,6 +503,7 @@ TEST_F(GuestVerbsTest, LsSpeaksLikeAPosixCommand)
          false,
          ""},
         {{"C/dir/b.txt"}, 0, "file               5 2024-03-05T14:07:09+00:00  b.txt\n", false, ""},
+        {{"C/DIR/B.TXT"}, 0, "file               5 2024-03-05T14:07:09+00:00  b.txt\n", false, ""},
         {{"--json", "C/dir/b.txt"},
          0,
          R"({"name":"b.txt","kind":"file","size":5,"modified":"2024-03-05T14:07:09Z","attributes":["archive"]})"
