@@ -1,6 +1,7 @@
-// Locations (percent escapes, IPv6, drives), ISO times, name escaping, JSON lines and the
+// Options, locations (percent escapes, IPv6, drives), ISO times, name escaping, JSON lines and the
 // progress words, each as a table of cases.
 #include "GuestLocation.h"
+#include "GuestOptions.h"
 #include "ListingFormat.h"
 #include "ProgressText.h"
 
@@ -194,4 +195,42 @@ TEST(ProgressTextTest, ProgressLineFitsTheTerminalAndSummaryCountsAll)
 
     EXPECT_EQ(SummaryLine(1, 6, 10), "1 file, 6 B in 0:00 (0.0 MB/s)");
     EXPECT_EQ(SummaryLine(3, 45'000'000, 7'400), "3 files, 45.0 MB in 0:07 (6.1 MB/s)");
+}
+
+TEST(GuestOptionsTest, EachVerbTakesItsOwnOptions)
+{
+    constexpr unsigned kCopyVerb = VerbOption::kCopy | VerbOption::kRecursive | VerbOption::kVerbose;
+    struct TCase {
+        TVerbArguments args;
+        unsigned nAccepted;
+        const char* pszError; // a part of the error, "" when none
+        std::vector<std::string> operands;
+    };
+    const TCase cases[] = {
+        {{"-rqv", "a", "b"}, kCopyVerb, "cannot go together", {}},
+        {{"-rv", "a", "--", "-b"}, kCopyVerb, "", {"a", "-b"}},
+        {{"-R", "--replace=all", "--protocol", "7", "x"}, kCopyVerb, "", {"x"}},
+        {{"--replace", "some"}, kCopyVerb, "ask, all or none", {}},
+        {{"--replace"}, kCopyVerb, "needs a value", {}},
+        {{"--json=yes"}, VerbOption::kJson, "unknown option --json=yes", {}},
+        {{"-r", "x"}, VerbOption::kJson, "unknown option -r", {}},
+        {{"-p", "x"}, VerbOption::kRecursive, "unknown option -p", {}},
+        {{"-pv", "x"}, VerbOption::kParents | VerbOption::kVerbose, "", {"x"}},
+        {{"-rx"}, VerbOption::kRecursive, "unknown option -rx", {}},
+        {{"--translate-text"}, VerbOption::kRecursive, "unknown option", {}},
+        {{"-"}, 0, "", {"-"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.args.front());
+        const TGuestOptions options = ParseGuestOptions(c.args, c.nAccepted);
+        if (*c.pszError == '\0') {
+            EXPECT_EQ(options.strError, "");
+            EXPECT_EQ(options.operands, c.operands);
+        } else {
+            EXPECT_NE(options.strError.find(c.pszError), std::string::npos) << options.strError;
+        }
+    }
+    const TGuestOptions copy = ParseGuestOptions({"-R", "--replace=all", "--protocol", "7", "-q", "--translate-text"}, kCopyVerb);
+    EXPECT_TRUE(copy.bRecursive && copy.bQuiet && copy.bTranslateText && copy.bProtocol7);
+    EXPECT_EQ(copy.eReplace, EReplaceMode::All);
 }
