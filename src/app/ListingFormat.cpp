@@ -54,6 +54,43 @@ std::string FormatTime(const std::tm& fields, const char* pszForm)
     return std::strftime(szText, sizeof szText, pszForm, &fields) ? szText : std::string();
 }
 
+enum class EEscapeForm { Terminal, Json };
+
+// Writes control characters (C0, DEL and the C1 range U+0080 to U+009F), backslashes and (for
+// JSON) quotes as escapes; a byte that is not UTF-8 becomes "\xHH" for the terminal and U+FFFD
+// in JSON, which must stay valid UTF-8.
+std::string Escaped(std::string_view text, EEscapeForm eForm)
+{
+    const bool bJson = eForm == EEscapeForm::Json;
+    std::string strText;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        const std::size_t n = Utf8Length(text, i);
+        if (n == 0) {
+            strText += bJson ? std::string("\xEF\xBF\xBD") : HexEscape(c, "\\x%02x");
+            ++i;
+            continue;
+        }
+        const bool bC1 = n == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (bC1) {
+            strText += bJson ? HexEscape(static_cast<unsigned char>(text[i + 1]), "\\u%04x")
+                             : HexEscape(c, "\\x%02x") + HexEscape(static_cast<unsigned char>(text[i + 1]), "\\x%02x");
+        } else if (c == '\\') {
+            strText += "\\\\";
+        } else if (c == '"' && bJson) {
+            strText += "\\\"";
+        } else if (c == '\n' || c == '\r' || c == '\t') {
+            strText += c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            strText += HexEscape(c, bJson ? "\\u%04x" : "\\x%02x");
+        } else {
+            strText.append(text.substr(i, n));
+        }
+        i += n;
+    }
+    return strText;
+}
+
 const char* KindWord(EListedKind eKind)
 {
     switch (eKind) {
@@ -94,65 +131,9 @@ std::string IsoUtcTime(std::time_t tMoment)
     return gmtime_r(&tMoment, &fields) ? FormatTime(fields, "%Y-%m-%dT%H:%M:%SZ") : std::string();
 }
 
-std::string EscapedName(std::string_view name)
-{
-    std::string strText;
-    for (std::size_t i = 0; i < name.size();) {
-        const auto c = static_cast<unsigned char>(name[i]);
-        const std::size_t n = Utf8Length(name, i);
-        // C1 controls (U+0080 to U+009F) are two bytes starting 0xC2 0x80..0x9F.
-        const bool bC1 = n == 2 && c == 0xC2 && static_cast<unsigned char>(name[i + 1]) < 0xA0;
-        if (n == 0 || bC1) {
-            for (std::size_t k = 0; k < (n ? n : 1); ++k)
-                strText += HexEscape(static_cast<unsigned char>(name[i + k]), "\\x%02x");
-            i += n ? n : 1;
-            continue;
-        }
-        switch (c) {
-        case '\\': strText += "\\\\"; break;
-        case '\n': strText += "\\n"; break;
-        case '\r': strText += "\\r"; break;
-        case '\t': strText += "\\t"; break;
-        default:
-            if (c < 0x20 || c == 0x7F)
-                strText += HexEscape(c, "\\x%02x");
-            else
-                strText.append(name.substr(i, n));
-            break;
-        }
-        i += n;
-    }
-    return strText;
-}
+std::string EscapedName(std::string_view name) { return Escaped(name, EEscapeForm::Terminal); }
 
-std::string JsonString(std::string_view text)
-{
-    std::string strJson = "\"";
-    for (std::size_t i = 0; i < text.size();) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        const std::size_t n = Utf8Length(text, i);
-        if (n == 0) {
-            strJson += "\xEF\xBF\xBD";
-            ++i;
-            continue;
-        }
-        switch (c) {
-        case '"': strJson += "\\\""; break;
-        case '\\': strJson += "\\\\"; break;
-        case '\n': strJson += "\\n"; break;
-        case '\r': strJson += "\\r"; break;
-        case '\t': strJson += "\\t"; break;
-        default:
-            if (c < 0x20 || c == 0x7F)
-                strJson += HexEscape(c, "\\u%04x");
-            else
-                strJson.append(text.substr(i, n));
-            break;
-        }
-        i += n;
-    }
-    return strJson + "\"";
-}
+std::string JsonString(std::string_view text) { return "\"" + Escaped(text, EEscapeForm::Json) + "\""; }
 
 std::string ListingLine(const TListedItem& item)
 {

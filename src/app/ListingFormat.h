@@ -28,7 +28,8 @@ std::string IsoUtcTime(std::time_t tMoment);
 // The name with control characters, backslashes and bytes that are not UTF-8 written as C
 // escapes ("\n", "\\", "\x1b"), so that a name shows on one line and cannot drive the terminal.
 std::string EscapedName(std::string_view name);
-// A JSON string literal, quotes included; bytes that are not UTF-8 become U+FFFD.
+// A JSON string literal, quotes included: control characters as \u escapes, bytes that are not
+// UTF-8 as U+FFFD.
 std::string JsonString(std::string_view text);
 
 // "file       1234 2024-03-05T14:07:09+01:00  name" (a "-" stands for a missing date).

@@ -120,7 +120,7 @@ TEST(ListingFormatTest, NamesAreEscapedForTerminalsAndJson)
         {"back\\slash \"quoted\"", "back\\\\slash \"quoted\"", "\"back\\\\slash \\\"quoted\\\"\""},
         {"del\x7f", "del\\x7f", "\"del\\u007f\""},
         {"caf\xC3\xA9 \xE2\x82\xAC", "caf\xC3\xA9 \xE2\x82\xAC", "\"caf\xC3\xA9 \xE2\x82\xAC\""},
-        {"csi\xC2\x9B" "1m", "csi\\xc2\\x9b1m", "\"csi\xC2\x9B" "1m\""},
+        {"csi\xC2\x9B" "1m", "csi\\xc2\\x9b1m", "\"csi\\u009b1m\""},
         {"latin1 \xE9t\xE9", "latin1 \\xe9t\\xe9", "\"latin1 \xEF\xBF\xBDt\xEF\xBF\xBD\""},
         {"overlong \xC0\xAF", "overlong \\xc0\\xaf", "\"overlong \xEF\xBF\xBD\xEF\xBF\xBD\""},
         {std::string("nul\0x", 5), "nul\\x00x", "\"nul\\u0000x\""},
