@@ -54,7 +54,8 @@ int RunLsVerb(int argc, char** argv, const TVerbArguments& args)
         } else {
             for (const TRemoteEntry& entry : run.session.RemoteListing().CurrentEntries()) {
                 const bool bFolder = (entry.wAttributes & kRemoteAttrFolder) != 0 || entry.dwFolder != 0;
-                std::printf("%-6s %12u %19s  %s\n", bFolder ? "folder" : "file", entry.dwSize,
+                std::printf("%-6s %12llu %19s  %s\n", bFolder ? "folder" : "file",
+                            static_cast<unsigned long long>(RemoteEntrySize(entry)),
                             MacTimeText(entry.dwModTime).c_str(), std::string(RemoteEntryName(entry)).c_str());
             }
         }

@@ -7,6 +7,8 @@
 #include "Time.h"
 #include "TFile.h"
 
+#include <cstdint>
+
 using LFN_HANDLE = DWORD;   // a search handle; 0 = none
 
 // Searches. FindFirstFile gives 0 when nothing was found.
@@ -17,6 +19,11 @@ BOOL LFN_FindClose(LFN_HANDLE hFind);   // 0 is closed already
 BOOL LFN_GetStatus(const char* pszPath, WIN32_FIND_DATA* pData);
 // Supplies the long name as the short one where an entry has none (a legal 8.3 name).
 void FillAlternateName(WIN32_FIND_DATA* pData);
+// The entry's whole size, both halves.
+inline std::uint64_t FindDataSize(const WIN32_FIND_DATA& data)
+{
+    return (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+}
 
 // Calls pCallback for each entry of pszFolder matching pszPattern that is a plain file or has
 // an attribute bit in nAttributeMask ("." and ".." never); the callback returns 0 to stop.

@@ -240,3 +240,45 @@ TEST_F(HostListing, FileInformationForFileFolderAndMissingItem)
     expected[2] = 0xD5; // -43
     EXPECT_EQ(reply, expected);
 }
+
+// Without large sizes a size beyond 32 bits reads 0xFFFFFFFF, never its low bits; with them the
+// field beside the size carries its high word, in listings and in file information alike.
+TEST_F(HostListing, SizesBeyondThirtyTwoBits)
+{
+    const struct {
+        const char* pszName;
+        std::uint64_t nSize;
+    } files[] = {{"edge.bin", 0xFFFFFFFFull}, {"four.bin", 1ull << 32}, {"five.bin", 5ull << 30}};
+    for (const auto& f : files) {
+        WriteFile(Drive('C') / f.pszName, "");
+        fs::resize_file(Drive('C') / f.pszName, f.nSize); // sparse
+    }
+    for (bool bLarge : {false, true}) {
+        SCOPED_TRACE(bLarge ? "large sizes" : "32-bit sizes");
+        Restart();
+        OpenSession();
+        m_pSession->SetLargeSizes(bLarge);
+        Send(ListFilesRequest(3, "\\"), 3);
+        std::map<std::string, std::pair<std::uint32_t, std::uint32_t>> listed;
+        for (const THostPacket& packet : SplitHostPackets(m_app.TakeWritten(), 9)) {
+            if (packet.nCode != 0x91)
+                continue;
+            TPacketReader record(packet.body.data(), packet.body.size());
+            listed[std::string(record.Pascal(Packet::AFile::kRecordLength))] = {
+                record.DWordBE(Packet::AFile::kSize), record.DWordBE(Packet::AFile::kSizeHigh)};
+        }
+        for (const auto& f : files) {
+            SCOPED_TRACE(f.pszName);
+            const std::uint32_t nLow = bLarge ? static_cast<std::uint32_t>(f.nSize)
+                                              : static_cast<std::uint32_t>(std::min<std::uint64_t>(f.nSize, 0xFFFFFFFF));
+            const std::uint32_t nHigh = bLarge ? static_cast<std::uint32_t>(f.nSize >> 32) : 0;
+            EXPECT_EQ(listed[f.pszName], std::make_pair(nLow, nHigh));
+            Send(NamesRequestOnVolume(0x90, 3, f.pszName, "\\"), 4);
+            const Bytes reply = m_app.TakeWritten();
+            ASSERT_EQ(reply.size(), 49u);
+            const TPacketReader info(reply.data(), reply.size());
+            EXPECT_EQ(info.DWordBE(Packet::FileInfo::kRecord + Packet::FileInfo::kSize), nLow);
+            EXPECT_EQ(info.DWordBE(Packet::FileInfo::kRecord + Packet::FileInfo::kSizeHigh), nHigh);
+        }
+    }
+}

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -36,7 +37,8 @@ BOOL GetStatus32(const char* pszName, FileStatus32Record* pRecord)
     UnixToFields(created, pRecord->tfCreation);
     UnixToFields(target.st.st_atim.tv_sec, pRecord->tfLastAccess);
     UnixToFields(target.st.st_mtim.tv_sec, pRecord->tfLastWrite);
-    pRecord->dwSize = S_ISDIR(target.st.st_mode) ? 0 : static_cast<DWORD>(target.st.st_size);
+    // The record's size field is 32 bits: a larger size reads 0xFFFFFFFF, never its low bits.
+    pRecord->dwSize = S_ISDIR(target.st.st_mode) ? 0 : static_cast<DWORD>(std::min<off_t>(target.st.st_size, 0xFFFFFFFF));
     std::memcpy(pRecord->szFullName, strFullName.c_str(), strFullName.size() + 1);
     return 1;
 }
