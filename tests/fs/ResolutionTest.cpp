@@ -138,10 +138,19 @@ TEST_F(ResolutionTest, DrivesMapAndConvertBothWays)
     ASSERT_TRUE(OVF_WindowsToPosixPath("e:\\SUB DIR\\x.txt", strPosix));
     EXPECT_EQ(strPosix, (other / "Sub Dir" / "x.txt").string());
 
+    // The desktop is a volume of its own wherever its folder lies, and confined to it.
     EXPECT_EQ(OVF_GetDesktopPath(), "");
-    OVF_SetDesktopFolder((other / "Sub Dir").c_str());
-    EXPECT_EQ(OVF_GetDesktopPath(), "E:\\Sub Dir");
-    OVF_SetDesktopFolder(m_outside.c_str());
+    WritePosixFile(other / "Sub Dir" / "x.txt", "on the desktop");
+    ASSERT_EQ(OVF_SetDesktopFolder((other / "Sub Dir").c_str()), 0);
+    EXPECT_EQ(OVF_GetDesktopPath(), "Desktop:\\");
+    EXPECT_EQ(ReadAll("desktop:\\X.TXT"), "on the desktop");
+    bool bOpened = true;
+    ReadAll("Desktop:\\..\\..\\outside\\secret.txt", &bOpened);
+    EXPECT_FALSE(bOpened) << "'..' stops at the desktop's root";
+    ASSERT_EQ(OVF_SetDesktopFolder(m_outside.c_str()), 0);
+    EXPECT_EQ(OVF_GetDesktopPath(), "Desktop:\\");
+    EXPECT_EQ(ReadAll("Desktop:\\secret.txt"), "secret");
+    EXPECT_EQ(OVF_SetDesktopFolder((m_outside / "missing").c_str()), ENOENT);
     EXPECT_EQ(OVF_GetDesktopPath(), "");
 }
 

@@ -162,12 +162,13 @@ protected:
     fs::path Share() const { return m_root / "share"; }
     fs::path Local() const { return m_root / "local"; }
 
-    void StartServe(const std::string& strAllow = "read,write,remove")
+    void StartServe(const std::string& strAllow = "read,write,remove", const std::vector<std::string>& extra = {})
     {
         StopServe();
-        m_nServe = Spawn({VANTRY_EXECUTABLE, "serve", "--listen", "127.0.0.1:0", "--share", "C=" + Share().string(),
-                          "--allow", strAllow, "--password-file", (m_root / "password").string()},
-                         m_root / "serve.out", m_root / "serve.err");
+        std::vector<std::string> args = {VANTRY_EXECUTABLE, "serve", "--listen", "127.0.0.1:0", "--share", "C=" + Share().string(),
+                                         "--allow", strAllow, "--password-file", (m_root / "password").string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        m_nServe = Spawn(args, m_root / "serve.out", m_root / "serve.err");
         for (int i = 0; i < 200 && m_nPort == 0; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
             const std::string strLog = ReadAll(m_root / "serve.out") + ReadAll(m_root / "serve.err");
@@ -231,6 +232,55 @@ TEST_F(GuestVerbsTest, ListsVolumesAndFoldersOnVersionsNineAndSeven)
     EXPECT_EQ(seven.nStatus, 0) << seven.strErr;
     EXPECT_EQ(seven.strOut.find("Long File Name.text"), std::string::npos) << "short names only: " << seven.strOut;
     EXPECT_NE(seven.strOut.find("LONG~"), std::string::npos) << seven.strOut;
+}
+
+// A file beyond 4 GiB is listed with its whole size, not the size modulo 2^32.
+TEST_F(GuestVerbsTest, FilesBeyondFourGigabytesAreListedWithTheirWholeSize)
+{
+    WriteFile(Share() / "big" / "five.bin", "");
+    fs::resize_file(Share() / "big" / "five.bin", 5ull << 30); // sparse
+    StartServe();
+    const TResult listed = Verb({"ls", Url("C/big")});
+    EXPECT_EQ(listed.nStatus, 0) << listed.strErr;
+    EXPECT_NE(listed.strOut.find(" 5368709120 "), std::string::npos) << listed.strOut;
+}
+
+// The desktop folder is a volume of its own wherever it lies: listed, readable and writable
+// outside every share, with no free-space figure to refuse a copy; without one there is none.
+TEST_F(GuestVerbsTest, DesktopOutsideTheSharesIsServed)
+{
+    const fs::path desktop = m_root / "desk";
+    WriteFile(desktop / "note.txt", "on the desktop");
+    WriteFile(Local() / "sent.txt", "sent");
+    StartServe("read,write,remove", {"--desktop", desktop.string()});
+    TResult result = Verb({"ls", Url()});
+    EXPECT_EQ(result.nStatus, 0) << result.strErr;
+    EXPECT_NE(result.strOut.find("volume   4294967295"), std::string::npos) << result.strOut;
+    EXPECT_NE(result.strOut.find("Desktop"), std::string::npos) << result.strOut;
+    result = Verb({"ls", Url("Desktop")});
+    EXPECT_EQ(result.nStatus, 0) << result.strErr;
+    EXPECT_NE(result.strOut.find("note.txt"), std::string::npos) << result.strOut;
+    result = Verb({"put", (Local() / "sent.txt").string(), Url("Desktop")});
+    EXPECT_EQ(result.nStatus, 0) << result.strErr;
+    EXPECT_EQ(ReadAll(desktop / "sent.txt"), "sent");
+    result = Verb({"get", Url("Desktop/note.txt"), Local().string()});
+    EXPECT_EQ(result.nStatus, 0) << result.strErr;
+    EXPECT_EQ(ReadAll(Local() / "note.txt"), "on the desktop");
+
+    // No desktop folder at all: a home without one.
+    const std::string strHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const char* pszConfigHome = std::getenv("XDG_CONFIG_HOME");
+    const std::string strConfigHome = pszConfigHome ? pszConfigHome : "";
+    fs::create_directories(m_root / "home");
+    setenv("HOME", (m_root / "home").c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
+    StartServe();
+    setenv("HOME", strHome.c_str(), 1);
+    if (pszConfigHome)
+        setenv("XDG_CONFIG_HOME", strConfigHome.c_str(), 1);
+    result = Verb({"ls", Url()});
+    EXPECT_EQ(result.nStatus, 0) << result.strErr;
+    EXPECT_EQ(result.strOut.find("Desktop"), std::string::npos) << result.strOut;
 }
 
 TEST_F(GuestVerbsTest, TreeArrivesByteIdenticalWithItsTimesByGetAndByPut)

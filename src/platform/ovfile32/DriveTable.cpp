@@ -87,7 +87,7 @@ void OVF_ClearDrives()
         drive = TDrive{};
     state.bHasCwd = false;
     state.cwd = TWinPath{};
-    state.strDesktopPosix.clear();
+    state.desktop = TDrive{};
     DropAllIndexes();
 }
 
@@ -137,20 +137,27 @@ bool OVF_GetDriveInfo(int nIndex, TOVFDriveInfo& info)
     return true;
 }
 
-void OVF_SetDesktopFolder(const char* pszPosixDir)
+int OVF_SetDesktopFolder(const char* pszPosixDir)
 {
     TLock lock;
-    State().strDesktopPosix = pszPosixDir ? TrimSlashes(pszPosixDir) : "";
+    TDrive& desktop = State().desktop;
+    desktop = TDrive{};
+    if (pszPosixDir == nullptr || *pszPosixDir == '\0')
+        return 0;
+    TFd root(open(pszPosixDir, O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!root.Valid())
+        return errno;
+    desktop.bUsed = true;
+    desktop.root = std::move(root);
+    desktop.strPosixDir = TrimSlashes(pszPosixDir);
+    desktop.kind = OVFDriveKind::fixed;
+    return 0;
 }
 
 std::string OVF_GetDesktopPath()
 {
     TLock lock;
-    std::string strWindows;
-    const std::string& strDesktop = State().strDesktopPosix;
-    if (strDesktop.empty() || !OVF_PosixToWindowsPath(strDesktop, strWindows))
-        return "";
-    return strWindows;
+    return Drive(kDesktopDrive) ? FormatWinPath(TWinPath{kDesktopDrive, {}}) : std::string();
 }
 
 BOOL OVF_SetCurrentDirectory(const char* pszPath)

@@ -40,10 +40,11 @@ struct TOVFDriveInfo {
 OVFDriveKind OVF_GetDriveKind(int nIndex);   // none for an unconfigured or out-of-range index
 bool OVF_GetDriveInfo(int nIndex, TOVFDriveInfo& info);
 
-// The user's desktop folder, offered by the listings as volume 0. OVF_GetDesktopPath gives it as
-// a Windows-style path on one of the drives, or "" when no desktop folder is set or it lies
-// outside every drive.
-void OVF_SetDesktopFolder(const char* pszPosixDir);
+// The user's desktop folder, offered by the listings as volume 0: a volume of its own, wherever
+// the folder lies, confined to it as a drive is to its folder. OVF_SetDesktopFolder opens the
+// folder (null or "" sets none) and returns 0 or an errno value; OVF_GetDesktopPath gives the
+// volume's root, "Desktop:\", or "" when there is no desktop folder.
+int OVF_SetDesktopFolder(const char* pszPosixDir);
 std::string OVF_GetDesktopPath();
 
 // The process's current directory, as the platform's directory services keep it.

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <strings.h>
 
 namespace ovf {
 
@@ -17,7 +18,11 @@ int ParseWinPath(const char* pszPath, TWinPath& path)
         return ENAMETOOLONG;
     const char* p = pszPath;
     const TLibraryState& state = State();
-    if (std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':') {
+    const std::size_t nDesktopName = sizeof kDesktopVolumeName - 1;
+    if (strncasecmp(p, kDesktopVolumeName, nDesktopName) == 0) {
+        path.nDrive = kDesktopDrive;
+        p += nDesktopName;
+    } else if (std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':') {
         path.nDrive = std::toupper(static_cast<unsigned char>(p[0])) - 'A';
         p += 2;                                   // "X:name" counts from the drive's root
     } else {
@@ -53,8 +58,11 @@ int ParseWinPath(const char* pszPath, TWinPath& path)
 std::string FormatWinPath(const TWinPath& path)
 {
     std::string str;
-    str.push_back(static_cast<char>('A' + path.nDrive));
-    str += ":\\";
+    if (path.nDrive == kDesktopDrive)
+        str = kDesktopVolumeName;
+    else
+        str = {static_cast<char>('A' + path.nDrive), ':'};
+    str += '\\';
     for (std::size_t i = 0; i < path.parts.size(); ++i) {
         if (i)
             str.push_back('\\');
