@@ -35,6 +35,10 @@ int RunGetVerb(int argc, char** argv, const TVerbArguments& args)
         return UsageError("get", strError);
     if (location.strFolder.empty())
         return UsageError("get", options.operands[0] + " names no drive, file or folder");
+    if (const std::string strProblem = LocalPathLengthProblem(options.operands[1]); !strProblem.empty()) {
+        std::fprintf(stderr, "vantry get: %s: %s\n", options.operands[1].c_str(), strProblem.c_str());
+        return 1;
+    }
     std::string strLocalDir;
     if (!LocalWindowsPath(options.operands[1], &strLocalDir) || LFN_IsDirectory(strLocalDir.c_str()) != 1) {
         std::fprintf(stderr, "vantry get: %s is not a folder\n", options.operands[1].c_str());

@@ -1,6 +1,7 @@
 // The long-file-name functions: search, paths, folders, drives, attributes, sizes and times,
 // over the file library. Strings are terminated ANSI; paths at most 260 bytes with the
-// terminator, one element at most 256.
+// terminator (on the guest's own machine as long as the system allows: LFN_TotalPathLength), one
+// element at most 256.
 #pragma once
 
 #include "OVFTypes.h"
@@ -39,7 +40,7 @@ int LFN_mkdir(const char* pszPath, BOOL bCreateParents);  // 0 or -1
 int LFN_rmdir(const char* pszPath, BOOL bRemoveParents);  // 0 or nonzero; a missing folder is 0
 int LFN_chdir(const char* pszPath);                       // 0 or -1
 int LFN_LeafLength();                                     // 256
-int LFN_TotalPathLength();                                // 260
+int LFN_TotalPathLength();                                // 260; longer on the guest's own machine
 int LFN_splitpath(const char* pszPath, char* pszDrive, char* pszDir, char* pszName, char* pszExt);
 int LFN_makepath(char* pszPath, const char* pszDrive, const char* pszDir, const char* pszName, const char* pszExt);
 

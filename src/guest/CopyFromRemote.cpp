@@ -135,7 +135,7 @@ void TCopyEngine::DownloadFile()
             return;
         }
     }
-    if (m_sLocalPath.size() >= MAX_PATH) {
+    if (m_sLocalPath.size() >= static_cast<std::size_t>(LFN_TotalPathLength())) {
         ShowStringBox(FormatStringId(IDS_CANNOT_COPY_FILE, m_sLocalPath), MessageBoxStyle::kIconStop);
         CountFailure();
         EndLevel();

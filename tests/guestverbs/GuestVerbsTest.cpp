@@ -283,6 +283,40 @@ TEST_F(GuestVerbsTest, DesktopOutsideTheSharesIsServed)
     EXPECT_EQ(result.strOut.find("Desktop"), std::string::npos) << result.strOut;
 }
 
+// Local paths never cross the wire: one of more than 259 characters is copied both ways, and
+// one that this machine cannot name is refused with the limit and the path as typed.
+TEST_F(GuestVerbsTest, LongLocalPathsAreCopiedAndTooLongOnesNamed)
+{
+    const fs::path deep = Local() / std::string(100, 'd') / std::string(100, 'e') / std::string(100, 'f');
+    ASSERT_GT(deep.string().size(), 300u);
+    WriteFile(deep / "up.txt", "up");
+    WriteFile(Share() / "down.txt", "down");
+    StartServe();
+    TResult result = Verb({"put", (deep / "up.txt").string(), Url("C")});
+    EXPECT_EQ(result.nStatus, 0) << result.strErr;
+    EXPECT_EQ(ReadAll(Share() / "up.txt"), "up");
+    result = Verb({"get", Url("C/down.txt"), deep.string()});
+    EXPECT_EQ(result.nStatus, 0) << result.strErr;
+    EXPECT_EQ(ReadAll(deep / "down.txt"), "down");
+
+    std::string strLongPath = "/tmp";
+    while (strLongPath.size() < 4100)
+        strLongPath += "/" + std::string(200, 'p');
+    const struct {
+        std::string strPath;
+        const char* pszWhy;
+    } tooLong[] = {{strLongPath, "the path is longer than 4093 characters"},
+                   {(Local() / std::string(256, 'n')).string(), "a name in it is longer than 255 characters"}};
+    for (const auto& c : tooLong) {
+        for (const bool bPut : {true, false}) {
+            SCOPED_TRACE(std::string(bPut ? "put: " : "get: ") + c.pszWhy);
+            result = bPut ? Verb({"put", c.strPath, Url("C")}) : Verb({"get", Url("C/down.txt"), c.strPath});
+            EXPECT_EQ(result.nStatus, 1);
+            EXPECT_NE(result.strErr.find(c.strPath + ": " + c.pszWhy), std::string::npos) << result.strErr;
+        }
+    }
+}
+
 TEST_F(GuestVerbsTest, TreeArrivesByteIdenticalWithItsTimesByGetAndByPut)
 {
     for (const char* pszProtocol : {"9", "7"}) {

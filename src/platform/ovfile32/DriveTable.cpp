@@ -10,6 +10,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -88,6 +89,7 @@ void OVF_ClearDrives()
     state.bHasCwd = false;
     state.cwd = TWinPath{};
     state.desktop = TDrive{};
+    state.nPathLimit = MAX_PATH;
     DropAllIndexes();
 }
 
@@ -97,6 +99,8 @@ int OVF_UseLocalMachineDrives()
     OVF_ClearDrives();
     if (const int nError = OVF_SetDrive('C', "/", OVFDriveKind::fixed, ""))
         return nError;
+    // Local paths go no further than this machine: as long as the system takes them.
+    State().nPathLimit = PATH_MAX;
     const char* pszHome = std::getenv("HOME");
     if (pszHome == nullptr || *pszHome != '/')
         return 0;
@@ -222,7 +226,13 @@ bool OVF_PosixToWindowsPath(const std::string& strPosix, std::string& strWindows
         path.parts.push_back(strAnsi);
     }
     strWindows = FormatWinPath(path);
-    return strWindows.size() < MAX_PATH;
+    return strWindows.size() < State().nPathLimit;
+}
+
+std::size_t OVF_PathLimit()
+{
+    TLock lock;
+    return State().nPathLimit;
 }
 
 bool OVF_WindowsToPosixPath(const char* pszWindows, std::string& strPosix)

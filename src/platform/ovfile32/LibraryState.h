@@ -23,6 +23,7 @@ struct TDrive {
 struct TLibraryState {
     std::recursive_mutex mutex;
     TDrive drives[26];
+    std::size_t nPathLimit = MAX_PATH; // longest path, terminator included (OVF_PathLimit)
     bool bHasCwd = false;
     TWinPath cwd;               // the current directory, real names in ANSI
     TDrive desktop;             // the desktop folder, a volume of its own

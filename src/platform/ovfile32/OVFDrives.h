@@ -14,6 +14,7 @@
 
 #include "OVFTypes.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -25,8 +26,12 @@ void OVF_RemoveDrive(char cLetter);
 // Removes every drive, the desktop folder and the current directory, and drops the folder indexes.
 void OVF_ClearDrives();
 // The guest's own machine: drive C: is "/" (fixed), the desktop folder is ~/Desktop (or the home
-// folder when there is none) and the current directory is the home folder. Returns 0 or errno.
+// folder when there is none) and the current directory is the home folder; paths may be as long
+// as the system allows (OVF_PathLimit), since they never cross the wire. Returns 0 or errno.
 int OVF_UseLocalMachineDrives();
+// The longest path, terminator included, that the calls accept: MAX_PATH (260), or PATH_MAX on
+// the guest's own machine. OVF_ClearDrives restores MAX_PATH.
+std::size_t OVF_PathLimit();
 
 // What the volume layer needs to know of a drive. nIndex: 0 = A .. 25 = Z.
 struct TOVFDriveInfo {

@@ -24,9 +24,11 @@ BOOL GetStatus32(const char* pszName, FileStatus32Record* pRecord)
     TTarget target;
     if (ResolveExisting(pszName, target) != 0 || InjectedFault(OVFOp::getStatus, target.FaultKey()) != 0)
         return FALSE;
-    const std::string strFullName = target.RealWinPath();
+    // A longer path (the guest's own machine allows them) leaves the record's name empty rather
+    // than cut into another path.
+    std::string strFullName = target.RealWinPath();
     if (strFullName.size() >= sizeof pRecord->szFullName)
-        return FALSE;
+        strFullName.clear();
     const std::string strEntry = target.bRoot ? std::string() : target.strReal;
     struct statx stx {};
     const bool bBirth = statx(target.dir.Get(), target.bRoot ? "" : strEntry.c_str(),

@@ -14,10 +14,10 @@ int ParseWinPath(const char* pszPath, TWinPath& path)
     path = TWinPath{};
     if (pszPath == nullptr || *pszPath == '\0')
         return ENOENT;
-    if (std::strlen(pszPath) >= MAX_PATH)
+    const TLibraryState& state = State();
+    if (std::strlen(pszPath) >= state.nPathLimit)
         return ENAMETOOLONG;
     const char* p = pszPath;
-    const TLibraryState& state = State();
     const std::size_t nDesktopName = sizeof kDesktopVolumeName - 1;
     if (strncasecmp(p, kDesktopVolumeName, nDesktopName) == 0) {
         path.nDrive = kDesktopDrive;
@@ -52,7 +52,7 @@ int ParseWinPath(const char* pszPath, TWinPath& path)
             return ENAMETOOLONG;
         path.parts.push_back(std::move(strPart));
     }
-    return FormatWinPath(path).size() >= MAX_PATH ? ENAMETOOLONG : 0;
+    return FormatWinPath(path).size() >= state.nPathLimit ? ENAMETOOLONG : 0;
 }
 
 std::string FormatWinPath(const TWinPath& path)
