@@ -4,17 +4,39 @@
 
 #include <filesystem>
 
-bool LocalWindowsPath(const std::string& strPosix, std::string* pWindows)
+namespace {
+// The absolute form of a local path, without a trailing slash; empty when it has none.
+std::string AbsolutePath(const std::string& strPosix)
 {
     std::error_code error;
-    std::filesystem::path path = std::filesystem::absolute(strPosix, error).lexically_normal();
+    std::string strPath = std::filesystem::absolute(strPosix, error).lexically_normal().string();
     if (error)
-        return false;
-    std::string strPath = path.string();
+        return {};
     while (strPath.size() > 1 && strPath.back() == '/')
         strPath.pop_back();
+    return strPath;
+}
+} // namespace
+
+bool LocalWindowsPath(const std::string& strPosix, std::string* pWindows)
+{
+    const std::string strPath = AbsolutePath(strPosix);
     OVF_UseLocalMachineDrives();
-    return OVF_PosixToWindowsPath(strPath, *pWindows);
+    return !strPath.empty() && OVF_PosixToWindowsPath(strPath, *pWindows);
+}
+
+std::string LocalPathLengthProblem(const std::string& strPosix)
+{
+    const std::string strPath = AbsolutePath(strPosix);
+    OVF_UseLocalMachineDrives();
+    // The file layer's form is one character longer: "C:" stands for the leading "/".
+    if (strPath.size() + 2 >= OVF_PathLimit())
+        return "the path is longer than " + std::to_string(OVF_PathLimit() - 3) + " characters";
+    for (const auto& name : std::filesystem::path(strPath)) {
+        if (name.string().size() >= MAX_ELEMENT)
+            return "a name in it is longer than " + std::to_string(MAX_ELEMENT - 1) + " characters";
+    }
+    return {};
 }
 
 void SplitWindowsPath(const std::string& strPath, std::string* pFolder, std::string* pName)

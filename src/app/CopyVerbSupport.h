@@ -8,6 +8,9 @@
 
 // The Windows-style path of a local POSIX path (made absolute). False when it cannot be named.
 bool LocalWindowsPath(const std::string& strPosix, std::string* pWindows);
+// Why a local path is too long to be named on this machine (the whole path, or one name in it),
+// in the verb's words; empty when its length is fine.
+std::string LocalPathLengthProblem(const std::string& strPosix);
 // Splits "C:\dir\name" into "C:\dir" and "name"; "C:\" has no name.
 void SplitWindowsPath(const std::string& strPath, std::string* pFolder, std::string* pName);
 // Turns a copy that did not go through into a failure of the run (unless a message said so already).

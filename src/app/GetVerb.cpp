@@ -146,6 +146,10 @@ int RunGetVerb(int argc, char** argv, const TVerbArguments& args)
             return UsageError("get", "every LOCATION must be on the same host");
     }
     const std::string& strLocal = options.operands.back();
+    if (const std::string strProblem = LocalPathLengthProblem(strLocal); !strProblem.empty()) {
+        std::fprintf(stderr, "vantry get: %s: %s\n", strLocal.c_str(), strProblem.c_str());
+        return 1;
+    }
     TNamedCopy named;
     std::string strLocalDir;
     std::error_code error;

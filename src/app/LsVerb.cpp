@@ -27,7 +27,7 @@ TListedItem ItemOfEntry(const TRemoteEntry& entry)
     item.strName = RemoteEntryName(entry);
     const bool bFolder = (entry.wAttributes & kRemoteAttrFolder) != 0 || entry.dwFolder != 0;
     item.eKind = bFolder ? EListedKind::Folder : EListedKind::File;
-    item.nSize = bFolder ? 0 : std::uint64_t{entry.dwSize};
+    item.nSize = bFolder ? 0 : RemoteEntrySize(entry);
     item.modified = MomentOfListedMacTime(entry.dwModTime);
     item.nAttributes = static_cast<std::uint8_t>(entry.wAttributes & 0x27);
     return item;

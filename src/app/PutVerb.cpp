@@ -62,6 +62,10 @@ int RunPutVerb(int argc, char** argv, const TVerbArguments& args)
         TPutItem put;
         const int nKind = LocalWindowsPath(options.operands[i], &strPath) ? LFN_IsDirectory(strPath.c_str()) : -1;
         SplitWindowsPath(strPath, &put.strFolder, &put.item.sName);
+        if (const std::string strProblem = LocalPathLengthProblem(options.operands[i]); !strProblem.empty()) {
+            std::fprintf(stderr, "vantry put: %s: %s\n", options.operands[i].c_str(), strProblem.c_str());
+            return 1;
+        }
         if (nKind < 0 || put.item.sName.empty()) {
             std::fprintf(stderr, "vantry put: %s: no such file or folder\n", options.operands[i].c_str());
             return 1;

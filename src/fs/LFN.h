@@ -1,11 +1,14 @@
 // The long-file-name functions: search, paths, folders, drives, attributes, sizes and times,
 // over the file library. Strings are terminated ANSI; paths at most 260 bytes with the
-// terminator, one element at most 256.
+// terminator (on the guest's own machine as long as the system allows: LFN_TotalPathLength), one
+// element at most 256.
 #pragma once
 
 #include "OVFTypes.h"
 #include "Time.h"
 #include "TFile.h"
+
+#include <cstdint>
 
 using LFN_HANDLE = DWORD;   // a search handle; 0 = none
 
@@ -17,6 +20,11 @@ BOOL LFN_FindClose(LFN_HANDLE hFind);   // 0 is closed already
 BOOL LFN_GetStatus(const char* pszPath, WIN32_FIND_DATA* pData);
 // Supplies the long name as the short one where an entry has none (a legal 8.3 name).
 void FillAlternateName(WIN32_FIND_DATA* pData);
+// The entry's whole size, both halves.
+inline std::uint64_t FindDataSize(const WIN32_FIND_DATA& data)
+{
+    return (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+}
 
 // Calls pCallback for each entry of pszFolder matching pszPattern that is a plain file or has
 // an attribute bit in nAttributeMask ("." and ".." never); the callback returns 0 to stop.
@@ -32,7 +40,7 @@ int LFN_mkdir(const char* pszPath, BOOL bCreateParents);  // 0 or -1
 int LFN_rmdir(const char* pszPath, BOOL bRemoveParents);  // 0 or nonzero; a missing folder is 0
 int LFN_chdir(const char* pszPath);                       // 0 or -1
 int LFN_LeafLength();                                     // 256
-int LFN_TotalPathLength();                                // 260
+int LFN_TotalPathLength();                                // 260; longer on the guest's own machine
 int LFN_splitpath(const char* pszPath, char* pszDrive, char* pszDir, char* pszName, char* pszExt);
 int LFN_makepath(char* pszPath, const char* pszDrive, const char* pszDir, const char* pszName, const char* pszExt);
 

@@ -1,5 +1,7 @@
 #include "LFN.h"
 
+#include <algorithm>
+
 BOOL LFN_FileExists(const char* pszPath)
 {
     if (IsDriveRoot(pszPath))
@@ -16,7 +18,8 @@ BOOL LFN_GetFileSize(const char* pszPath, DWORD* pSize)
     WIN32_FIND_DATA data;
     const LFN_HANDLE hFind = LFN_FindFirstFile(pszPath, &data);
     if (hFind != 0) {
-        *pSize = data.nFileSizeLow;
+        // A size beyond 32 bits reads 0xFFFFFFFF: its low bits could read as an empty file.
+        *pSize = static_cast<DWORD>(std::min<std::uint64_t>(FindDataSize(data), 0xFFFFFFFF));
         LFN_FindClose(hFind);
     }
     return 1;

@@ -1,5 +1,6 @@
 #include "LFN.h"
 
+#include "OVFDrives.h"
 #include "OVFile32.h"
 
 #include <cctype>
@@ -99,7 +100,7 @@ int LFN_chdir(const char* pszPath)
 
 int LFN_LeafLength() { return static_cast<int>(MAX_ELEMENT); }
 
-int LFN_TotalPathLength() { return static_cast<int>(MAX_PATH); }
+int LFN_TotalPathLength() { return static_cast<int>(OVF_PathLimit()); }
 
 int LFN_splitpath(const char* pszPath, char* pszDrive, char* pszDir, char* pszName, char* pszExt)
 {

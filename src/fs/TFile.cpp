@@ -3,6 +3,7 @@
 #include "ClampedTime.h"
 #include "OVFile32.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -33,7 +34,10 @@ bool IsDriveRoot(const char* pszPath)
         return false;
     if (std::strcmp(pszPath, "\\") == 0)
         return true;
-    return std::strlen(pszPath) == 3 && pszPath[1] == ':' && pszPath[2] == '\\';
+    // "X:\" or "Desktop:\": a volume name never holds a backslash, and no name holds a colon.
+    const char* pColon = std::strchr(pszPath, ':');
+    return pColon != nullptr && pColon[1] == '\\' && pColon[2] == '\0' &&
+           std::find(static_cast<const char*>(pszPath), pColon, '\\') == pColon;
 }
 
 TFile::TFile(const char* pszName, UINT nOpenFlags)

@@ -70,5 +70,5 @@ public:
     std::string m_strName;
 };
 
-// A drive root for this layer: "X:\" exactly, or "\". "X:" alone is not a root.
+// A volume root for this layer: "X:\" or "Desktop:\" exactly, or "\". "X:" alone is not a root.
 bool IsDriveRoot(const char* pszPath);

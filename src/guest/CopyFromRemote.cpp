@@ -83,8 +83,8 @@ void TCopyEngine::SizeListedRemoteFolder(const std::string& sFolder)
         return;
     for (const TRemoteEntry& entry : m_session.RemoteListing().CurrentEntries()) {
         if (!IsRemoteFolder(entry)) {
-            if (m_session.PathMode() != 0 || entry.dwSize != 0) {
-                m_nBytesToCopy += entry.dwSize;
+            if (m_session.PathMode() != 0 || RemoteEntrySize(entry) != 0) {
+                m_nBytesToCopy += RemoteEntrySize(entry);
                 ++m_nFilesFound;
             }
         } else {
@@ -135,7 +135,7 @@ void TCopyEngine::DownloadFile()
             return;
         }
     }
-    if (m_sLocalPath.size() >= MAX_PATH) {
+    if (m_sLocalPath.size() >= static_cast<std::size_t>(LFN_TotalPathLength())) {
         ShowStringBox(FormatStringId(IDS_CANNOT_COPY_FILE, m_sLocalPath), MessageBoxStyle::kIconStop);
         CountFailure();
         EndLevel();

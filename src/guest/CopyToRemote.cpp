@@ -13,6 +13,7 @@
 #include "OV2Tools.h"
 #include "PacketBuffer.h"
 #include "StringTable.h"
+#include "WireSizes.h"
 
 #include <cstring>
 
@@ -28,8 +29,6 @@ std::uint32_t DWordBE(const std::uint8_t* p)
     return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
 }
 
-// The low 32 bits: what the wire's length fields can carry. The data itself flows whole.
-std::uint32_t WireLength(std::uint64_t n) { return static_cast<std::uint32_t>(n); }
 } // namespace
 
 void TCopyEngine::StartToRemote()
@@ -120,7 +119,7 @@ void TCopyEngine::SendCreate(int nPhase)
     const std::size_t nLength =
         BuildNamesRequest(kFTP_msgCreate, Packet::Names::kCreateBlock, Packet::Create::kVolume, Packet::Create::kDirNumber, m_sWireName);
     TPacketWriter(m_session.SendBuffer(), kGuestBufferSize)
-        .DWordBE(Packet::Create::kDataLength, WireLength(m_nLocalLength - m_nLineFeeds));
+        .DWordBE(Packet::Create::kDataLength, SaturatedWireSize(m_nLocalLength - m_nLineFeeds));
     m_nResult = 0;
     m_session.m_pOperationResult = &m_nResult;
     m_session.SetPhase(nPhase);
@@ -216,7 +215,7 @@ void TCopyEngine::SendSetInfo()
         packet.Bytes(SetInfo::kCreated, &dwCreated, sizeof dwCreated); // wire order already
         packet.Bytes(SetInfo::kModTime, &dwModified, sizeof dwModified);
     }
-    packet.DWordBE(SetInfo::kDataLength, WireLength(m_nLocalLength - m_nLineFeeds));
+    packet.DWordBE(SetInfo::kDataLength, SaturatedWireSize(m_nLocalLength - m_nLineFeeds));
     packet.WordBE(SetInfo::kMarker1, kSetInfoMarker);
     packet.WordBE(SetInfo::kMarker2, kSetInfoMarker);
     m_session.m_pOperationResult = &m_nResult;
@@ -362,8 +361,7 @@ void TCopyEngine::TakeUploadedInfo(std::int16_t nResult, const std::uint8_t* pRe
         TRemoteEntry entry{};
         entry.dwFolder = DWordBE(pRecord + kIsFolder);
         std::memcpy(entry.type, pRecord + kType, sizeof entry.type);
-        entry.dwSize = DWordBE(pRecord + kSize);
-        entry.dwSpare = DWordBE(pRecord + kSize + 4);
+        SetRemoteEntrySize(entry, ReadWireSize(TPacketReader(pRecord, kRecordLength), kSize, kSizeHigh, m_session.LargeSizes()));
         entry.wAttributes = static_cast<std::uint16_t>(pRecord[kAttributes] | (pRecord[kAttributes + 1] << 8));
         entry.dwModTime = DWordBE(pRecord + kModified);
         SetRemoteEntryName(entry, m_sWireName, m_session.LongNames());

@@ -21,11 +21,6 @@ std::uint32_t TickCount()
     return static_cast<std::uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-std::uint64_t FindDataSize(const WIN32_FIND_DATA& data)
-{
-    return (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-}
-
 bool IsFolderEntry(const WIN32_FIND_DATA& data) { return (data.dwFileAttributes & kOVF_attrDirectory) != 0; }
 
 constexpr DWORD kEveryEntry = kOVF_attrDirectory | kOVF_attrHidden | kOVF_attrSystem | kOVF_attrReadOnly;

@@ -4,6 +4,7 @@
 
 #include "CheckedCalls.h"
 #include "PacketBuffer.h"
+#include "WireSizes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -219,8 +220,8 @@ void TVantryGuestSession::StoreFileEntry(std::uint32_t dwModTime)
     TRemoteEntry entry{};
     entry.dwFolder = DWordBE(m_record + Packet::AFile::kIsFolder);
     std::memcpy(entry.type, m_record + Packet::AFile::kType, sizeof entry.type);
-    entry.dwSize = DWordBE(m_record + Packet::AFile::kSize);
-    entry.dwSpare = DWordBE(m_record + Packet::AFile::kSize + 4);
+    SetRemoteEntrySize(entry, ReadWireSize(TPacketReader(m_record, sizeof m_record), Packet::AFile::kSize,
+                                           Packet::AFile::kSizeHigh, LargeSizes()));
     entry.wAttributes = static_cast<std::uint16_t>(m_record[Packet::AFile::kAttributes] |
                                                    (m_record[Packet::AFile::kAttributes + 1] << 8));
     SetRemoteEntryName(entry, m_sName, LongNames());

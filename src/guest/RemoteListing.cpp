@@ -218,7 +218,7 @@ void ZULGetSelectedRemoteFileInfo(TRemoteListing& listing, std::string_view sNam
     for (std::uint32_t i = 0; i < entries.count; ++i) {
         const TRemoteEntry& entry = *HListAt<TRemoteEntry>(&entries, i);
         if (sName == entry.szShortName || sName == entry.szLongName) {
-            *pnBytes += entry.dwSize;
+            *pnBytes += RemoteEntrySize(entry);
             return;
         }
     }

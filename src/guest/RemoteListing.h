@@ -21,12 +21,20 @@ struct TRemoteEntry {
     std::uint32_t dwFolder;     // non-zero for a folder; a folder's own entry in path mode 0: its directory number
     char type[4];
     std::uint32_t dwSize;
-    std::uint32_t dwSpare;
+    std::uint32_t dwSpare;      // the record's zero field; with large sizes agreed, the size's high 32 bits
     std::uint16_t wAttributes;  // 0x10 folder
     char szShortName[kRemoteShortName];
     char szLongName[kRemoteLongName];
     std::uint32_t dwModTime;    // Mac time in host order; 0 when the host sends none
 };
+
+// The entry's size in bytes, both words.
+inline std::uint64_t RemoteEntrySize(const TRemoteEntry& entry) { return (std::uint64_t{entry.dwSpare} << 32) | entry.dwSize; }
+inline void SetRemoteEntrySize(TRemoteEntry& entry, std::uint64_t nSize)
+{
+    entry.dwSize = static_cast<std::uint32_t>(nSize);
+    entry.dwSpare = static_cast<std::uint32_t>(nSize >> 32);
+}
 
 // The name the entry is known by: the long name when the host sent one, else the short name.
 std::string_view RemoteEntryName(const TRemoteEntry& entry);

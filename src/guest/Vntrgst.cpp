@@ -139,6 +139,7 @@ int TVantryGuestSession::Start()
         m_bMayWriteToRemote = (nPrivileges & PrivilegeMask(kPrivilegeBitWrite)) ? 1 : 0;
         m_bMayRemoveOnRemote = (nPrivileges & PrivilegeMask(kPrivilegeBitRemove)) ? 1 : 0;
         m_nPathMode = pInfo[OpenBlock::kRespPathMode];
+        m_bLargeSizes = m_pEntry->bLargeSizes;
 
         try {
             TPacketWriter packet(m_pSend, kGuestBufferSize);

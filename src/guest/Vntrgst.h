@@ -176,6 +176,9 @@ public:
     std::int16_t ProtocolVersion() const { return m_nProtocolVersion; }
     bool LongNames() const { return m_nProtocolVersion >= static_cast<std::int16_t>(kFTP_versionLong); }
     int PathMode() const { return m_nPathMode; }
+    // The host and this guest agreed in the handshake on sizes beyond 32 bits: the high words of
+    // sizes are read from listings and file information.
+    bool LargeSizes() const { return m_bLargeSizes; }
     char HostKind() const { return m_cHostKind; }
     bool MayCopyFromRemote() const { return m_bMayCopyFromRemote != 0; }
     bool MayWriteToRemote() const { return m_bMayWriteToRemote != 0; }
@@ -284,6 +287,7 @@ private:
     std::uint32_t m_nTranslateDownload = 0;
     std::uint32_t m_nTranslateUpload = 0;
     std::int32_t m_nPathMode = 0;
+    bool m_bLargeSizes = false;
     std::int32_t m_nPhase = kPhaseNew;
     char m_cHostKind = 0;
 

@@ -5,6 +5,7 @@
 #include "OV2Tools.h"
 #include "PacketBuffer.h"
 #include "PacketLayout.h"
+#include "WireSizes.h"
 
 #include <string>
 
@@ -23,7 +24,7 @@ bool TVantryHostSession::ServeGetInfo()
         const std::size_t nRecord = FileInfo::kRecord;
         DWORD nType = 0, nCreator = 0;
         SetTypeCreator(strName.c_str(), &nType, &nCreator);
-        packet.DWordBE(nRecord + FileInfo::kSize, entry.nFileSizeLow);
+        WriteWireSize(packet, nRecord + FileInfo::kSize, nRecord + FileInfo::kSizeHigh, FindDataSize(entry), m_bLargeSizes);
         packet.DWordBE(nRecord + FileInfo::kType, nType);
         packet.DWordBE(nRecord + FileInfo::kCreator, nCreator);
         // The entry's attributes are the ones a status read would give.

@@ -7,6 +7,7 @@
 #include "OVFCodePages.h"
 #include "PacketBuffer.h"
 #include "PacketLayout.h"
+#include "WireSizes.h"
 #include "Volumes.h"
 
 #include <cstring>
@@ -108,7 +109,7 @@ bool TVantryHostSession::SendEntryOrNext()
     packet.Byte(kCode, CodeByte(kFTP_msgAFile));
     packet.DWordBE(AFile::kRecord + AFile::kIsFolder, bFolder ? 1 : 0);
     packet.DWordBE(AFile::kRecord + AFile::kType, GetListingFileType(entry.cAlternateFileName));
-    packet.DWordBE(AFile::kRecord + AFile::kSize, entry.nFileSizeLow);
+    WriteWireSize(packet, AFile::kRecord + AFile::kSize, AFile::kRecord + AFile::kSizeHigh, FindDataSize(entry), m_bLargeSizes);
     if (!m_bOEMNames) {
         // The search read the entry's attributes already: no second status read per entry.
         const BYTE nAttributes = static_cast<BYTE>(entry.dwFileAttributes);

@@ -24,12 +24,8 @@ struct TVolumeRecord {
     std::string strName;
 };
 
-DWORD FreeSpaceOfDrive(char cLetter)
-{
-    if (cLetter < 'A' || cLetter > 'Z')
-        return 0;
-    return LFN_GetFreeSpace(cLetter - 'A' + 1);
-}
+// The desktop's record tells no free space: any copy onto it may try.
+constexpr DWORD kDesktopFreeSpace = 0xFFFFFFFF;
 
 std::string DriveName(int nDrive, bool bExtended)
 {
@@ -51,10 +47,8 @@ bool TVantryHostSession::ServeListVols()
     const bool bExtended = m_nLevel == 34;
     const bool bLong = m_nVersion >= kFTP_versionLong;
     std::vector<TVolumeRecord> volumes;
-    if (bExtended) {
-        const std::string strDesktop = GetDesktopPath();
-        volumes.push_back({0, 1, 0, FreeSpaceOfDrive(strDesktop.empty() ? 0 : strDesktop[0]), "Desktop"});
-    }
+    if (bExtended && !GetDesktopPath().empty())
+        volumes.push_back({0, 1, 0, kDesktopFreeSpace, "Desktop"});
     bool bFirstFixed = true;
     for (int nDrive = 1; nDrive <= 26; ++nDrive) {
         TVolumeRecord record{static_cast<std::uint16_t>(nDrive), 0, 0, 0, {}};

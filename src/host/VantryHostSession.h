@@ -37,6 +37,10 @@ public:
     void SetLevel(std::uint8_t nLevel) { m_nLevel = nLevel; }
     // The privilege word that the host application grants this guest.
     void SetPrivileges(std::uint16_t nPrivileges) { m_nPrivileges = nPrivileges; }
+    // Set when this guest agreed in the handshake to sizes beyond 32 bits: listings and file
+    // information then carry the high words of sizes.
+    void SetLargeSizes(bool bLargeSizes) { m_bLargeSizes = bLargeSizes; }
+    bool LargeSizes() const { return m_bLargeSizes; }
 
     void Start(HConnection hConnection);
     void Stop(std::int32_t nStopValue);
@@ -168,6 +172,7 @@ private:
     std::uint16_t m_nNewMessagesLength = 0;
     std::uint16_t m_nVersion = 0;
     std::uint16_t m_nPrivileges = 0;
+    bool m_bLargeSizes = false;
     int m_nState = kHostNew;
 
     TFile m_file;

@@ -90,6 +90,26 @@ TEST_F(LfnTest, FindFunctionsAndStatus)
     EXPECT_FALSE(LFN_FileExists("C:\\missing"));
 }
 
+// A size beyond 32 bits reads 0xFFFFFFFF where only 32 bits are given: its low bits would make
+// a 4 GiB file look empty.
+TEST_F(LfnTest, SizesBeyondThirtyTwoBitsSaturate)
+{
+    for (const std::uint64_t nSize : {0xFFFFFFFFull, 1ull << 32, (5ull << 30) + 7}) {
+        SCOPED_TRACE(nSize);
+        Put("large.bin", "");
+        stdfs::resize_file(m_drive / "large.bin", nSize); // sparse
+        DWORD dwSize = 0;
+        EXPECT_TRUE(LFN_GetFileSize("C:\\large.bin", &dwSize));
+        EXPECT_EQ(dwSize, 0xFFFFFFFFu);
+        CFileStatus status;
+        ASSERT_TRUE(TFile::GetStatus("C:\\large.bin", status));
+        EXPECT_EQ(status.m_size, 0xFFFFFFFFu);
+        WIN32_FIND_DATA data;
+        ASSERT_TRUE(LFN_GetStatus("C:\\large.bin", &data));
+        EXPECT_EQ(FindDataSize(data), nSize);
+    }
+}
+
 TEST_F(LfnTest, MakeAndRemoveFolders)
 {
     EXPECT_EQ(LFN_mkdir("C:\\New Folder\\", FALSE), 0);

@@ -1,6 +1,7 @@
 // Windows-style lookup: path forms, letter case, the folder index.
 #include "FsFixture.h"
 
+#include <algorithm>
 #include <set>
 
 namespace fs_test {
@@ -138,11 +139,43 @@ TEST_F(ResolutionTest, DrivesMapAndConvertBothWays)
     ASSERT_TRUE(OVF_WindowsToPosixPath("e:\\SUB DIR\\x.txt", strPosix));
     EXPECT_EQ(strPosix, (other / "Sub Dir" / "x.txt").string());
 
+    // The desktop is a volume of its own wherever its folder lies, and confined to it.
     EXPECT_EQ(OVF_GetDesktopPath(), "");
-    OVF_SetDesktopFolder((other / "Sub Dir").c_str());
-    EXPECT_EQ(OVF_GetDesktopPath(), "E:\\Sub Dir");
-    OVF_SetDesktopFolder(m_outside.c_str());
+    WritePosixFile(other / "Sub Dir" / "x.txt", "on the desktop");
+    ASSERT_EQ(OVF_SetDesktopFolder((other / "Sub Dir").c_str()), 0);
+    EXPECT_EQ(OVF_GetDesktopPath(), "Desktop:\\");
+    EXPECT_EQ(ReadAll("desktop:\\X.TXT"), "on the desktop");
+    bool bOpened = true;
+    ReadAll("Desktop:\\..\\..\\outside\\secret.txt", &bOpened);
+    EXPECT_FALSE(bOpened) << "'..' stops at the desktop's root";
+    ASSERT_EQ(OVF_SetDesktopFolder(m_outside.c_str()), 0);
+    EXPECT_EQ(OVF_GetDesktopPath(), "Desktop:\\");
+    EXPECT_EQ(ReadAll("Desktop:\\secret.txt"), "secret");
+    EXPECT_EQ(OVF_SetDesktopFolder((m_outside / "missing").c_str()), ENOENT);
     EXPECT_EQ(OVF_GetDesktopPath(), "");
+}
+
+// Paths of more than 259 characters are refused on served drives, whose paths cross the wire,
+// and addressed on the guest's own machine; clearing the drives restores the limit.
+TEST_F(ResolutionTest, LongPathsOnlyOnTheGuestsOwnMachine)
+{
+    const std::string strDeep = std::string(120, 'a') + "/" + std::string(120, 'b') + "/" + std::string(120, 'c');
+    Put(strDeep + "/f.txt", "deep");
+    std::string strServed = "C:\\" + strDeep + "\\f.txt";
+    std::replace(strServed.begin(), strServed.end(), '/', '\\');
+    bool bOpened = true;
+    ReadAll(strServed.c_str(), &bOpened);
+    EXPECT_FALSE(bOpened);
+    EXPECT_EQ(OVF_PathLimit(), MAX_PATH);
+
+    ASSERT_EQ(OVF_UseLocalMachineDrives(), 0);
+    EXPECT_GT(OVF_PathLimit(), 1000u);
+    std::string strLocal;
+    ASSERT_TRUE(OVF_PosixToWindowsPath((m_drive / strDeep / "f.txt").string(), strLocal));
+    EXPECT_EQ(ReadAll(strLocal.c_str()), "deep");
+
+    OVF_ClearDrives();
+    EXPECT_EQ(OVF_PathLimit(), MAX_PATH);
 }
 
 TEST_F(ResolutionTest, LocalMachineDriveIsTheRootFolder)

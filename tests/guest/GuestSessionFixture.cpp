@@ -99,6 +99,7 @@ int TGuestSessionTest::SetupConnection(OVGuestEntry* pEntry, std::uintptr_t, std
     WriteHostWord(pEntry->openResponse, OpenBlock::kRespPrivileges, answer.nPrivileges);
     pEntry->openResponse[OpenBlock::kRespPathMode] = answer.nPathMode;
     WriteNetWord(pEntry->openResponse, OpenBlock::kRespBufferSize, 4096);
+    pEntry->bLargeSizes = answer.bLargeSizes;
     return answer.nSetupResult;
 }
 

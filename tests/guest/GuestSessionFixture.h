@@ -91,6 +91,7 @@ struct THostAnswer {
     std::uint16_t nPrivileges = 0xE0; // read, write, remove
     std::uint8_t nPathMode = 1;
     int nSetupResult = 0;
+    bool bLargeSizes = false; // the handshake agreed on sizes beyond 32 bits
 };
 
 class TGuestSessionTest : public ::testing::Test, public IOVGuestHost {

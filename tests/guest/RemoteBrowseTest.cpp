@@ -85,6 +85,31 @@ TEST_F(TRemoteBrowseTest, VersionNineListsVolumesThenTheFolderWithTimes)
     EXPECT_EQ(Session().RemoteListing().CurrentLevel(), 2u);
 }
 
+// The field beside a file record's size carries the size's high word only where the handshake
+// agreed on large sizes; otherwise it is not read.
+TEST_F(TRemoteBrowseTest, HighWordOfASizeIsReadOnlyWithLargeSizes)
+{
+    for (bool bLarge : {false, true}) {
+        SCOPED_TRACE(bLarge ? "large sizes" : "32-bit sizes");
+        sRemoteFolder = "c:\\";
+        THostAnswer hostAnswer;
+        hostAnswer.bLargeSizes = bLarge;
+        ASSERT_EQ(Open(hostAnswer), 0);
+        app.Run();
+        app.TakeWritten();
+        Bytes big = AFileReply(false, 0x40000000, 0x20, "five.bin", true, 0xB0000000);
+        big[1 + Packet::AFile::kSizeHigh + 3] = 1; // 5 GiB
+        ListWith(true, big);
+        EXPECT_EQ(RemoteEntrySize(EntryAt(Session(), 0)), bLarge ? 5ull << 30 : 0x40000000ull);
+        std::uint64_t nBytes = 0;
+        ZULGetSelectedRemoteFileInfo(Session().RemoteListing(), "five.bin", &nBytes);
+        EXPECT_EQ(nBytes, bLarge ? 5ull << 30 : 0x40000000ull);
+        CloseGuestServiceSession(CurrentGuestSession());
+        m_pSession = nullptr;
+        app.Reset();
+    }
+}
+
 TEST_F(TRemoteBrowseTest, VersionSevenReadsShortRecordsAndGivesShortNameLimits)
 {
     OpenAt(7, "d:\\");

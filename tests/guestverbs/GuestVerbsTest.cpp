@@ -200,13 +200,15 @@ protected:
     fs::path Share() const { return m_root / "share"; }
     fs::path Local() const { return m_root / "local"; }
 
-    void StartServe(const std::string& strAllow = "read,write,remove", const std::string& strHost = "127.0.0.1")
+    void StartServe(const std::string& strAllow = "read,write,remove", const std::string& strHost = "127.0.0.1",
+                    const std::vector<std::string>& extra = {})
     {
         StopServe();
         const std::string strListen = strHost.find(':') == std::string::npos ? strHost : "[" + strHost + "]";
-        m_nServe = Spawn({VANTRY_EXECUTABLE, "serve", "--listen", strListen + ":0", "--share", "C=" + Share().string(),
-                          "--allow", strAllow, "--password-file", (m_root / "password").string()},
-                         m_root / "serve.out", m_root / "serve.err");
+        std::vector<std::string> args = {VANTRY_EXECUTABLE, "serve", "--listen", strListen + ":0", "--share", "C=" + Share().string(),
+                                         "--allow", strAllow, "--password-file", (m_root / "password").string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        m_nServe = Spawn(args, m_root / "serve.out", m_root / "serve.err");
         const std::string strWhere = "listening on " + strListen + ":";
         for (int i = 0; i < 200 && m_nPort == 0; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
@@ -273,6 +275,88 @@ TEST_F(GuestVerbsTest, ListsVolumesAndFoldersOnVersionsNineAndSeven)
     EXPECT_EQ(seven.nStatus, 0) << seven.strErr;
     EXPECT_EQ(seven.strOut.find("Long File Name.text"), std::string::npos) << "short names only: " << seven.strOut;
     EXPECT_NE(seven.strOut.find("LONG~"), std::string::npos) << seven.strOut;
+}
+
+// A file beyond 4 GiB is listed with its whole size, not the size modulo 2^32.
+TEST_F(GuestVerbsTest, FilesBeyondFourGigabytesAreListedWithTheirWholeSize)
+{
+    WriteFile(Share() / "big" / "five.bin", "");
+    fs::resize_file(Share() / "big" / "five.bin", 5ull << 30); // sparse
+    StartServe();
+    const TResult listed = Verb({"ls", Url("C/big")});
+    EXPECT_EQ(listed.nStatus, 0) << listed.strErr;
+    EXPECT_NE(listed.strOut.find(" 5368709120 "), std::string::npos) << listed.strOut;
+}
+
+// The desktop folder is a volume of its own wherever it lies: listed, readable and writable
+// outside every share, with no free-space figure to refuse a copy; without one there is none.
+TEST_F(GuestVerbsTest, DesktopOutsideTheSharesIsServed)
+{
+    const fs::path desktop = m_root / "desk";
+    WriteFile(desktop / "note.txt", "on the desktop");
+    WriteFile(Local() / "sent.txt", "sent");
+    StartServe("read,write,remove", "127.0.0.1", {"--desktop", desktop.string()});
+    TResult result = Verb({"ls", Url()});
+    EXPECT_EQ(result.nStatus, 0) << result.strErr;
+    EXPECT_NE(result.strOut.find("volume    4294967295 -                          Desktop\n"), std::string::npos) << result.strOut;
+    result = Verb({"ls", Url("Desktop")});
+    EXPECT_EQ(result.nStatus, 0) << result.strErr;
+    EXPECT_NE(result.strOut.find("note.txt"), std::string::npos) << result.strOut;
+    result = Verb({"put", (Local() / "sent.txt").string(), Url("Desktop")});
+    EXPECT_EQ(result.nStatus, 0) << result.strErr;
+    EXPECT_EQ(ReadAll(desktop / "sent.txt"), "sent");
+    result = Verb({"get", Url("Desktop/note.txt"), Local().string()});
+    EXPECT_EQ(result.nStatus, 0) << result.strErr;
+    EXPECT_EQ(ReadAll(Local() / "note.txt"), "on the desktop");
+
+    // No desktop folder at all: a home without one.
+    const std::string strHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const char* pszConfigHome = std::getenv("XDG_CONFIG_HOME");
+    const std::string strConfigHome = pszConfigHome ? pszConfigHome : "";
+    fs::create_directories(m_root / "home");
+    setenv("HOME", (m_root / "home").c_str(), 1);
+    unsetenv("XDG_CONFIG_HOME");
+    StartServe();
+    setenv("HOME", strHome.c_str(), 1);
+    if (pszConfigHome)
+        setenv("XDG_CONFIG_HOME", strConfigHome.c_str(), 1);
+    result = Verb({"ls", Url()});
+    EXPECT_EQ(result.nStatus, 0) << result.strErr;
+    EXPECT_EQ(result.strOut.find("Desktop"), std::string::npos) << result.strOut;
+}
+
+// Local paths never cross the wire: one of more than 259 characters is copied both ways, and
+// one that this machine cannot name is refused with the limit and the path as typed.
+TEST_F(GuestVerbsTest, LongLocalPathsAreCopiedAndTooLongOnesNamed)
+{
+    const fs::path deep = Local() / std::string(100, 'd') / std::string(100, 'e') / std::string(100, 'f');
+    ASSERT_GT(deep.string().size(), 300u);
+    WriteFile(deep / "up.txt", "up");
+    WriteFile(Share() / "down.txt", "down");
+    StartServe();
+    TResult result = Verb({"put", (deep / "up.txt").string(), Url("C")});
+    EXPECT_EQ(result.nStatus, 0) << result.strErr;
+    EXPECT_EQ(ReadAll(Share() / "up.txt"), "up");
+    result = Verb({"get", Url("C/down.txt"), deep.string()});
+    EXPECT_EQ(result.nStatus, 0) << result.strErr;
+    EXPECT_EQ(ReadAll(deep / "down.txt"), "down");
+
+    std::string strLongPath = "/tmp";
+    while (strLongPath.size() < 4100)
+        strLongPath += "/" + std::string(200, 'p');
+    const struct {
+        std::string strPath;
+        const char* pszWhy;
+    } tooLong[] = {{strLongPath, "the path is longer than 4093 characters"},
+                   {(Local() / std::string(256, 'n')).string(), "a name in it is longer than 255 characters"}};
+    for (const auto& c : tooLong) {
+        for (const bool bPut : {true, false}) {
+            SCOPED_TRACE(std::string(bPut ? "put: " : "get: ") + c.pszWhy);
+            result = bPut ? Verb({"put", c.strPath, Url("C")}) : Verb({"get", Url("C/down.txt"), c.strPath});
+            EXPECT_EQ(result.nStatus, 1);
+            EXPECT_NE(result.strErr.find(c.strPath + ": " + c.pszWhy), std::string::npos) << result.strErr;
+        }
+    }
 }
 
 TEST_F(GuestVerbsTest, TreeArrivesByteIdenticalWithItsTimesByGetAndByPut)

@@ -1,5 +1,6 @@
 // Listing, download and upload through `vantry serve`. They need the host's file handlers; a
 // host without them ends the session on kFTP_msgListVols, and the tests are skipped then.
+#include "Handshake.h"
 #include "ServeProcess.h"
 
 #include <gtest/gtest.h>
@@ -184,3 +185,50 @@ TEST_F(FileServiceTest, AGuestThatStopsReadingHoldsLittleMemoryAndOthersAreStill
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
 }
 } // namespace
+
+namespace {
+// The size fields of kFTP_msgFileInfo for a file in the root of drive D: (low word, high word).
+std::pair<std::uint32_t, std::uint32_t> InfoSize(TRawGuest& guest, const std::string& strName)
+{
+    TBytes request = {0x90, kDriveD, 0, 0x80, 0, 0, 0};
+    for (const TBytes& part : {Pascal(strName), Pascal("\\")})
+        request.insert(request.end(), part.begin(), part.end());
+    guest.Send(request);
+    const TBytes reply = guest.Receive(49);
+    if (reply.size() != 49)
+        return {};
+    const auto word = [&](std::size_t n) {
+        return std::uint32_t{reply[n]} << 24 | std::uint32_t{reply[n + 1]} << 16 | std::uint32_t{reply[n + 2]} << 8 | reply[n + 3];
+    };
+    return {word(3 + 24), word(3 + 28)};
+}
+} // namespace
+
+// The host offers large sizes in its hello; they take effect only for a guest that takes them in
+// its flags, which the password's proof covers.
+TEST_F(FileServiceTest, LargeSizesOnlyForAGuestThatTakesThem)
+{
+    std::ofstream(m_dir / "share" / "five.bin").close();
+    fs::resize_file(m_dir / "share" / "five.bin", 5ull << 30); // sparse
+    for (const std::uint16_t nFlags : {std::uint16_t{0}, Handshake::kFlagLargeSizes}) {
+        SCOPED_TRACE(nFlags);
+        TRawGuest guest = TRawGuest::Tcp(m_pServe->Port());
+        ASSERT_EQ(guest.Handshake("pw", 9, nullptr, "tester", nFlags), 0);
+        EXPECT_EQ(InfoSize(guest, "five.bin"),
+                  nFlags ? std::make_pair(0x40000000u, 1u) : std::make_pair(0xFFFFFFFFu, 0u));
+    }
+
+    TRawGuest forger = TRawGuest::Tcp(m_pServe->Port());
+    const TBytes helloBytes = forger.Receive(Handshake::kHelloSize);
+    const auto hello = Handshake::DecodeHello(helloBytes.data(), helloBytes.size());
+    ASSERT_TRUE(hello);
+    EXPECT_TRUE(hello->nFlags & Handshake::kFlagLargeSizes);
+    Handshake::TGuestHello guestHello;
+    guestHello.request = OpenRequest(9);
+    guestHello.nFlags = Handshake::kFlagLargeSizes;
+    guestHello.proof = Handshake::ComputeProof("pw", hello->nonce, Handshake::ProvenBytes(guestHello.request, 0));
+    forger.Send(Handshake::EncodeGuestHello(guestHello));
+    const TBytes answer = forger.Receive(Handshake::kAnswerHeader);
+    ASSERT_EQ(answer.size(), Handshake::kAnswerHeader);
+    EXPECT_EQ(static_cast<std::int16_t>(Handshake::NetWord(answer.data())), Handshake::kAuthenticationRefused);
+}

@@ -32,7 +32,7 @@ TEST(Handshake, HelloRoundTripsAndStrangersAreRejected)
     hello.nonce = Handshake::NewNonce();
     const Handshake::TBytes bytes = Handshake::EncodeHello(hello);
     ASSERT_EQ(bytes.size(), Handshake::kHelloSize);
-    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 8), std::string("VNTR\0\1\0\1", 8));
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 8), std::string("VNTR\0\2\0\1", 8));
     const auto decoded = Handshake::DecodeHello(bytes.data(), bytes.size());
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->nFlags, Handshake::kFlagPasswordRequired);
@@ -50,13 +50,17 @@ TEST(Handshake, GuestHelloAndAnswerLayouts)
     Handshake::TGuestHello hello;
     hello.request = {1, 2, 3};
     hello.strUserName = "ann";
+    hello.nFlags = Handshake::kFlagLargeSizes;
     hello.proof.fill(0xEE);
     const Handshake::TBytes bytes = Handshake::EncodeGuestHello(hello);
-    ASSERT_EQ(bytes.size(), 2u + 3 + 1 + 3 + 32);
+    ASSERT_EQ(bytes.size(), 2u + 3 + 1 + 3 + 2 + 32);
     EXPECT_EQ(Handshake::NetWord(bytes.data()), 3);
     EXPECT_EQ(bytes[5], 3);
     EXPECT_EQ(std::string(bytes.begin() + 6, bytes.begin() + 9), "ann");
+    EXPECT_EQ(Handshake::NetWord(bytes.data() + 9), Handshake::kFlagLargeSizes);
     EXPECT_EQ(bytes.back(), 0xEE);
+    // The proof covers the flags after the request block.
+    EXPECT_EQ(Handshake::ProvenBytes(hello.request, Handshake::kFlagLargeSizes), (Handshake::TBytes{1, 2, 3, 0, 2}));
 
     const Handshake::TBytes answer = Handshake::EncodeAnswer({Handshake::kAuthenticationRefused, {}});
     EXPECT_EQ(answer, (Handshake::TBytes{0xD1, 0x1E, 0, 0})); // -12002, no block

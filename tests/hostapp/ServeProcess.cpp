@@ -201,7 +201,7 @@ bool TRawGuest::ClosedByHost(int nMilliseconds)
 }
 
 std::int16_t TRawGuest::Handshake(const std::string& strPassword, std::uint16_t nVersion, TBytes* pResponse,
-                                  const std::string& strUser)
+                                  const std::string& strUser, std::uint16_t nGuestFlags)
 {
     const TBytes helloBytes = Receive(Handshake::kHelloSize);
     const auto hello = Handshake::DecodeHello(helloBytes.data(), helloBytes.size());
@@ -210,8 +210,9 @@ std::int16_t TRawGuest::Handshake(const std::string& strPassword, std::uint16_t 
     Handshake::TGuestHello guest;
     guest.request = OpenRequest(nVersion);
     guest.strUserName = strUser;
+    guest.nFlags = nGuestFlags;
     if (hello->nFlags & Handshake::kFlagPasswordRequired)
-        guest.proof = Handshake::ComputeProof(strPassword, hello->nonce, guest.request);
+        guest.proof = Handshake::ComputeProof(strPassword, hello->nonce, Handshake::ProvenBytes(guest.request, guest.nFlags));
     Send(Handshake::EncodeGuestHello(guest));
     const TBytes answer = Receive(Handshake::kAnswerHeader);
     if (answer.size() != Handshake::kAnswerHeader)

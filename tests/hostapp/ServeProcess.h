@@ -59,7 +59,7 @@ public:
 
     // Runs the handshake; returns the status and fills the response block.
     std::int16_t Handshake(const std::string& strPassword, std::uint16_t nVersion, TBytes* pResponse = nullptr,
-                           const std::string& strUser = "tester");
+                           const std::string& strUser = "tester", std::uint16_t nGuestFlags = 0);
     void Send(const TBytes& bytes, std::size_t nSplit = 0);
     // Exactly n bytes; fewer when the host closed the connection or 5 s passed.
     TBytes Receive(std::size_t nLength, int nMilliseconds = 5000);

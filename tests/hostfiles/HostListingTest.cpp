@@ -26,7 +26,10 @@ std::vector<TVolume> ReadVolumes(const std::vector<THostPacket>& packets, std::u
             continue;
         TPacketReader record(packet.body.data(), packet.body.size());
         const std::size_t nName = nVersion >= 9 ? Packet::AVol::kRecordLong : Packet::AVol::kRecordShort;
-        EXPECT_EQ(record.DWordBE(4), LFN_GetFreeSpace(record.WordLE(0) ? record.WordLE(0) : 3)) << "real free space";
+        if (record.WordLE(0) == 0)
+            EXPECT_EQ(record.DWordBE(4), 0xFFFFFFFFu) << "the desktop tells no free space";
+        else
+            EXPECT_EQ(record.DWordBE(4), LFN_GetFreeSpace(record.WordLE(0))) << "real free space";
         if (nVersion >= 9) {
             EXPECT_EQ(record.Byte(8), 1) << "long-name file system";
             EXPECT_EQ(record.WordBE(10), 260);
@@ -239,4 +242,89 @@ TEST_F(HostListing, FileInformationForFileFolderAndMissingItem)
     expected[1] = 0xFF;
     expected[2] = 0xD5; // -43
     EXPECT_EQ(reply, expected);
+}
+
+// The desktop is a volume of its own: a folder outside every share is listed and read, and a
+// path cannot climb out of it; without a desktop folder there is no desktop volume.
+TEST_F(HostListing, DesktopOutsideTheSharesIsAVolumeOfItsOwn)
+{
+    const fs::path desktop = m_root / "Elsewhere";
+    WriteFile(desktop / "note.txt", "hello");
+    WriteFile(desktop / "Sub" / "in.txt", "in");
+    ASSERT_EQ(OVF_SetDesktopFolder(desktop.c_str()), 0);
+    OpenSession(9, false, 0xE0, 34);
+    Send({0x94});
+    auto volumes = ReadVolumes(SplitHostPackets(m_app.TakeWritten(), 9), 9);
+    ASSERT_FALSE(volumes.empty());
+    EXPECT_EQ(volumes[0].strName, "Desktop");
+
+    const struct {
+        const char* pszDir;
+        std::vector<std::string> names;
+    } listings[] = {{"\\", {"NOTE.TXT", "SUB"}}, {"\\Sub\\", {"IN.TXT"}}, {"\\..\\", {"NOTE.TXT", "SUB"}}};
+    for (const auto& c : listings) {
+        SCOPED_TRACE(c.pszDir);
+        Send(ListFilesRequest(0, c.pszDir), 2);
+        std::vector<std::string> names;
+        for (const auto& [name, entry] : ReadEntries(SplitHostPackets(m_app.TakeWritten(), 9), 9))
+            names.push_back(name);
+        EXPECT_EQ(names, c.names);
+    }
+    Send(NamesRequestOnVolume(0x90, 0, "note.txt", "\\"));
+    Bytes reply = m_app.TakeWritten();
+    ASSERT_EQ(reply.size(), 49u);
+    EXPECT_EQ(TPacketReader(reply.data(), reply.size()).ResultBE(1), 0);
+    EXPECT_EQ(TPacketReader(reply.data(), reply.size()).DWordBE(27), 5u);
+
+    Restart();
+    OVF_SetDesktopFolder(nullptr);
+    OpenSession(9, false, 0xE0, 34);
+    Send({0x94});
+    volumes = ReadVolumes(SplitHostPackets(m_app.TakeWritten(), 9), 9);
+    ASSERT_FALSE(volumes.empty());
+    EXPECT_NE(volumes[0].strName, "Desktop");
+    Send(ListFilesRequest(0, "\\"));
+    EXPECT_EQ(m_app.TakeWritten(), (Bytes{0x96}));
+}
+
+// Without large sizes a size beyond 32 bits reads 0xFFFFFFFF, never its low bits; with them the
+// field beside the size carries its high word, in listings and in file information alike.
+TEST_F(HostListing, SizesBeyondThirtyTwoBits)
+{
+    const struct {
+        const char* pszName;
+        std::uint64_t nSize;
+    } files[] = {{"edge.bin", 0xFFFFFFFFull}, {"four.bin", 1ull << 32}, {"five.bin", 5ull << 30}};
+    for (const auto& f : files) {
+        WriteFile(Drive('C') / f.pszName, "");
+        fs::resize_file(Drive('C') / f.pszName, f.nSize); // sparse
+    }
+    for (bool bLarge : {false, true}) {
+        SCOPED_TRACE(bLarge ? "large sizes" : "32-bit sizes");
+        Restart();
+        OpenSession();
+        m_pSession->SetLargeSizes(bLarge);
+        Send(ListFilesRequest(3, "\\"), 3);
+        std::map<std::string, std::pair<std::uint32_t, std::uint32_t>> listed;
+        for (const THostPacket& packet : SplitHostPackets(m_app.TakeWritten(), 9)) {
+            if (packet.nCode != 0x91)
+                continue;
+            TPacketReader record(packet.body.data(), packet.body.size());
+            listed[std::string(record.Pascal(Packet::AFile::kRecordLength))] = {
+                record.DWordBE(Packet::AFile::kSize), record.DWordBE(Packet::AFile::kSizeHigh)};
+        }
+        for (const auto& f : files) {
+            SCOPED_TRACE(f.pszName);
+            const std::uint32_t nLow = bLarge ? static_cast<std::uint32_t>(f.nSize)
+                                              : static_cast<std::uint32_t>(std::min<std::uint64_t>(f.nSize, 0xFFFFFFFF));
+            const std::uint32_t nHigh = bLarge ? static_cast<std::uint32_t>(f.nSize >> 32) : 0;
+            EXPECT_EQ(listed[f.pszName], std::make_pair(nLow, nHigh));
+            Send(NamesRequestOnVolume(0x90, 3, f.pszName, "\\"), 4);
+            const Bytes reply = m_app.TakeWritten();
+            ASSERT_EQ(reply.size(), 49u);
+            const TPacketReader info(reply.data(), reply.size());
+            EXPECT_EQ(info.DWordBE(Packet::FileInfo::kRecord + Packet::FileInfo::kSize), nLow);
+            EXPECT_EQ(info.DWordBE(Packet::FileInfo::kRecord + Packet::FileInfo::kSizeHigh), nHigh);
+        }
+    }
 }

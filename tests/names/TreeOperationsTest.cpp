@@ -133,7 +133,9 @@ TEST_F(TreeOperations, DrivesAndDesktop)
     EXPECT_EQ(GetDesktopPath(), "");
     Put("Users/me/Desktop/note.txt");
     OVF_SetDesktopFolder((m_drive / "Users/me/Desktop").c_str());
-    EXPECT_EQ(GetDesktopPath(), "C:\\Users\\me\\Desktop");
+    EXPECT_EQ(GetDesktopPath(), "Desktop:\\");
+    EXPECT_EQ(LFN_FileExists("Desktop:\\note.txt"), 1);
+    EXPECT_TRUE(IsDriveRoot("Desktop:\\"));
 }
 
 // A time sent the way the host sends it (file time to a wire-order Mac time, copied into the

@@ -277,10 +277,12 @@ int TGuestHostApp::SetupConnection(OVGuestEntry* pEntry, std::uintptr_t, std::ui
 
     Handshake::TGuestHello guestHello;
     guestHello.request.assign(request, request + nRequestLength);
+    guestHello.nFlags = hello->nFlags & Handshake::kFlagLargeSizes;
     if (hello->nFlags & Handshake::kFlagPasswordRequired) {
         if (target.strPassword.empty())
             return fail(1, "the host asks for a password");
-        guestHello.proof = Handshake::ComputeProof(target.strPassword, hello->nonce, guestHello.request);
+        guestHello.proof = Handshake::ComputeProof(target.strPassword, hello->nonce,
+                                                   Handshake::ProvenBytes(guestHello.request, guestHello.nFlags));
     }
     guestHello.strUserName = target.strUserName;
     if (guestHello.strUserName.empty()) {
@@ -305,6 +307,7 @@ int TGuestHostApp::SetupConnection(OVGuestEntry* pEntry, std::uintptr_t, std::ui
         return fail(1, "the host sent a broken open response");
     Handshake::ResponseFromWire(pEntry->openResponse);
     pEntry->nOpenResponseLength = nResponseLength;
+    pEntry->bLargeSizes = (guestHello.nFlags & Handshake::kFlagLargeSizes) != 0;
     auto* pConnection = new TConnection(transport.nReadFd, transport.nWriteFd, transport.strPeer);
     // A guest has this one connection: an upload leaves in batches as large as its file reads,
     // a fraction of the sends (and of the host's wake-ups) that the session's buffering gives.

@@ -68,6 +68,13 @@ TProof ComputeProof(std::string_view strPassword, const TNonce& nonce, const TBy
     return proof;
 }
 
+TBytes ProvenBytes(const TBytes& request, std::uint16_t nGuestFlags)
+{
+    TBytes out = request;
+    PutWord(out, nGuestFlags);
+    return out;
+}
+
 bool ProofsEqual(const TProof& a, const TProof& b) { return CRYPTO_memcmp(a.data(), b.data(), kProofSize) == 0; }
 
 std::uint16_t NetWord(const std::uint8_t* pBytes)
@@ -102,6 +109,7 @@ TBytes EncodeGuestHello(const TGuestHello& hello)
     out.insert(out.end(), hello.request.begin(), hello.request.end());
     out.push_back(static_cast<std::uint8_t>(hello.strUserName.size()));
     out.insert(out.end(), hello.strUserName.begin(), hello.strUserName.end());
+    PutWord(out, hello.nFlags);
     out.insert(out.end(), hello.proof.begin(), hello.proof.end());
     return out;
 }

@@ -1,10 +1,14 @@
 // The handshake that precedes the message stream on every connection, and the proof of the
 // password. All numbers are big-endian on the wire.
 //
-//   host -> guest  "VNTR", version (16), flags (16; bit 0: password required), nonce (16 bytes)
+//   host -> guest  "VNTR", version (16), flags (16; bit 0: password required, bit 1: large sizes
+//                  offered), nonce (16 bytes)
 //   guest -> host  request length L (16, 1..508), request block, user-name length N (8, 0..64),
-//                  user name (UTF-8), proof (32 bytes: HMAC-SHA256 keyed with the password over
-//                  nonce + request block; zeros when no password is required)
+//                  user name (UTF-8), flags (16; bit 1: large sizes taken), proof (32 bytes:
+//                  HMAC-SHA256 keyed with the password over nonce + request block + flags; zeros
+//                  when no password is required)
+//
+// Large sizes: file sizes beyond 32 bits carry their high word in listings and file information.
 //   host -> guest  status (signed 16), response length R (16), response block
 //
 // The blocks travel as the module lays them out; their host-order fields (the agreed version
@@ -22,8 +26,9 @@
 namespace Handshake {
 
 inline constexpr char kMagic[4] = {'V', 'N', 'T', 'R'};
-inline constexpr std::uint16_t kVersion = 1;
+inline constexpr std::uint16_t kVersion = 2;
 inline constexpr std::uint16_t kFlagPasswordRequired = 0x0001;
+inline constexpr std::uint16_t kFlagLargeSizes = 0x0002; // in the hello and in the guest's flags
 inline constexpr std::size_t kNonceSize = 16;
 inline constexpr std::size_t kProofSize = 32;
 inline constexpr std::size_t kHelloSize = 4 + 2 + 2 + kNonceSize;
@@ -48,6 +53,7 @@ struct THello {
 struct TGuestHello {
     TBytes request;
     std::string strUserName;
+    std::uint16_t nFlags = 0;
     TProof proof{};
 };
 
@@ -63,6 +69,8 @@ std::string NewPassword();
 
 // HMAC-SHA256 keyed with the password over the nonce followed by the request block.
 TProof ComputeProof(std::string_view strPassword, const TNonce& nonce, const TBytes& request);
+// What the guest's proof covers after the nonce: the request block, then the guest's flags.
+TBytes ProvenBytes(const TBytes& request, std::uint16_t nGuestFlags);
 // Constant-time comparison.
 bool ProofsEqual(const TProof& a, const TProof& b);
 

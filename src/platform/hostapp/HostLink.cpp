@@ -15,6 +15,7 @@ constexpr int kRefusalDelayMs = 1000;
 // Byte 6 of the open response: 1 tells the guest that this host names folders by directory string.
 constexpr std::size_t kRespPathMode = 6;
 constexpr std::uint8_t kPathModeByString = 1;
+constexpr std::size_t kGuestFlagsSize = 2;
 } // namespace
 
 THostLink::THostLink(TConnection* pConnection, const THostLinkSettings& settings)
@@ -41,7 +42,7 @@ void THostLink::Begin()
 {
     m_nonce = Handshake::NewNonce();
     Handshake::THello hello;
-    hello.nFlags = m_settings.strPassword.empty() ? 0 : Handshake::kFlagPasswordRequired;
+    hello.nFlags = Handshake::kFlagLargeSizes | (m_settings.strPassword.empty() ? 0 : Handshake::kFlagPasswordRequired);
     hello.nonce = m_nonce;
     const Handshake::TBytes bytes = Handshake::EncodeHello(hello);
     m_pConnection->Write(bytes.data(), bytes.size(), [](std::int32_t) {});
@@ -78,7 +79,7 @@ void THostLink::OnNameLength(std::int32_t nStatus)
         return Fail("closed during the handshake");
     if (m_header[0] > Handshake::kMaxUserName)
         return Fail("user name too long");
-    m_nameAndProof.resize(m_header[0] + Handshake::kProofSize);
+    m_nameAndProof.resize(m_header[0] + kGuestFlagsSize + Handshake::kProofSize);
     m_pConnection->Read(m_nameAndProof.data(), m_nameAndProof.size(), [this](std::int32_t n) { OnNameAndProof(n); });
 }
 
@@ -86,8 +87,9 @@ void THostLink::OnNameAndProof(std::int32_t nStatus)
 {
     if (nStatus != 0)
         return Fail("closed during the handshake");
-    const std::size_t nNameLength = m_nameAndProof.size() - Handshake::kProofSize;
+    const std::size_t nNameLength = m_nameAndProof.size() - kGuestFlagsSize - Handshake::kProofSize;
     m_strUser.assign(reinterpret_cast<const char*>(m_nameAndProof.data()), nNameLength);
+    m_nGuestFlags = Handshake::NetWord(m_nameAndProof.data() + nNameLength);
     Decide();
 }
 
@@ -97,8 +99,9 @@ void THostLink::Decide()
     m_timeout.stop();
     if (!m_settings.strPassword.empty()) {
         Handshake::TProof proof;
-        std::memcpy(proof.data(), m_nameAndProof.data() + m_strUser.size(), proof.size());
-        if (!Handshake::ProofsEqual(proof, Handshake::ComputeProof(m_settings.strPassword, m_nonce, m_request))) {
+        std::memcpy(proof.data(), m_nameAndProof.data() + m_strUser.size() + kGuestFlagsSize, proof.size());
+        const Handshake::TBytes proven = Handshake::ProvenBytes(m_request, m_nGuestFlags);
+        if (!Handshake::ProofsEqual(proof, Handshake::ComputeProof(m_settings.strPassword, m_nonce, proven))) {
             ServeLog(Who() + ": authentication refused");
             m_refusalDelay.setSingleShot(true);
             QObject::connect(&m_refusalDelay, &QTimer::timeout, m_pConnection, [this] {
@@ -139,6 +142,7 @@ void THostLink::OpenSession()
         return;
     }
     m_pSession = pSession;
+    pSession->SetLargeSizes((m_nGuestFlags & Handshake::kFlagLargeSizes) != 0);
     m_started = std::chrono::steady_clock::now();
     response[kRespPathMode] = kPathModeByString;
     Handshake::ResponseToWire(response);

@@ -57,6 +57,7 @@ private:
     Handshake::TBytes m_request;
     Handshake::TBytes m_nameAndProof;
     std::string m_strUser;
+    std::uint16_t m_nGuestFlags = 0;
     TVantryHostSession* m_pSession = nullptr;
     std::chrono::steady_clock::time_point m_started;
 };

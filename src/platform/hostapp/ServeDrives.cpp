@@ -21,8 +21,8 @@ std::string InstallServeDrives(const TServeConfig& config)
         if (nError != 0)
             return std::string("cannot share ") + share.strDir + " as " + share.cLetter + ": " + std::strerror(nError);
     }
-    if (!config.strDesktopDir.empty())
-        OVF_SetDesktopFolder(config.strDesktopDir.c_str());
+    if (const int nError = OVF_SetDesktopFolder(config.strDesktopDir.c_str()))
+        return "cannot offer " + config.strDesktopDir + " as the desktop: " + std::strerror(nError);
     // Uploads that a host which is gone left half-written.
     OVF_RemoveUploadLeftovers();
     return {};

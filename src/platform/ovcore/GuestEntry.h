@@ -27,4 +27,5 @@ struct OVGuestEntry {
     void* pGuestSession = nullptr; // the guest session's handle, stored by the session
     void* hConnection = nullptr;   // the connection, once set up
     OVAddressRecord address;       // the remote address
+    bool bLargeSizes = false;      // the handshake agreed on sizes beyond 32 bits
 };

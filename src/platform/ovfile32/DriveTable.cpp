@@ -10,6 +10,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -87,7 +88,8 @@ void OVF_ClearDrives()
         drive = TDrive{};
     state.bHasCwd = false;
     state.cwd = TWinPath{};
-    state.strDesktopPosix.clear();
+    state.desktop = TDrive{};
+    state.nPathLimit = MAX_PATH;
     DropAllIndexes();
 }
 
@@ -97,6 +99,8 @@ int OVF_UseLocalMachineDrives()
     OVF_ClearDrives();
     if (const int nError = OVF_SetDrive('C', "/", OVFDriveKind::fixed, ""))
         return nError;
+    // Local paths go no further than this machine: as long as the system takes them.
+    State().nPathLimit = PATH_MAX;
     const char* pszHome = std::getenv("HOME");
     if (pszHome == nullptr || *pszHome != '/')
         return 0;
@@ -137,20 +141,27 @@ bool OVF_GetDriveInfo(int nIndex, TOVFDriveInfo& info)
     return true;
 }
 
-void OVF_SetDesktopFolder(const char* pszPosixDir)
+int OVF_SetDesktopFolder(const char* pszPosixDir)
 {
     TLock lock;
-    State().strDesktopPosix = pszPosixDir ? TrimSlashes(pszPosixDir) : "";
+    TDrive& desktop = State().desktop;
+    desktop = TDrive{};
+    if (pszPosixDir == nullptr || *pszPosixDir == '\0')
+        return 0;
+    TFd root(open(pszPosixDir, O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!root.Valid())
+        return errno;
+    desktop.bUsed = true;
+    desktop.root = std::move(root);
+    desktop.strPosixDir = TrimSlashes(pszPosixDir);
+    desktop.kind = OVFDriveKind::fixed;
+    return 0;
 }
 
 std::string OVF_GetDesktopPath()
 {
     TLock lock;
-    std::string strWindows;
-    const std::string& strDesktop = State().strDesktopPosix;
-    if (strDesktop.empty() || !OVF_PosixToWindowsPath(strDesktop, strWindows))
-        return "";
-    return strWindows;
+    return Drive(kDesktopDrive) ? FormatWinPath(TWinPath{kDesktopDrive, {}}) : std::string();
 }
 
 BOOL OVF_SetCurrentDirectory(const char* pszPath)
@@ -215,7 +226,13 @@ bool OVF_PosixToWindowsPath(const std::string& strPosix, std::string& strWindows
         path.parts.push_back(strAnsi);
     }
     strWindows = FormatWinPath(path);
-    return strWindows.size() < MAX_PATH;
+    return strWindows.size() < State().nPathLimit;
+}
+
+std::size_t OVF_PathLimit()
+{
+    TLock lock;
+    return State().nPathLimit;
 }
 
 bool OVF_WindowsToPosixPath(const char* pszWindows, std::string& strPosix)

@@ -18,9 +18,9 @@ TLibraryState& State()
 
 const TDrive* Drive(int nDrive)
 {
-    if (nDrive < 0 || nDrive >= 26)
+    if (nDrive < 0 || nDrive > kDesktopDrive)
         return nullptr;
-    const TDrive& drive = State().drives[nDrive];
+    const TDrive& drive = nDrive == kDesktopDrive ? State().desktop : State().drives[nDrive];
     return drive.bUsed ? &drive : nullptr;
 }
 

@@ -23,9 +23,10 @@ struct TDrive {
 struct TLibraryState {
     std::recursive_mutex mutex;
     TDrive drives[26];
+    std::size_t nPathLimit = MAX_PATH; // longest path, terminator included (OVF_PathLimit)
     bool bHasCwd = false;
     TWinPath cwd;               // the current directory, real names in ANSI
-    std::string strDesktopPosix;
+    TDrive desktop;             // the desktop folder, a volume of its own
     TCodePage ansiPage;
     TCodePage oemPage;
     TCodePage macPage;
@@ -43,7 +44,7 @@ private:
     std::lock_guard<std::recursive_mutex> m_lock;
 };
 
-// The drive of index nDrive when it is configured, else null.
+// The drive of index nDrive (kDesktopDrive: the desktop folder) when it is configured, else null.
 const TDrive* Drive(int nDrive);
 
 // Stores nError in *pOsError (when given) and returns it.

@@ -14,6 +14,7 @@
 
 #include "OVFTypes.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -25,8 +26,12 @@ void OVF_RemoveDrive(char cLetter);
 // Removes every drive, the desktop folder and the current directory, and drops the folder indexes.
 void OVF_ClearDrives();
 // The guest's own machine: drive C: is "/" (fixed), the desktop folder is ~/Desktop (or the home
-// folder when there is none) and the current directory is the home folder. Returns 0 or errno.
+// folder when there is none) and the current directory is the home folder; paths may be as long
+// as the system allows (OVF_PathLimit), since they never cross the wire. Returns 0 or errno.
 int OVF_UseLocalMachineDrives();
+// The longest path, terminator included, that the calls accept: MAX_PATH (260), or PATH_MAX on
+// the guest's own machine. OVF_ClearDrives restores MAX_PATH.
+std::size_t OVF_PathLimit();
 
 // What the volume layer needs to know of a drive. nIndex: 0 = A .. 25 = Z.
 struct TOVFDriveInfo {
@@ -40,10 +45,11 @@ struct TOVFDriveInfo {
 OVFDriveKind OVF_GetDriveKind(int nIndex);   // none for an unconfigured or out-of-range index
 bool OVF_GetDriveInfo(int nIndex, TOVFDriveInfo& info);
 
-// The user's desktop folder, offered by the listings as volume 0. OVF_GetDesktopPath gives it as
-// a Windows-style path on one of the drives, or "" when no desktop folder is set or it lies
-// outside every drive.
-void OVF_SetDesktopFolder(const char* pszPosixDir);
+// The user's desktop folder, offered by the listings as volume 0: a volume of its own, wherever
+// the folder lies, confined to it as a drive is to its folder. OVF_SetDesktopFolder opens the
+// folder (null or "" sets none) and returns 0 or an errno value; OVF_GetDesktopPath gives the
+// volume's root, "Desktop:\", or "" when there is no desktop folder.
+int OVF_SetDesktopFolder(const char* pszPosixDir);
 std::string OVF_GetDesktopPath();
 
 // The process's current directory, as the platform's directory services keep it.

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -23,9 +24,11 @@ BOOL GetStatus32(const char* pszName, FileStatus32Record* pRecord)
     TTarget target;
     if (ResolveExisting(pszName, target) != 0 || InjectedFault(OVFOp::getStatus, target.FaultKey()) != 0)
         return FALSE;
-    const std::string strFullName = target.RealWinPath();
+    // A longer path (the guest's own machine allows them) leaves the record's name empty rather
+    // than cut into another path.
+    std::string strFullName = target.RealWinPath();
     if (strFullName.size() >= sizeof pRecord->szFullName)
-        return FALSE;
+        strFullName.clear();
     const std::string strEntry = target.bRoot ? std::string() : target.strReal;
     struct statx stx {};
     const bool bBirth = statx(target.dir.Get(), target.bRoot ? "" : strEntry.c_str(),
@@ -36,7 +39,8 @@ BOOL GetStatus32(const char* pszName, FileStatus32Record* pRecord)
     UnixToFields(created, pRecord->tfCreation);
     UnixToFields(target.st.st_atim.tv_sec, pRecord->tfLastAccess);
     UnixToFields(target.st.st_mtim.tv_sec, pRecord->tfLastWrite);
-    pRecord->dwSize = S_ISDIR(target.st.st_mode) ? 0 : static_cast<DWORD>(target.st.st_size);
+    // The record's size field is 32 bits: a larger size reads 0xFFFFFFFF, never its low bits.
+    pRecord->dwSize = S_ISDIR(target.st.st_mode) ? 0 : static_cast<DWORD>(std::min<off_t>(target.st.st_size, 0xFFFFFFFF));
     std::memcpy(pRecord->szFullName, strFullName.c_str(), strFullName.size() + 1);
     return 1;
 }

@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <strings.h>
 
 namespace ovf {
 
@@ -13,11 +14,15 @@ int ParseWinPath(const char* pszPath, TWinPath& path)
     path = TWinPath{};
     if (pszPath == nullptr || *pszPath == '\0')
         return ENOENT;
-    if (std::strlen(pszPath) >= MAX_PATH)
+    const TLibraryState& state = State();
+    if (std::strlen(pszPath) >= state.nPathLimit)
         return ENAMETOOLONG;
     const char* p = pszPath;
-    const TLibraryState& state = State();
-    if (std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':') {
+    const std::size_t nDesktopName = sizeof kDesktopVolumeName - 1;
+    if (strncasecmp(p, kDesktopVolumeName, nDesktopName) == 0) {
+        path.nDrive = kDesktopDrive;
+        p += nDesktopName;
+    } else if (std::isalpha(static_cast<unsigned char>(p[0])) && p[1] == ':') {
         path.nDrive = std::toupper(static_cast<unsigned char>(p[0])) - 'A';
         p += 2;                                   // "X:name" counts from the drive's root
     } else {
@@ -47,14 +52,17 @@ int ParseWinPath(const char* pszPath, TWinPath& path)
             return ENAMETOOLONG;
         path.parts.push_back(std::move(strPart));
     }
-    return FormatWinPath(path).size() >= MAX_PATH ? ENAMETOOLONG : 0;
+    return FormatWinPath(path).size() >= state.nPathLimit ? ENAMETOOLONG : 0;
 }
 
 std::string FormatWinPath(const TWinPath& path)
 {
     std::string str;
-    str.push_back(static_cast<char>('A' + path.nDrive));
-    str += ":\\";
+    if (path.nDrive == kDesktopDrive)
+        str = kDesktopVolumeName;
+    else
+        str = {static_cast<char>('A' + path.nDrive), ':'};
+    str += '\\';
     for (std::size_t i = 0; i < path.parts.size(); ++i) {
         if (i)
             str.push_back('\\');
