@@ -306,10 +306,7 @@ void TCopyEngine::DecideToContinue() { DecideUpload(); }
 
 void TCopyEngine::DecideUpload()
 {
-    if (m_nLastRead == kNothingReadYet) {
-        SendData();
-        return;
-    }
+    // A stop that came before the first read ends the file like one that came later.
     if (m_session.m_bUploadReadFailure || (StopRequested() && m_bAbortSent) || m_nLastRead == 0) {
         FinishUploadedFile();
         return;

@@ -242,6 +242,25 @@ TEST_F(TUploadTest, CancelDuringTheDataSendsOneAbortAfterThePacketInFlight)
     EXPECT_EQ(outcome->nFilesCopied, 0u);
 }
 
+TEST_F(TUploadTest, CancelBeforeTheFirstReadSendsOneAbort)
+{
+    StartFile("big.bin", std::string(5 * 4096, 'q'));
+    EXPECT_EQ(RequestCodes(), Codes{kCreate});
+    app.HoldWrites(true);
+    Reply(ResultReply(0));
+    // The fork's open is still on its way when the stop comes.
+    Engine().Cancel();
+    app.ReleaseWrites();
+    app.Run();
+    EXPECT_EQ(RequestCodes(), (Codes{kSetInfo, kOpenFork, kAbort}));
+    Reply(ResultReply(0));
+    Reply(ResultReply(0));
+    AnswerRelisting();
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_TRUE(outcome->bStopped);
+    EXPECT_EQ(outcome->nFilesCopied, 0u);
+}
+
 TEST_F(TUploadTest, FolderIsFittedMadeEnteredAndFilled)
 {
     WriteLocal("src/Tree/inner.txt", "abc");
