@@ -184,3 +184,28 @@ TEST_F(FileServiceTest, AGuestThatStopsReadingHoldsLittleMemoryAndOthersAreStill
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
 }
 } // namespace
+
+namespace {
+std::vector<std::string> ShareEntries(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+} // namespace
+
+TEST_F(FileServiceTest, UnfinishedUploadsLeaveNothingAfterSIGTERM)
+{
+    TRawGuest guest = Guest();
+    SKIP_WITHOUT_FILE_SERVICE(guest);
+    // Two opens in a row, each with data and no end: the first is settled by the second.
+    for (const char* pszName : {"a.bin", "b.bin"}) {
+        guest.Send(ForkRequest(kOpenFork, pszName));
+        SendFork(guest, "half of it");
+    }
+    EXPECT_TRUE(ListVolumes(guest)); // answered once the data before it is in
+    EXPECT_EQ(ShareEntries(m_dir / "share").size(), 1u) << "one temporary at most";
+    EXPECT_EQ(m_pServe->StopWith(SIGTERM), 0);
+    EXPECT_TRUE(ShareEntries(m_dir / "share").empty());
+}
