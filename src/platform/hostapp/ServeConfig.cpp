@@ -44,7 +44,9 @@ const char kServeUsage[] =
     "                            more are closed at once\n"
     "  -h, --help                show this help\n"
     "\n"
-    "One line is written to standard error for each guest accepted, refused or ended.\n";
+    "One line is written to standard error for each guest accepted, refused or ended. Upload\n"
+    "temporaries are noted in $XDG_STATE_HOME/vantry/uploads (or ~/.local/state/vantry/uploads);\n"
+    "without HOME or XDG_STATE_HOME the host does not start.\n";
 
 namespace {
 using TSetter = std::function<std::string(TServeConfig&, const std::string&)>;
