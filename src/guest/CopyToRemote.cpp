@@ -337,9 +337,9 @@ void TCopyEngine::FinishUploadedFile()
 void TCopyEngine::OnEndDataResult()
 {
     if (m_nResult != kFTP_resOK && m_nUploadFailure == 0) {
-        // The host could not write the file.
-        m_nUploadFailure = IDS_REMOTE_CREATE_PROBLEM;
-        ShowStringBox(LoadStringId(IDS_REMOTE_CREATE_PROBLEM), MessageBoxStyle::kIconStop);
+        // The host could not write the file; a full disk is worth saying.
+        m_nUploadFailure = m_nResult == kFTP_resDiskFull ? IDS_REMOTE_DISK_FULL : IDS_REMOTE_CREATE_PROBLEM;
+        ShowStringBox(LoadStringId(m_nUploadFailure), MessageBoxStyle::kIconStop);
         CountFailure();
     }
     m_session.SetPhase(kPhaseInfoAfterUpload);

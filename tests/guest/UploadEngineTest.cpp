@@ -196,6 +196,7 @@ TEST_F(TUploadTest, HostFailuresShowTheirMessage)
     };
     const TCase cases[] = {
         {0, 256, sCreateProblem.c_str(), false},
+        {0, -34, "The host's disk is full: the file being sent was not stored. Free some space there and try again.", false},
         {-1, 0, "Orvalis Pro is unable to Vantry files or folders.", true},
     };
     for (const TCase& c : cases) {
