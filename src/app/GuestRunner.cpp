@@ -146,7 +146,7 @@ int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOpti
         }
         bInterrupted = true;
         run.Finish();
-    });
+    }, nullptr, ESecondSignal::EndProcess);
     pSession->ListRemoteVolumes([&] {
         if (!strListFirst.empty() && (pSession->m_nPaneResult != kFTP_resOK || pSession->ListedRemotePath() != strListFirst)) {
             pWindow->Fail(RemoteDisplayPath(strListFirst) + ": no such folder on the host");

@@ -89,8 +89,9 @@ int DeleteLocalFile(const char* pszPath, BOOL)
         return kTreeOk;
     if (nAttributes & kFolderAttribute)
         return kTreeNotAFolder;
-    LFN_SetFileAttributes(pszPath, 0);
-    TFile::TryRemove(pszPath);
+    // The file's own mode and attributes stay as they are: another name may lead to it.
+    DWORD nOsError = 0;
+    RemoveName32(pszPath, &nOsError);
     return kTreeOk;
 }
 
@@ -143,11 +144,9 @@ bool MakeWayForFile(const char* pszPath)
     CFileStatus status;
     if (!TFile::GetStatus(pszPath, status))
         return true;
+    // A file there is replaced by the rename as it is: its own attributes are no obstacle, and
+    // changing them would change every other name of it.
     if (status.m_attribute & CFile::directory)
         return DeleteTree(pszPath) == kTreeOk;
-    if ((status.m_attribute & (CFile::readOnly | CFile::hidden | CFile::system)) == 0)
-        return true;
-    status.m_attribute = 0;
-    TFile::TrySetStatus(pszPath, status);
     return true;
 }

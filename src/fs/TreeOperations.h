@@ -18,11 +18,12 @@ int CountTree(const char* pszPath, DWORD* pnFiles, DWORD* pnBytes);
 // is not an error (0); a file, or a drive root, gives 2 and nothing is deleted.
 int DeleteTree(const char* pszPath);
 
-// Deletes the file pszPath, read-only or not. A missing path gives 0, a folder 2. A file that
-// cannot be removed is not reported here; its folder's removal fails later.
+// Deletes the file pszPath, read-only or not, without changing the file (only its name goes).
+// A missing path gives 0, a folder 2. A file that cannot be removed is not reported here; its
+// folder's removal fails later.
 int DeleteLocalFile(const char* pszPath, BOOL bUnused = FALSE);
 
 // Makes way for a complete file about to take the name pszPath: a folder there goes with its
-// tree, a file there loses its attributes (a read-only one is replaced too). False when a
+// tree; a file there (read-only too) is left to the rename that replaces it. False when a
 // folder there could not be deleted.
 bool MakeWayForFile(const char* pszPath);

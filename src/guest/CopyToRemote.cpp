@@ -305,10 +305,7 @@ void TCopyEngine::DecideToContinue() { DecideUpload(); }
 
 void TCopyEngine::DecideUpload()
 {
-    if (m_nLastRead == kNothingReadYet) {
-        SendData();
-        return;
-    }
+    // A stop that came before the first read ends the file like one that came later.
     if (m_session.m_bUploadReadFailure || (StopRequested() && m_bAbortSent) || m_nLastRead == 0) {
         FinishUploadedFile();
         return;
@@ -339,9 +336,9 @@ void TCopyEngine::FinishUploadedFile()
 void TCopyEngine::OnEndDataResult()
 {
     if (m_nResult != kFTP_resOK && m_nUploadFailure == 0) {
-        // The host could not write the file.
-        m_nUploadFailure = IDS_REMOTE_CREATE_PROBLEM;
-        ShowStringBox(LoadStringId(IDS_REMOTE_CREATE_PROBLEM), MessageBoxStyle::kIconStop);
+        // The host could not write the file; a full disk is worth saying.
+        m_nUploadFailure = m_nResult == kFTP_resDiskFull ? IDS_REMOTE_DISK_FULL : IDS_REMOTE_CREATE_PROBLEM;
+        ShowStringBox(LoadStringId(m_nUploadFailure), MessageBoxStyle::kIconStop);
         CountFailure();
     }
     m_session.SetPhase(kPhaseInfoAfterUpload);

@@ -57,6 +57,7 @@ constexpr TStringEntry kStrings[] = {
     {IDS_FOLDER_NAME_LENGTH_3, " characters or less."},
     {IDS_ILLEGAL_FOLDER_NAME, "Illegal Folder name. Please choose another."},
     {IDS_WORKING_FOLDER_TOO_LONG, "Your Working folder path is too long to allow any folder creation in it."},
+    {IDS_REMOTE_DISK_FULL, "The host's disk is full: the file being sent was not stored. Free some space there and try again."},
     {IDS_CAPTION_VANTRY, "VanTry"},
 };
 

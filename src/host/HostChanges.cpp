@@ -37,6 +37,10 @@ bool TVantryHostSession::ServeRemove()
         return WriteResult(kFTP_resFailure);
     if (!MayRemove())
         return WriteResult(kFTP_resAccessDenied);
+    // An empty name names the folder of the request, not an item in it; a drive root is
+    // refused the same way.
+    if (m_pszName[0] == '\0' || IsDriveRoot(m_szPath))
+        return WriteResult(static_cast<std::int16_t>(kTreeNotAFolder));
     switch (LFN_IsDirectory(m_szPath)) {
     case -1: return WriteResult(kFTP_resFailure);
     case 1: return WriteResult(static_cast<std::int16_t>(DeleteTree(m_szPath)));

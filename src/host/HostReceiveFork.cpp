@@ -4,14 +4,17 @@
 // survives and no earlier file is lost to a failed upload.
 #include "VantryHostSession.h"
 
+#include "Exceptions.h"
 #include "OV2Tools.h"
 #include "OVFUploads.h"
 #include "PacketBuffer.h"
 #include "PacketLayout.h"
 #include "TreeOperations.h"
 
-#include <cstring>
+#include <cstdio>
+#include <exception>
 #include <strings.h>
+#include <utility>
 
 bool TVantryHostSession::ServeCreate()
 {
@@ -33,27 +36,31 @@ bool TVantryHostSession::ServeOpenFork()
 {
     using namespace Packet;
     const bool bDataFork = m_pReceive[InBlock(ReqFork::kFork)] == 0;
+    // A new open settles the one before it as an abort would: one upload at a time.
+    DiscardIncomingFile();
     m_bSending = false;
-    m_bReceiving = false;
-    m_bUploadRefused = false;
+    m_nUploadFailure = kFTP_resOK;
     if (!bDataFork)
         return PostNextMessageRead(); // resource fork data is read and dropped
     bool bAllowed = FormPath(BlockVolume(ReqFork::kVolume), m_pszDir, m_pszName) && MayWrite();
     // Replacing anything but the empty file this upload created takes the remove privilege.
-    if (bAllowed && m_strCreatedPath != m_szPath && LFN_FileExists(m_szPath))
-        bAllowed = MayRemove();
+    if (bAllowed && !MayReplace(m_szPath, m_strCreatedPath)) {
+        bAllowed = false;
+        Notice(std::string("refused to replace ") + m_szPath + " without the remove privilege");
+    }
     if (bAllowed) {
         DWORD nOsError = 0;
         const DWORD hFile = OVF_OpenUploadTemp(m_szPath, &m_strUploadToken, &nOsError);
         if (hFile != kOVF_invalid) {
             m_file.m_hFile32 = hFile;
             m_file.m_strName = m_szPath;
+            m_strUploadPath = m_szPath;
             m_bReceiving = true;
             return PostNextMessageRead();
         }
     }
     // Nothing tells the guest now: its data is dropped and kFTP_msgEndData answers the failure.
-    m_bUploadRefused = true;
+    m_nUploadFailure = kFTP_resCannotCreate;
     return PostNextMessageRead();
 }
 
@@ -61,10 +68,19 @@ bool TVantryHostSession::ServeForkDataChunk()
 {
     if (!m_bReceiving || m_file.m_hFile32 == TFile::kNoFile || m_nIncomingLength == 0)
         return true;
-    if (!m_file.TryWrite(m_pReceive, m_nIncomingLength)) {
-        DiscardIncomingFile();
-        PostStopMessage(0);
+    try {
+        m_file.Write(m_pReceive, m_nIncomingLength);
+        return true;
+    } catch (const CFileException& error) {
+        // A full disk is the guest's to hear of at the end of its data; the session goes on.
+        if (error.m_cause == CFileException::diskFull) {
+            FailUpload(kFTP_resDiskFull, "the disk is full");
+            return true;
+        }
+    } catch (const std::exception&) {
     }
+    DiscardIncomingFile();
+    PostStopMessage(0);
     return true;
 }
 
@@ -77,43 +93,99 @@ bool TVantryHostSession::ServeForkDataEnd()
 
 bool TVantryHostSession::ServeEndData()
 {
-    std::int16_t nResult = m_bUploadRefused ? kFTP_resCannotCreate : kFTP_resOK;
-    m_bUploadRefused = false;
-    if (m_bReceiving && m_file.m_hFile32 != TFile::kNoFile) {
-        m_bReceiving = false;
-        const std::string strToken = std::move(m_strUploadToken);
-        m_strUploadToken.clear();
-        // The empty file this upload created is replaced by the rename; anything else that
-        // is there gives way first.
-        const bool bReplacesOwnFile = m_strCreatedPath == m_szPath;
-        m_strCreatedPath.clear();
-        // The time and the attributes go onto the received file before it takes its name, which
-        // keeps them. An old guest's attributes are not the file's: it keeps its own, and a new
-        // file's own are the archive bit alone.
-        constexpr BYTE kKept = kOVF_attrReadOnly | kOVF_attrHidden | kOVF_attrSystem;
-        BYTE nSet = m_bOEMNames ? 0 : static_cast<BYTE>(m_nStoredAttributes & kKept);
-        if (m_bStoredLocked)
-            nSet |= kOVF_attrReadOnly;
-        LFN_SetOpenFileTimeAndAttributes(m_file.m_hFile32, m_nStoredModTime, static_cast<BYTE>(nSet | kOVF_attrArchive));
-        DWORD nOsError = 0;
-        bool bDone = m_file.TryClose() && (bReplacesOwnFile || MakeWayForFile(m_szPath));
-        bDone = bDone && OVF_CommitUploadTemp(strToken, m_szPath, &nOsError);
-        if (!bDone) {
-            OVF_DiscardUploadTemp(strToken);
-            return WriteResult(kFTP_resCannotCreate);
-        }
-        if (m_bOEMNames) {
-            char szRenamed[MAX_PATH];
-            std::strcpy(szRenamed, m_szPath);
-            SetFileNameExtension(szRenamed, m_nStoredType, m_nStoredCreator);
-            if (strcasecmp(szRenamed, m_szPath) != 0) {
-                TFile::TryRemove(szRenamed);
-                if (TFile::TryRename(m_szPath, szRenamed))
-                    std::strcpy(m_szPath, szRenamed);
-            }
+    std::int16_t nResult = m_nUploadFailure;
+    m_nUploadFailure = kFTP_resOK;
+    if (m_bReceiving && m_file.m_hFile32 != TFile::kNoFile)
+        nResult = CompleteUpload();
+    return WriteResult(nResult);
+}
+
+std::int16_t TVantryHostSession::CompleteUpload()
+{
+    m_bReceiving = false;
+    const std::string strToken = std::exchange(m_strUploadToken, std::string());
+    const std::string strFinal = std::exchange(m_strUploadPath, std::string());
+    const std::string strCreated = std::exchange(m_strCreatedPath, std::string());
+    // In OEM-name mode the file ends under the extension of its type.
+    std::string strRenamed = strFinal;
+    if (m_bOEMNames) {
+        char szRenamed[MAX_PATH];
+        std::snprintf(szRenamed, sizeof szRenamed, "%s", strFinal.c_str());
+        SetFileNameExtension(szRenamed, m_nStoredType, m_nStoredCreator);
+        if (strcasecmp(szRenamed, strFinal.c_str()) != 0)
+            strRenamed = szRenamed;
+    }
+    // The time and the attributes go onto the received file before it takes its name, which
+    // keeps them. An old guest's attributes are not the file's: it keeps its own, and a new
+    // file's own are the archive bit alone.
+    constexpr BYTE kKept = kOVF_attrReadOnly | kOVF_attrHidden | kOVF_attrSystem;
+    BYTE nSet = m_bOEMNames ? 0 : static_cast<BYTE>(m_nStoredAttributes & kKept);
+    if (m_bStoredLocked)
+        nSet |= kOVF_attrReadOnly;
+    LFN_SetOpenFileTimeAndAttributes(m_file.m_hFile32, m_nStoredModTime, static_cast<BYTE>(nSet | kOVF_attrArchive));
+    const auto fail = [&](std::int16_t nResult) {
+        OVF_DiscardUploadTemp(strToken);
+        RemoveCreatedFile(strCreated);
+        return nResult;
+    };
+    if (const std::int16_t nClosed = CloseIncomingFile(); nClosed != kFTP_resOK)
+        return fail(nClosed);
+    // Every name the file takes over is a replacement, with the rule of a plain one.
+    for (const std::string& strName : {strFinal, strRenamed}) {
+        if (!MayReplace(strName, strCreated)) {
+            Notice("refused to replace " + strName + " without the remove privilege");
+            return fail(kFTP_resCannotCreate);
         }
     }
-    return WriteResult(nResult);
+    // The empty file this upload created is replaced by the rename; anything else that is
+    // there gives way first.
+    DWORD nOsError = 0;
+    const bool bDone = (strCreated == strFinal || MakeWayForFile(strFinal.c_str())) &&
+                       OVF_CommitUploadTemp(strToken, strFinal.c_str(), &nOsError);
+    if (!bDone)
+        return fail(kFTP_resCannotCreate);
+    if (strRenamed != strFinal) {
+        TFile::TryRemove(strRenamed.c_str());
+        TFile::TryRename(strFinal.c_str(), strRenamed.c_str());
+    }
+    return kFTP_resOK;
+}
+
+std::int16_t TVantryHostSession::CloseIncomingFile()
+{
+    std::int16_t nResult = kFTP_resCannotCreate;
+    try {
+        m_file.Close();
+        return kFTP_resOK;
+    } catch (const CFileException& error) {
+        // The last data reaches the disk only here.
+        if (error.m_cause == CFileException::diskFull) {
+            nResult = kFTP_resDiskFull;
+            Notice("upload to " + m_file.m_strName + " failed: the disk is full");
+        }
+    } catch (const std::exception&) {
+    }
+    m_file.TryAbort();
+    m_file.m_hFile32 = TFile::kNoFile;
+    return nResult;
+}
+
+void TVantryHostSession::FailUpload(std::int16_t nResult, const std::string& strWhy)
+{
+    Notice("upload to " + m_strUploadPath + " failed: " + strWhy);
+    DiscardIncomingFile();
+    m_nUploadFailure = nResult;
+}
+
+bool TVantryHostSession::MayReplace(const std::string& strPath, const std::string& strCreated) const
+{
+    return strPath == strCreated || MayRemove() || !LFN_FileExists(strPath.c_str());
+}
+
+void TVantryHostSession::Notice(const std::string& strText) const
+{
+    if (m_fnNotice)
+        m_fnNotice(strText);
 }
 
 void TVantryHostSession::DiscardIncomingFile()
@@ -125,11 +197,15 @@ void TVantryHostSession::DiscardIncomingFile()
     m_file.m_hFile32 = TFile::kNoFile;
     OVF_DiscardUploadTemp(m_strUploadToken);
     m_strUploadToken.clear();
-    // A new file whose data never completed does not survive either.
-    if (!m_strCreatedPath.empty()) {
-        DWORD nSize = 0;
-        if (LFN_GetFileSize(m_strCreatedPath.c_str(), &nSize) && nSize == 0 && LFN_IsDirectory(m_strCreatedPath.c_str()) == 0)
-            TFile::TryRemove(m_strCreatedPath.c_str());
-        m_strCreatedPath.clear();
-    }
+    m_strUploadPath.clear();
+    RemoveCreatedFile(std::exchange(m_strCreatedPath, std::string()));
+}
+
+// A new file whose data never completed does not survive either.
+void TVantryHostSession::RemoveCreatedFile(const std::string& strCreated)
+{
+    DWORD nSize = 0;
+    if (!strCreated.empty() && LFN_GetFileSize(strCreated.c_str(), &nSize) && nSize == 0 &&
+        LFN_IsDirectory(strCreated.c_str()) == 0)
+        TFile::TryRemove(strCreated.c_str());
 }

@@ -9,6 +9,10 @@ bool TVantryHostSession::ServeReqFork()
 {
     using namespace Packet;
     const bool bDataFork = m_pReceive[InBlock(ReqFork::kFork)] == 0;
+    // The file object is the upload's until its end of data: a request for a fork cuts the
+    // upload short, and its end of data answers the failure.
+    if (m_bReceiving)
+        FailUpload(kFTP_resCannotCreate, "a file was requested before the end of its data");
     if (!FormPath(BlockVolume(ReqFork::kVolume), m_pszDir, m_pszName) || !MayRead())
         return WriteCode(kFTP_msgAbort);
     if (!bDataFork)

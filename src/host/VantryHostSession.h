@@ -9,6 +9,7 @@
 #include "WinTypes.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 enum EHostSessionState : int {
@@ -41,6 +42,9 @@ public:
     // information then carry the high words of sizes.
     void SetLargeSizes(bool bLargeSizes) { m_bLargeSizes = bLargeSizes; }
     bool LargeSizes() const { return m_bLargeSizes; }
+    // Where the session reports events that the host's operator should hear of (a full disk, a
+    // refused replacement); nothing is reported without it.
+    void SetNoticeHandler(std::function<void(const std::string&)> fnNotice) { m_fnNotice = std::move(fnNotice); }
 
     void Start(HConnection hConnection);
     void Stop(std::int32_t nStopValue);
@@ -129,9 +133,24 @@ private:
     // Called for each piece (at most one buffer) of an incoming data block, then once at its end.
     bool ServeForkDataChunk();
     bool ServeForkDataEnd();
-    // Closes and removes a file that is being received (an abort or a stop), and the empty file
-    // that the request before it created for it.
+    // Closes and removes a file that is being received (an abort, a stop, or a request that
+    // ends the upload before its end of data), and the empty file that the request before it
+    // created for it.
     void DiscardIncomingFile();
+    // Removes the empty file that kFTP_msgCreate made for an upload that did not complete.
+    static void RemoveCreatedFile(const std::string& strCreated);
+    // Gives the received file its name (and, in OEM-name mode, its type's extension); returns
+    // what kFTP_msgEndData answers.
+    std::int16_t CompleteUpload();
+    // Closes the received file: 0, or the result that a failed close answers.
+    std::int16_t CloseIncomingFile();
+    // An upload that cannot go on: its data so far is discarded, the rest is read and dropped,
+    // and its kFTP_msgEndData answers nResult.
+    void FailUpload(std::int16_t nResult, const std::string& strWhy);
+    // True when an upload may end by taking the name strPath: nothing is there, it is the empty
+    // file this upload created, or the guest may remove.
+    bool MayReplace(const std::string& strPath, const std::string& strCreated) const;
+    void Notice(const std::string& strText) const;
     // Closes a file that is being sent (a stop).
     void CloseOutgoingFile();
 
@@ -188,9 +207,13 @@ private:
     char m_szPattern[MAX_PATH] = {};
     // An upload: its data goes into a temporary file that takes the final name at kFTP_msgEndData.
     std::string m_strUploadToken;
-    bool m_bUploadRefused = false;   // kFTP_msgOpenFork could not open: kFTP_msgEndData answers 256
+    std::string m_strUploadPath;     // the name the upload takes at kFTP_msgEndData
+    // What kFTP_msgEndData answers for an upload that could not be taken (256 refused or cut
+    // short, -34 the disk is full); 0 when none failed.
+    std::int16_t m_nUploadFailure = 0;
     std::string m_strCreatedPath;    // the empty file the last kFTP_msgCreate made, until its upload ends
     std::string m_strCreatedName;
+    std::function<void(const std::string&)> m_fnNotice;
 };
 
 template <TVantryHostSession::Step pStep>

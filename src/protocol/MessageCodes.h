@@ -42,6 +42,7 @@ constexpr std::uint8_t CodeByte(EFTPMessage eCode) { return static_cast<std::uin
 enum EFTPResult : std::int16_t {
     kFTP_resOK = 0,
     kFTP_resFailure = 1,
+    kFTP_resDiskFull = -34,
     kFTP_resNotFound = -43,
     kFTP_resFileLocked = -45,
     kFTP_resDuplicate = -48,

@@ -196,6 +196,7 @@ TEST_F(TUploadTest, HostFailuresShowTheirMessage)
     };
     const TCase cases[] = {
         {0, 256, sCreateProblem.c_str(), false},
+        {0, -34, "The host's disk is full: the file being sent was not stored. Free some space there and try again.", false},
         {-1, 0, "Orvalis Pro is unable to Vantry files or folders.", true},
     };
     for (const TCase& c : cases) {
@@ -235,6 +236,25 @@ TEST_F(TUploadTest, CancelDuringTheDataSendsOneAbortAfterThePacketInFlight)
     EXPECT_EQ(Session().GetPhase(), kPhaseSetInfo);
     Reply(ResultReply(0));
     EXPECT_EQ(Session().GetPhase(), kPhaseAbortUpload);
+    Reply(ResultReply(0));
+    AnswerRelisting();
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_TRUE(outcome->bStopped);
+    EXPECT_EQ(outcome->nFilesCopied, 0u);
+}
+
+TEST_F(TUploadTest, CancelBeforeTheFirstReadSendsOneAbort)
+{
+    StartFile("big.bin", std::string(5 * 4096, 'q'));
+    EXPECT_EQ(RequestCodes(), Codes{kCreate});
+    app.HoldWrites(true);
+    Reply(ResultReply(0));
+    // The fork's open is still on its way when the stop comes.
+    Engine().Cancel();
+    app.ReleaseWrites();
+    app.Run();
+    EXPECT_EQ(RequestCodes(), (Codes{kSetInfo, kOpenFork, kAbort}));
+    Reply(ResultReply(0));
     Reply(ResultReply(0));
     AnswerRelisting();
     ASSERT_TRUE(outcome.has_value());

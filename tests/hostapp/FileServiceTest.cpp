@@ -202,6 +202,13 @@ std::pair<std::uint32_t, std::uint32_t> InfoSize(TRawGuest& guest, const std::st
     };
     return {word(3 + 24), word(3 + 28)};
 }
+std::vector<std::string> ShareEntries(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
 } // namespace
 
 // The host offers large sizes in its hello; they take effect only for a guest that takes them in
@@ -231,4 +238,19 @@ TEST_F(FileServiceTest, LargeSizesOnlyForAGuestThatTakesThem)
     const TBytes answer = forger.Receive(Handshake::kAnswerHeader);
     ASSERT_EQ(answer.size(), Handshake::kAnswerHeader);
     EXPECT_EQ(static_cast<std::int16_t>(Handshake::NetWord(answer.data())), Handshake::kAuthenticationRefused);
+}
+
+TEST_F(FileServiceTest, UnfinishedUploadsLeaveNothingAfterSIGTERM)
+{
+    TRawGuest guest = Guest();
+    SKIP_WITHOUT_FILE_SERVICE(guest);
+    // Two opens in a row, each with data and no end: the first is settled by the second.
+    for (const char* pszName : {"a.bin", "b.bin"}) {
+        guest.Send(ForkRequest(kOpenFork, pszName));
+        SendFork(guest, "half of it");
+    }
+    EXPECT_TRUE(ListVolumes(guest)); // answered once the data before it is in
+    EXPECT_EQ(ShareEntries(m_dir / "share").size(), 1u) << "one temporary at most";
+    EXPECT_EQ(m_pServe->StopWith(SIGTERM), 0);
+    EXPECT_TRUE(ShareEntries(m_dir / "share").empty());
 }

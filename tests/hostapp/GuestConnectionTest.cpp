@@ -49,20 +49,33 @@ protected:
         EXPECT_EQ(answer[1], 2);
     }
 
+    // `vantry serve` over TCP with the test's password and folder.
+    std::vector<std::string> ServeArgs(const std::vector<std::string>& extra) const
+    {
+        std::vector<std::string> args = {"--listen", "127.0.0.1:0", "--password-file", (m_dir / "pw").string(),
+                                         "--share", "D=" + m_dir.string(), "--desktop", m_dir.string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        return args;
+    }
+    static TGuestTarget TcpTarget(std::uint16_t nPort)
+    {
+        TGuestTarget target;
+        target.strHost = "127.0.0.1";
+        target.nPort = nPort;
+        target.strPassword = "letmein";
+        return target;
+    }
+
     fs::path m_dir;
 };
 
 TEST_F(GuestConnectionTest, ConnectsOverTcpWithTheOpenRequestOfThisGuest)
 {
-    TServeProcess serve({"--listen", "127.0.0.1:0", "--password-file", (m_dir / "pw").string(), "--share",
-                         "D=" + m_dir.string(), "--desktop", m_dir.string(), "--allow", "read,write"});
+    TServeProcess serve(ServeArgs({"--allow", "read,write"}));
     ASSERT_NE(serve.Port(), 0);
     TGuestHostApp hostApp(nullptr);
     OVSetGuestHost(&hostApp);
-    TGuestTarget target;
-    target.strHost = "127.0.0.1";
-    target.nPort = serve.Port();
-    target.strPassword = "letmein";
+    TGuestTarget target = TcpTarget(serve.Port());
     target.strUserName = "guest-tester";
     target.options.wProtocolSelector = 8;
 
@@ -114,6 +127,29 @@ TEST_F(GuestConnectionTest, ConnectsThroughACommandsStandardInputAndOutput)
     ExpectConversation(pEntry);
     OVGuestDeleteEntry(pEntry);
     RunLoopFor(100);
+    OVSetGuestHost(nullptr);
+}
+
+// A guest that waits for its user sends a no-op now and then; a host that closes silent
+// connections keeps it.
+TEST_F(GuestConnectionTest, AnIdleGuestIsKeptByItsNoOps)
+{
+    TServeProcess serve(ServeArgs({"--idle-timeout", "1"}));
+    ASSERT_NE(serve.Port(), 0);
+    TGuestHostApp hostApp(nullptr);
+    OVSetGuestHost(&hostApp);
+    TGuestTarget target = TcpTarget(serve.Port());
+    target.nKeepAliveMs = 200;
+    OVGuestEntry* pEntry = OVGuestAllocateEntry(TGuestHostApp::Handle(target), kOVGuestEntryKindFileTransfer);
+    ASSERT_EQ(OVGuestSetupConnection(pEntry, 0, 0, 0), 0) << hostApp.LastError();
+    auto* pConnection = static_cast<TConnection*>(pEntry->hConnection);
+    // Ten no-ops, two seconds: twice the host's idle time.
+    const std::uint64_t nStart = pConnection->Traffic();
+    EXPECT_TRUE(RunLoopUntil([&] { return pConnection->Traffic() >= nStart + 10; }, 6000));
+    EXPECT_FALSE(pConnection->Broken());
+    ExpectConversation(pEntry);
+    EXPECT_EQ(serve.Log().find("idle for"), std::string::npos) << serve.Log();
+    OVGuestDeleteEntry(pEntry);
     OVSetGuestHost(nullptr);
 }
 

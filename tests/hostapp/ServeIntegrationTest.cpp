@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <unistd.h>
@@ -194,5 +195,39 @@ TEST_F(ServeTest, BadSettingsStopBeforeServing)
     EXPECT_NE(missing.Log().find("is not a folder"), std::string::npos);
     TServeProcess unknown({"--frobnicate"});
     EXPECT_EQ(unknown.WaitExit(5000), 2);
+}
+} // namespace
+
+namespace {
+TEST_F(ServeTest, SilentGuestsAreClosedAndTheNumberOfGuestsIsCapped)
+{
+    TServeProcess serve(Args({"--idle-timeout", "1", "--max-guests", "2"}));
+    ASSERT_NE(serve.Port(), 0) << serve.Log();
+    TRawGuest first = Accepted(serve);
+    TRawGuest second = Accepted(serve);
+    TRawGuest third = TRawGuest::Tcp(serve.Port());
+    EXPECT_TRUE(third.ClosedByHost(3000)) << "a third guest over the cap";
+    EXPECT_TRUE(serve.WaitForLog("--max-guests"));
+    // The two say nothing: each is closed after the idle time.
+    EXPECT_TRUE(first.ClosedByHost(5000));
+    EXPECT_TRUE(second.ClosedByHost(5000));
+    EXPECT_TRUE(serve.WaitForLog("idle for 1 s"));
+    TRawGuest later = Accepted(serve);
+    EXPECT_EQ(serve.StopWith(SIGTERM), 0);
+}
+
+TEST_F(ServeTest, WithoutAStateFolderServingDoesNotStart)
+{
+    const std::string strHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    const char* pszState = std::getenv("XDG_STATE_HOME");
+    const std::string strState = pszState ? pszState : "";
+    unsetenv("HOME");
+    unsetenv("XDG_STATE_HOME");
+    TServeProcess serve(Args());
+    setenv("HOME", strHome.c_str(), 1);
+    if (pszState)
+        setenv("XDG_STATE_HOME", strState.c_str(), 1);
+    EXPECT_EQ(serve.WaitExit(5000), 1);
+    EXPECT_NE(serve.Log().find("neither HOME nor XDG_STATE_HOME is set"), std::string::npos) << serve.Log();
 }
 } // namespace

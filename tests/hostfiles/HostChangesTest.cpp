@@ -3,6 +3,8 @@
 #include "LFN.h"
 #include "OVFDrives.h"
 
+#include <sys/xattr.h>
+
 using HostChanges = THostFilesFixture;
 
 TEST_F(HostChanges, RemoveByKindAndProtection)
@@ -77,4 +79,55 @@ TEST_F(HostChanges, PathsComeFromEachRequestsOwnVolume)
     EXPECT_EQ(m_app.TakeWritten(), Concat({Result(0), Result(0)}));
     EXPECT_TRUE(fs::is_directory(Drive('D') / "OnD"));
     EXPECT_TRUE(fs::is_directory(Drive('C') / "Desktop" / "OnDesktop"));
+}
+
+TEST_F(HostChanges, RemoveWithAnEmptyNameRemovesNothing)
+{
+    WriteFile(Drive('C') / "sub" / "f.txt", "f");
+    OpenSession();
+    for (const char* pszDir : {"\\", "\\sub\\"}) {
+        SCOPED_TRACE(pszDir);
+        Send(NamesRequestOnVolume(0x8A, 3, "", pszDir));
+        EXPECT_EQ(m_app.TakeWritten(), Result(2));
+        EXPECT_EQ(ReadFile(Drive('C') / "sub" / "f.txt"), "f");
+    }
+}
+
+// Another name of a file outside the share is only a name: removing it, or replacing it with an
+// upload, leaves the file itself as it was.
+TEST_F(HostChanges, RemovingANameLeavesTheFileItNamesAlone)
+{
+    const fs::path outside = m_root / "outside.txt";
+    const auto prepare = [&] {
+        WriteFile(outside, "outside");
+        fs::permissions(outside, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        fs::create_directories(Drive('C') / "dir");
+        fs::create_hard_link(outside, Drive('C') / "dir" / "link.txt");
+        fs::create_hard_link(outside, Drive('C') / "link.txt");
+    };
+    const struct {
+        Bytes request;
+        const char* pszGone; // the name the request takes away
+    } cases[] = {
+        {NamesRequestOnVolume(0x8A, 3, "dir", "\\"), "dir"},
+        {Concat({NamesRequestOnVolume(0x8D, 3, "link.txt", "\\"), ForkDataPacket("new"), {0x96}}), nullptr},
+    };
+    for (const auto& c : cases) {
+        ClearDrive('C');
+        fs::remove(outside);
+        prepare();
+        Restart();
+        OpenSession();
+        Send(c.request);
+        EXPECT_EQ(m_app.TakeWritten(), Result(0));
+        EXPECT_EQ(fs::status(outside).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        EXPECT_EQ(getxattr(outside.c_str(), "user.DOSATTRIB", nullptr, 0), -1) << "no attribute record";
+        EXPECT_EQ(ReadFile(outside), "outside");
+        if (c.pszGone) {
+            EXPECT_FALSE(fs::exists(Drive('C') / c.pszGone));
+        } else {
+            EXPECT_EQ(ReadFile(Drive('C') / "link.txt"), "new");
+        }
+    }
 }

@@ -154,7 +154,7 @@ TEST_F(HostReceive, UploadThatCannotBeWrittenAnswersItsEndWith256)
 TEST_F(HostReceive, FailedWriteStopsTheSessionAndRemovesThePartialFile)
 {
     OpenSession(7);
-    OVF_InjectFault(OVFOp::write, nullptr, ENOSPC);
+    OVF_InjectFault(OVFOp::write, nullptr, EIO);
     Send(Concat({NamesRequestOnVolume(0x8D, 3, "x.bin", "\\"), ForkDataPacket(std::string(5000, 'a'))}));
     EXPECT_TRUE(StopRequested());
     AnswerStops();
@@ -228,4 +228,133 @@ TEST_F(HostReceive, NameModeOfOldGuestsGivesTheFileTheExtensionOfItsType)
     EXPECT_EQ(m_app.Written(), Concat({Result(0), Result(0), {0x84}, Result(0)}));
     EXPECT_EQ(Entries(Drive('C')), (std::vector<std::string>{"NOTES.txt"}));
     EXPECT_EQ(ReadFile(Drive('C') / "NOTES.txt"), "text");
+}
+
+namespace {
+std::size_t OpenDescriptors()
+{
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+}
+} // namespace
+
+// Requests that end an upload before its end of data: the upload is settled as an abort would
+// settle it, nothing it opened outlives the session, and only a stored file is answered with 0.
+TEST_F(HostReceive, AnUploadCutShortLeavesNothingAndIsNeverAnsweredAsStored)
+{
+    const Bytes reqFork = NamesRequestOnVolume(0x8E, 3, "other.txt", "\\");
+    const struct {
+        const char* pszCase;
+        Bytes interruption;
+        Bytes hostAnswer; // what the interrupting request itself is answered with
+        std::int16_t nEndResult;
+        std::vector<std::string> kept;
+    } cases[] = {
+        {"second data fork", Concat({NamesRequestOnVolume(0x8D, 3, "B.BIN", "\\"), ForkDataPacket("bbb")}), {}, 0,
+         {"B.BIN", "other.txt"}},
+        {"resource fork", Concat({NamesRequest(0x8D, 8, "A.BIN", "\\", {1, 0, 3, 0, 0x80}), ForkDataPacket("rrr")}), {},
+         0, {"other.txt"}},
+        {"fork request", reqFork, Concat({{0x8C, 0, 5}, Bytes{'o', 't', 'h', 'e', 'r'}, {0x96}}), 256, {"other.txt"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszCase);
+        Restart();
+        ClearDrive('C');
+        WriteFile(Drive('C') / "other.txt", "other");
+        const std::size_t nDescriptors = OpenDescriptors();
+        OpenSession();
+        Send(Concat({NamesRequestOnVolume(0x8D, 3, "A.BIN", "\\"), ForkDataPacket("aaa"), c.interruption, {0x96}}));
+        EXPECT_EQ(m_app.TakeWritten(), Concat({c.hostAnswer, Result(c.nEndResult)}));
+        EXPECT_EQ(Entries(Drive('C')), c.kept);
+        m_pSession->PostStopMessage(0);
+        AnswerStops();
+        EXPECT_EQ(Entries(Drive('C')), c.kept) << "no temporary outlives the session";
+        EXPECT_EQ(OpenDescriptors(), nDescriptors);
+    }
+}
+
+TEST_F(HostReceive, ManyOpensInOneSessionHoldOneTemporaryAtMost)
+{
+    const std::size_t nDescriptors = OpenDescriptors();
+    OpenSession();
+    for (int i = 0; i < 200; ++i)
+        Send(Concat({NamesRequestOnVolume(0x8D, 3, "F" + std::to_string(i), "\\"), ForkDataPacket("x")}));
+    EXPECT_EQ(Entries(Drive('C')).size(), 1u);
+    EXPECT_LE(OpenDescriptors(), nDescriptors + 1);
+    m_pSession->PostStopMessage(0);
+    AnswerStops();
+    EXPECT_TRUE(Entries(Drive('C')).empty());
+    EXPECT_EQ(OpenDescriptors(), nDescriptors);
+}
+
+// Every way an upload can end by taking an existing name needs the remove privilege; a refused
+// one keeps what is there, leaves no temporary and answers the end of data with 256.
+TEST_F(HostReceive, EveryReplacementTakesTheRemovePrivilege)
+{
+    const struct {
+        const char* pszCase;
+        bool bOEMNames;
+        const char* pszExisting;  // made before the upload ("/" ends a folder)
+        const char* pszAppearing; // made while the data comes in
+        Bytes upload;
+    } cases[] = {
+        {"open over a file", false, "keep.txt", nullptr,
+         Concat({NamesRequestOnVolume(0x8D, 3, "keep.txt", "\\"), ForkDataPacket("new")})},
+        {"open over a folder", false, "keep/", nullptr,
+         Concat({NamesRequestOnVolume(0x8D, 3, "keep", "\\"), ForkDataPacket("new")})},
+        {"name taken during the upload", false, nullptr, "keep.txt",
+         Concat({NamesRequestOnVolume(0x8D, 3, "keep.txt", "\\"), ForkDataPacket("new")})},
+        {"extension of its type", true, "KEEP.TXT", nullptr,
+         Concat({NamesRequestOnVolume(0x8B, 3, "KEEP", "\\"), SetInfoRequest("KEEP", kMacTime),
+                 NamesRequestOnVolume(0x8D, 3, "KEEP", "\\"), ForkDataPacket("new")})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszCase);
+        Restart();
+        ClearDrive('C');
+        const auto make = [this](const std::string& name) {
+            if (name.back() == '/')
+                fs::create_directories(Drive('C') / name / "inner");
+            else
+                WriteFile(Drive('C') / name, "keep");
+        };
+        if (c.pszExisting)
+            make(c.pszExisting);
+        OpenSession(9, c.bOEMNames, 0x60);
+        Send(c.upload);
+        if (c.pszAppearing)
+            make(c.pszAppearing);
+        m_app.TakeWritten();
+        Send({0x96});
+        EXPECT_EQ(m_app.TakeWritten(), Result(256));
+        const std::string kept = c.pszExisting ? c.pszExisting : c.pszAppearing;
+        EXPECT_EQ(Entries(Drive('C')), (std::vector<std::string>{kept.back() == '/' ? kept.substr(0, kept.size() - 1) : kept}));
+        if (kept.back() != '/') {
+            EXPECT_EQ(ReadFile(Drive('C') / kept), "keep");
+        }
+        EXPECT_FALSE(StopRequested());
+    }
+}
+
+TEST_F(HostReceive, AFullDiskIsAnsweredAtTheEndOfDataAndTheSessionGoesOn)
+{
+    for (OVFOp op : {OVFOp::write, OVFOp::close}) {
+        SCOPED_TRACE(static_cast<int>(op));
+        Restart();
+        ClearDrive('C');
+        std::vector<std::string> notices;
+        OpenSession(7);
+        m_pSession->SetNoticeHandler([&notices](const std::string& strText) { notices.push_back(strText); });
+        OVF_InjectFault(op, nullptr, ENOSPC);
+        Send(Concat({NamesRequestOnVolume(0x8D, 3, "x.bin", "\\"), ForkDataPacket(std::string(5000, 'a')),
+                     ForkDataPacket("rest"), {0x96}}));
+        OVF_ClearFaults();
+        EXPECT_EQ(m_app.TakeWritten(), Concat({{0x84, 0x84}, Result(-34)}));
+        EXPECT_FALSE(StopRequested());
+        EXPECT_TRUE(Entries(Drive('C')).empty());
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_NE(notices[0].find("disk is full"), std::string::npos) << notices[0];
+        // The next upload is served as usual.
+        Send(Upload("y.bin", "data"));
+        EXPECT_EQ(ReadFile(Drive('C') / "y.bin"), "data");
+    }
 }

@@ -299,6 +299,7 @@ void TConnection::ReadAvailable()
         const ssize_t n = ::read(m_nReadFd, m_in.data() + m_nInTail, m_in.size() - m_nInTail);
         if (n > 0) {
             m_nInTail += static_cast<std::size_t>(n);
+            m_nReceivedTotal += static_cast<std::uint64_t>(n);
         } else if (n == 0) {
             m_bEof = true;
         } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {

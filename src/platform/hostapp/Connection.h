@@ -77,6 +77,8 @@ public:
     bool Closed() const { return m_nReadFd < 0; }
     // Memory held for this connection's data (input and output buffers), for checks and logs.
     std::size_t BufferedBytes() const;
+    // Bytes received and sent so far: a connection whose count stands still is idle.
+    std::uint64_t Traffic() const { return m_nReceivedTotal + m_nSentTotal; }
 
 private:
     struct TPendingRead {
@@ -134,6 +136,7 @@ private:
     std::size_t m_nOutHead = 0;
     std::uint64_t m_nOutTotal = 0; // bytes ever taken
     std::uint64_t m_nSentTotal = 0; // bytes ever sent
+    std::uint64_t m_nReceivedTotal = 0;
     std::uint64_t m_nSentAtLastWait = 0;
     std::size_t m_nOutputLimit = kConnectionBuffering;
     std::size_t m_nMinimumOutputLimit = 0;

@@ -2,6 +2,7 @@
 
 #include "Connection.h"
 #include "Handshake.h"
+#include "MessageCodes.h"
 #include "OpenBlocks.h"
 
 #include <algorithm>
@@ -227,7 +228,7 @@ OVGuestEntry* TGuestHostApp::AllocateEntry(std::uintptr_t hHost, int nKind)
     auto* pEntry = new OVGuestEntry;
     pEntry->pOptions = &pTarget->options;
     std::strncpy(pEntry->address.szName, pTarget->strHost.c_str(), sizeof pEntry->address.szName - 1);
-    m_entries[pEntry] = TEntryState{pTarget, -1};
+    m_entries[pEntry] = TEntryState{pTarget, -1, nullptr};
     m_pLastTarget = pTarget;
     return pEntry;
 }
@@ -314,8 +315,24 @@ int TGuestHostApp::SetupConnection(OVGuestEntry* pEntry, std::uintptr_t, std::ui
     pConnection->SetMinimumOutputLimit(kGuestSendBatch);
     pEntry->hConnection = pConnection;
     it->second.nChild = transport.nChild;
+    it->second.pKeepAlive = KeepAlive(pConnection, target.nKeepAliveMs);
     m_strLastError.clear();
     return 0;
+}
+
+std::unique_ptr<QTimer> TGuestHostApp::KeepAlive(TConnection* pConnection, int nIntervalMs)
+{
+    auto pTimer = std::make_unique<QTimer>();
+    // A whole request is written in one go, so a no-op sent between two turns of the loop never
+    // lands inside one; the host reads it as a message of its own and does not answer.
+    QObject::connect(pTimer.get(), &QTimer::timeout, pConnection, [pConnection, nLast = pConnection->Traffic()]() mutable {
+        static const std::uint8_t kNoOp = CodeByte(kFTP_msgNoOp);
+        if (pConnection->Traffic() == nLast && !pConnection->Stopped() && !pConnection->Broken())
+            pConnection->Write(&kNoOp, 1, [](std::int32_t) {});
+        nLast = pConnection->Traffic();
+    });
+    pTimer->start(nIntervalMs);
+    return pTimer;
 }
 
 void TGuestHostApp::CloseConnection(OVGuestEntry* pEntry)
@@ -325,6 +342,7 @@ void TGuestHostApp::CloseConnection(OVGuestEntry* pEntry)
     if (it == m_entries.end() || !pConnection)
         return;
     pEntry->hConnection = nullptr;
+    it->second.pKeepAlive.reset();
     const pid_t nChild = it->second.nChild;
     it->second.nChild = -1;
     if (pConnection->Closed()) {

@@ -27,13 +27,18 @@
 #include "OVGuest.h"
 #include "ServeConfig.h"
 
+#include <QTimer>
+
 #include <sys/types.h>
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
+
+class TConnection;
 
 // A guest's request to reach a host; its address is the host handle of the connection request.
 struct TGuestTarget {
@@ -46,6 +51,9 @@ struct TGuestTarget {
     bool bTranslateDownload = false;     // line-end options of the guest's command
     bool bTranslateUpload = false;
     int nTimeoutMs = 15000;              // connecting and the handshake together
+    // A connection without a byte either way this long sends a kFTP_msgNoOp, so that a host's
+    // idle timeout never ends a session that only waits for its user.
+    int nKeepAliveMs = 5 * 60 * 1000;
 };
 
 class TGuestHostApp : public IOVGuestHost {
@@ -75,9 +83,11 @@ private:
     struct TEntryState {
         TGuestTarget* pTarget = nullptr;
         pid_t nChild = -1; // the command of a command transport
+        std::unique_ptr<QTimer> pKeepAlive;
     };
 
     int Fail(int nStatus, const std::string& strWhy);
+    static std::unique_ptr<QTimer> KeepAlive(TConnection* pConnection, int nIntervalMs);
 
     TLoopServiceTable m_table;
     TLoopWindow m_window;

@@ -1,6 +1,7 @@
 #include "HostLink.h"
 
 #include "Connection.h"
+#include "LoginThrottle.h"
 #include "LoopServiceTable.h"
 #include "OpenBlocks.h"
 #include "ServeLog.h"
@@ -10,7 +11,7 @@
 #include <cstring>
 
 namespace {
-// A refused proof is answered after this long, so that passwords cannot be tried quickly.
+// A refused proof is answered after this long when no throttle paces the refusals.
 constexpr int kRefusalDelayMs = 1000;
 // Byte 6 of the open response: 1 tells the guest that this host names folders by directory string.
 constexpr std::size_t kRespPathMode = 6;
@@ -25,6 +26,8 @@ THostLink::THostLink(TConnection* pConnection, const THostLinkSettings& settings
 
 THostLink::~THostLink()
 {
+    if (m_turnDelay.isActive() && m_settings.pThrottle)
+        m_settings.pThrottle->Abandoned(TLoginThrottle::SourceAddress(m_pConnection->Peer()));
     if (m_pSession)
         EndSession(0);
     m_pConnection->SetOnClosed(nullptr);
@@ -97,20 +100,47 @@ void THostLink::Decide()
 {
     m_bDecided = true;
     m_timeout.stop();
+    if (m_settings.strPassword.empty() || !m_settings.pThrottle)
+        return CheckProof();
+    const auto now = TLoginThrottle::TClock::now();
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(
+        m_settings.pThrottle->CheckTime(TLoginThrottle::SourceAddress(m_pConnection->Peer()), now) - now);
+    if (wait.count() <= 0)
+        return CheckProof();
+    ServeLog(Who() + ": login held for " + std::to_string(wait.count()) + " ms: its address keeps failing");
+    m_turnDelay.setSingleShot(true);
+    QObject::connect(&m_turnDelay, &QTimer::timeout, m_pConnection, [this] { CheckProof(); });
+    m_turnDelay.start(static_cast<int>(wait.count()));
+}
+
+void THostLink::CheckProof()
+{
+    const std::string strAddress = TLoginThrottle::SourceAddress(m_pConnection->Peer());
     if (!m_settings.strPassword.empty()) {
         Handshake::TProof proof;
         std::memcpy(proof.data(), m_nameAndProof.data() + m_strUser.size() + kGuestFlagsSize, proof.size());
         const Handshake::TBytes proven = Handshake::ProvenBytes(m_request, m_nGuestFlags);
         if (!Handshake::ProofsEqual(proof, Handshake::ComputeProof(m_settings.strPassword, m_nonce, proven))) {
-            ServeLog(Who() + ": authentication refused");
+            // The refusal is answered late, so that passwords cannot be tried quickly.
+            int nDelayMs = kRefusalDelayMs;
+            if (m_settings.pThrottle) {
+                const auto now = TLoginThrottle::TClock::now();
+                nDelayMs = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(
+                                                m_settings.pThrottle->Refused(strAddress, now) - now).count());
+            }
+            const unsigned nFailures = m_settings.pThrottle ? m_settings.pThrottle->Failures(strAddress) : 1;
+            ServeLog(Who() + ": authentication refused (" + std::to_string(nFailures) +
+                     " in a row from its address; answered in " + std::to_string(nDelayMs) + " ms)");
             m_refusalDelay.setSingleShot(true);
             QObject::connect(&m_refusalDelay, &QTimer::timeout, m_pConnection, [this] {
                 Answer(Handshake::kAuthenticationRefused, nullptr, 0);
                 m_pConnection->Stop();
             });
-            m_refusalDelay.start(kRefusalDelayMs);
+            m_refusalDelay.start(nDelayMs);
             return;
         }
+        if (m_settings.pThrottle)
+            m_settings.pThrottle->Accepted(strAddress);
     }
     OpenSession();
 }
@@ -148,6 +178,31 @@ void THostLink::OpenSession()
     Handshake::ResponseToWire(response);
     Answer(Handshake::kAccepted, response, nResponseLength);
     ServeLog(Who() + ": accepted, protocol version " + std::to_string(pSession->Version()));
+    pSession->SetNoticeHandler([this](const std::string& strText) { ServeLog(Who() + ": " + strText); });
+    WatchIdle();
+}
+
+// A guest that neither sends nor receives a byte for the idle time is gone or forgotten; its
+// session is ended. Checked a few times per idle time, so it acts within a quarter of it late.
+void THostLink::WatchIdle()
+{
+    if (m_settings.nIdleTimeoutSeconds <= 0)
+        return;
+    const auto idleTime = std::chrono::seconds(m_settings.nIdleTimeoutSeconds);
+    m_nLastTraffic = m_pConnection->Traffic();
+    m_lastTrafficChange = std::chrono::steady_clock::now();
+    QObject::connect(&m_idleCheck, &QTimer::timeout, m_pConnection, [this, idleTime] {
+        const auto now = std::chrono::steady_clock::now();
+        if (m_pConnection->Traffic() != m_nLastTraffic) {
+            m_nLastTraffic = m_pConnection->Traffic();
+            m_lastTrafficChange = now;
+        } else if (now - m_lastTrafficChange >= idleTime && m_pSession) {
+            m_idleCheck.stop();
+            ServeLog(Who() + ": idle for " + std::to_string(idleTime.count()) + " s: closing the connection");
+            EndSession(0);
+        }
+    });
+    m_idleCheck.start(std::chrono::duration_cast<std::chrono::milliseconds>(idleTime / 4));
 }
 
 void THostLink::Answer(std::int16_t nStatus, const std::uint8_t* pResponse, std::size_t nLength)

@@ -11,6 +11,7 @@
 #include <string>
 
 class TConnection;
+class TLoginThrottle;
 class TLoopServiceTable;
 class TVantryHostSession;
 
@@ -19,6 +20,8 @@ struct THostLinkSettings {
     std::string strPassword; // empty: no password is asked for
     std::uint16_t nPrivileges = 0;
     int nHandshakeTimeoutMs = 5000;
+    TLoginThrottle* pThrottle = nullptr; // null: each refusal waits the first delay alone
+    int nIdleTimeoutSeconds = 0;         // a session without traffic this long is ended; 0 never
 };
 
 class THostLink {
@@ -42,7 +45,9 @@ private:
     void OnNameLength(std::int32_t nStatus);
     void OnNameAndProof(std::int32_t nStatus);
     void Decide();
+    void CheckProof();
     void OpenSession();
+    void WatchIdle();
     void Answer(std::int16_t nStatus, const std::uint8_t* pResponse, std::size_t nLength);
     void Fail(const std::string& strWhy);
     std::string Who() const;
@@ -52,6 +57,10 @@ private:
     Handshake::TNonce m_nonce{};
     QTimer m_timeout;
     QTimer m_refusalDelay;
+    QTimer m_turnDelay; // a login of an address that keeps failing waits for its turn
+    QTimer m_idleCheck;
+    std::uint64_t m_nLastTraffic = 0;
+    std::chrono::steady_clock::time_point m_lastTrafficChange;
     bool m_bDecided = false;
     std::uint8_t m_header[2] = {};
     Handshake::TBytes m_request;

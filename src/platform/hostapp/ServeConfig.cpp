@@ -39,9 +39,15 @@ const char kServeUsage[] =
     "                            `ssh host vantry serve --stdio`; no password (the pipe's owner\n"
     "                            is trusted)\n"
     "  --oem-codepage CP         the OEM code page for guests that name files in it (e.g. 437)\n"
+    "  --idle-timeout SECONDS    close a guest's connection after this long without a byte\n"
+    "                            either way (default 1800; 0 never)\n"
+    "  --max-guests N            connections served at once, handshakes included (default 64);\n"
+    "                            more are closed at once\n"
     "  -h, --help                show this help\n"
     "\n"
-    "One line is written to standard error for each guest accepted, refused or ended.\n";
+    "One line is written to standard error for each guest accepted, refused or ended. Upload\n"
+    "temporaries are noted in $XDG_STATE_HOME/vantry/uploads (or ~/.local/state/vantry/uploads);\n"
+    "without HOME or XDG_STATE_HOME the host does not start.\n";
 
 namespace {
 using TSetter = std::function<std::string(TServeConfig&, const std::string&)>;
@@ -136,22 +142,16 @@ std::string SetAllow(TServeConfig& config, const std::string& strValue)
     return {};
 }
 
-std::string SetOemCodePage(TServeConfig& config, const std::string& strValue)
+// A setting that is a whole number within a range.
+TSetter NumberSetter(int TServeConfig::*pField, long nMin, long nMax, const char* pszError)
 {
-    long nPage = 0;
-    if (!ParseNumber(strValue, 1, 65535, nPage))
-        return "--oem-codepage wants a code page number, e.g. 437";
-    config.nOemCodePage = static_cast<int>(nPage);
-    return {};
-}
-
-std::string SetHandshakeTimeout(TServeConfig& config, const std::string& strValue)
-{
-    long nMs = 0;
-    if (!ParseNumber(strValue, 1, 600000, nMs))
-        return "handshake-timeout wants milliseconds (1 to 600000)";
-    config.nHandshakeTimeoutMs = static_cast<int>(nMs);
-    return {};
+    return [=](TServeConfig& config, const std::string& strValue) {
+        long nValue = 0;
+        if (!ParseNumber(strValue, nMin, nMax, nValue))
+            return std::string(pszError);
+        config.*pField = static_cast<int>(nValue);
+        return std::string();
+    };
 }
 
 struct TSetting {
@@ -179,8 +179,14 @@ const std::map<std::string, TSetting>& Settings()
                        c.bStdio = true;
                        return std::string();
                    }}},
-        {"oem-codepage", {true, false, SetOemCodePage}},
-        {"handshake-timeout", {true, true, SetHandshakeTimeout}},
+        {"oem-codepage", {true, false, NumberSetter(&TServeConfig::nOemCodePage, 1, 65535,
+                                                    "--oem-codepage wants a code page number, e.g. 437")}},
+        {"handshake-timeout", {true, true, NumberSetter(&TServeConfig::nHandshakeTimeoutMs, 1, 600000,
+                                                        "handshake-timeout wants milliseconds (1 to 600000)")}},
+        {"idle-timeout", {true, false, NumberSetter(&TServeConfig::nIdleTimeoutSeconds, 0, 7 * 24 * 3600,
+                                                    "--idle-timeout wants seconds (0 to 604800; 0 never)")}},
+        {"max-guests", {true, false, NumberSetter(&TServeConfig::nMaxGuests, 1, 100000,
+                                                  "--max-guests wants a number of connections (1 to 100000)")}},
     };
     return kSettings;
 }

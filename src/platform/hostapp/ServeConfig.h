@@ -10,6 +10,8 @@
 inline constexpr std::uint16_t kDefaultServePort = 7420;
 inline constexpr const char* kDefaultServeHost = "127.0.0.1";
 inline constexpr int kDefaultHandshakeTimeoutMs = 5000;
+inline constexpr int kDefaultIdleTimeoutSeconds = 30 * 60;
+inline constexpr int kDefaultMaxGuests = 64;
 
 // Drive kinds as the file layer counts them.
 enum EShareKind : int {
@@ -41,6 +43,8 @@ struct TServeConfig {
     bool bStdio = false;
     int nOemCodePage = 0;                    // 0: the file layer's default
     int nHandshakeTimeoutMs = kDefaultHandshakeTimeoutMs; // config file only: "handshake-timeout MS"
+    int nIdleTimeoutSeconds = kDefaultIdleTimeoutSeconds;  // 0: connections may stay silent for ever
+    int nMaxGuests = kDefaultMaxGuests;                    // connections served at once
 };
 
 struct TServeArguments {

@@ -1,9 +1,11 @@
 #include "ServeHost.h"
 
+#include "Acceptor.h"
 #include "Connection.h"
 #include "Handshake.h"
 #include "HostLink.h"
 #include "LoopWindow.h"
+#include "OVFUploads.h"
 #include "ServeDrives.h"
 #include "ServeLog.h"
 #include "ServiceExports.h"
@@ -11,8 +13,6 @@
 #include "VantryHostSession.h"
 
 #include <QCoreApplication>
-#include <QHostAddress>
-#include <QTcpServer>
 
 #include <arpa/inet.h>
 #include <csignal>
@@ -23,17 +23,6 @@
 #include <unistd.h>
 
 namespace {
-class TListener : public QTcpServer {
-public:
-    explicit TListener(std::function<void(int)> fnAccept) : m_fnAccept(std::move(fnAccept)) {}
-
-protected:
-    void incomingConnection(qintptr nFd) override { m_fnAccept(static_cast<int>(nFd)); }
-
-private:
-    std::function<void(int)> m_fnAccept;
-};
-
 std::string PeerName(int nFd)
 {
     sockaddr_storage address {};
@@ -51,21 +40,6 @@ std::string PeerName(int nFd)
     return "[" + std::string(szHost) + "]:" + std::to_string(ntohs(pIn6->sin6_port));
 }
 
-QHostAddress ListenAddress(const std::string& strHost)
-{
-    if (strHost == "localhost")
-        return QHostAddress(QHostAddress::LocalHost);
-    if (strHost == "*" || strHost == "0.0.0.0")
-        return QHostAddress(QHostAddress::AnyIPv4);
-    return QHostAddress(QString::fromStdString(strHost));
-}
-
-std::string HostAndPort(const QHostAddress& address, std::uint16_t nPort)
-{
-    const std::string strHost = address.toString().toStdString();
-    const bool bV6 = address.protocol() == QAbstractSocket::IPv6Protocol;
-    return (bV6 ? "[" + strHost + "]" : strHost) + ":" + std::to_string(nPort);
-}
 } // namespace
 
 TServeHost::TServeHost(TServeConfig config) : m_config(std::move(config))
@@ -87,14 +61,10 @@ std::string TServeHost::Start()
         AddLink(new TConnection(STDIN_FILENO, STDOUT_FILENO, "stdio"), std::string());
         return {};
     }
-    const QHostAddress address = ListenAddress(m_config.strListenHost);
-    if (address.isNull())
-        return "cannot listen on '" + m_config.strListenHost + "': not an IP address";
-    m_pListener = std::make_unique<TListener>([this](int nFd) { Accept(nFd); });
-    if (!m_pListener->listen(address, m_config.nPort))
-        return "cannot listen on " + HostAndPort(address, m_config.nPort) + ": " +
-               m_pListener->errorString().toStdString();
-    const std::string strWhere = HostAndPort(address, m_pListener->serverPort());
+    m_pListener = std::make_unique<TAcceptor>([this](int nFd) { Accept(nFd); }, ServeLog);
+    if (std::string strError = m_pListener->Listen(m_config.strListenHost, m_config.nPort); !strError.empty())
+        return strError;
+    const std::string strWhere = m_pListener->Where();
     if (m_config.strPassword.empty()) {
         m_config.strPassword = Handshake::NewPassword();
         m_config.bPasswordMadeUp = true;
@@ -110,6 +80,15 @@ void TServeHost::Accept(int nFd)
         ::close(nFd);
         return;
     }
+    if (m_links.size() >= static_cast<std::size_t>(m_config.nMaxGuests)) {
+        if (!m_bAtGuestLimit)
+            ServeLog(PeerName(nFd) + ": refused: " + std::to_string(m_config.nMaxGuests) +
+                     " connections are served already (--max-guests); more are closed until one ends");
+        m_bAtGuestLimit = true;
+        ::close(nFd);
+        return;
+    }
+    m_bAtGuestLimit = false;
     AddLink(new TConnection(nFd, nFd, PeerName(nFd)), m_config.strPassword);
 }
 
@@ -120,6 +99,8 @@ void TServeHost::AddLink(TConnection* pConnection, const std::string& strPasswor
     settings.strPassword = strPassword;
     settings.nPrivileges = m_config.nPrivileges;
     settings.nHandshakeTimeoutMs = m_config.nHandshakeTimeoutMs;
+    settings.pThrottle = &m_throttle;
+    settings.nIdleTimeoutSeconds = m_config.nIdleTimeoutSeconds;
     auto pLink = std::make_unique<THostLink>(pConnection, settings);
     THostLink* pKey = pLink.get();
     // Runs from the loop once the connection has closed.
@@ -152,7 +133,7 @@ void TServeHost::Shutdown()
         return;
     m_bShuttingDown = true;
     if (m_pListener)
-        m_pListener->close();
+        m_pListener->Close();
     m_links.clear(); // each link stops its session and closes its connection
     QuitWhenIdle();
 }
@@ -170,6 +151,10 @@ int RunServe(TServeConfig config)
     if (std::string strError = CompleteServeConfig(config, pszHome ? pszHome : ""); !strError.empty()) {
         std::fprintf(stderr, "vantry serve: %s\n", strError.c_str());
         return 2;
+    }
+    if (std::string strError = OVF_CheckUploadJournal(); !strError.empty()) {
+        std::fprintf(stderr, "vantry serve: %s\n", strError.c_str());
+        return 1;
     }
     if (std::string strError = InstallServeDrives(config); !strError.empty()) {
         std::fprintf(stderr, "vantry serve: %s\n", strError.c_str());
@@ -193,6 +178,9 @@ int RunServe(TServeConfig config)
             QCoreApplication::exec();
         }
     }
+    // The sessions have discarded their uploads; nothing of this process is left for the journal.
+    if (const int nLeft = OVF_EndUploads(); nLeft > 0)
+        ServeLog("removed " + std::to_string(nLeft) + " upload temporaries at exit");
     UninitHostService();
     return nStatus;
 }

@@ -2,6 +2,7 @@
 // handshake and a host session of the module for each, and answers the module's stop requests.
 #pragma once
 
+#include "LoginThrottle.h"
 #include "LoopServiceTable.h"
 #include "ServeConfig.h"
 
@@ -11,7 +12,7 @@
 #include <memory>
 #include <string>
 
-class QTcpServer;
+class TAcceptor;
 class TConnection;
 class THostLink;
 class TLoopWindow;
@@ -38,10 +39,12 @@ private:
 
     TServeConfig m_config;
     TLoopServiceTable m_table;
+    TLoginThrottle m_throttle;
     std::unique_ptr<TLoopWindow> m_pWindow;
-    std::unique_ptr<QTcpServer> m_pListener;
+    std::unique_ptr<TAcceptor> m_pListener;
     std::map<THostLink*, std::unique_ptr<THostLink>> m_links;
     bool m_bShuttingDown = false;
+    bool m_bAtGuestLimit = false; // said once until a connection is taken again
 };
 
 // The whole `vantry serve` run inside an existing QCoreApplication: completes the settings,

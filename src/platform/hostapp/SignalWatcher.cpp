@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 
+#include <atomic>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -9,17 +10,27 @@
 
 namespace {
 int g_fds[2] = {-1, -1};
+// Lock-free, so safe in a signal handler.
+std::atomic<bool> g_bEndOnSecond{false};
+std::atomic<int> g_nSignals{0};
 
 extern "C" void OnSignal(int nSignal)
 {
+    if (g_bEndOnSecond && g_nSignals.fetch_add(1) > 0) {
+        std::signal(nSignal, SIG_DFL);
+        std::raise(nSignal);
+        return;
+    }
     const unsigned char c = static_cast<unsigned char>(nSignal);
     [[maybe_unused]] const ssize_t n = ::write(g_fds[0], &c, 1);
 }
 } // namespace
 
-TSignalWatcher::TSignalWatcher(std::function<void(int)> fnSignal, QObject* pParent)
+TSignalWatcher::TSignalWatcher(std::function<void(int)> fnSignal, QObject* pParent, ESecondSignal eSecond)
     : QObject(pParent), m_fnSignal(std::move(fnSignal))
 {
+    g_bEndOnSecond = eSecond == ESecondSignal::EndProcess;
+    g_nSignals = 0;
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_fds) != 0)
         return;
     m_pNotifier = new QSocketNotifier(g_fds[1], QSocketNotifier::Read, this);

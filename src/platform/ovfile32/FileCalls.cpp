@@ -345,7 +345,9 @@ BOOL Rename32(const char* pszOldName, const char* pszNewName, DWORD* pOsError)
     return Report(pOsError, nError) ? 1 : FALSE;
 }
 
-BOOL Remove32(const char* pszName, DWORD* pOsError)
+namespace {
+
+BOOL RemoveFile(const char* pszName, bool bKeepReadOnly, DWORD* pOsError)
 {
     TLock lock;
     TTarget target;
@@ -354,7 +356,7 @@ BOOL Remove32(const char* pszName, DWORD* pOsError)
         nError = InjectedFault(OVFOp::remove, target.FaultKey());
     if (nError == 0 && (target.bRoot || S_ISDIR(target.st.st_mode)))
         nError = EISDIR;
-    if (nError == 0 && (target.st.st_mode & S_IWUSR) == 0)
+    if (nError == 0 && bKeepReadOnly && (target.st.st_mode & S_IWUSR) == 0)
         nError = EACCES;   // read-only, as the attribute says
     if (nError == 0) {
         TFolderChange change(target.dir.Get());
@@ -364,4 +366,16 @@ BOOL Remove32(const char* pszName, DWORD* pOsError)
             change.Removed(target.strReal);
     }
     return Report(pOsError, nError) ? 1 : FALSE;
+}
+
+} // namespace
+
+BOOL Remove32(const char* pszName, DWORD* pOsError)
+{
+    return RemoveFile(pszName, true, pOsError);
+}
+
+BOOL RemoveName32(const char* pszName, DWORD* pOsError)
+{
+    return RemoveFile(pszName, false, pOsError);
 }

@@ -22,6 +22,13 @@ BOOL OVF_CommitUploadTemp(const std::string& strToken, const char* pszFinalPath,
 void OVF_DiscardUploadTemp(const std::string& strToken);
 // Removes the temporaries that processes no longer running left behind. Returns how many.
 int OVF_RemoveUploadLeftovers();
+// At a clean exit: removes every temporary of this process that is still there (their handles
+// must be closed) and this process's journal entry. Returns how many temporaries went.
+int OVF_EndUploads();
+// Makes the journal folder when it is missing and checks that it is this user's own and private.
+// Returns why it cannot be used, empty when it can. Without $XDG_STATE_HOME and $HOME there is
+// none: no journal is kept then.
+std::string OVF_CheckUploadJournal();
 // Where the journal lives; tests point it at a temporary folder. Empty: the default
-// ($XDG_STATE_HOME or ~/.local/state)/vantry/uploads.
+// ($XDG_STATE_HOME or ~/.local/state)/vantry/uploads, a folder of mode 0700.
 void OVF_SetUploadJournalFolder(const char* pszPosixDir);

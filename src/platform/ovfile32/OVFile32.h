@@ -63,6 +63,9 @@ DWORD Duplicate32(DWORD hFile, DWORD* pOsError);
 BOOL Rename32(const char* pszOldName, const char* pszNewName, DWORD* pOsError);
 // Removes a file (not a folder; not a read-only file).
 BOOL Remove32(const char* pszName, DWORD* pOsError);
+// Removes a file's name whatever its read-only attribute says, and changes nothing on the file
+// itself (other names may lead to it): removing a name takes only its folder.
+BOOL RemoveName32(const char* pszName, DWORD* pOsError);
 // Fills the zeroed record for a file or folder: attributes, the three times as local time fields,
 // the size (low 32 bits) and the full name with each element's real name. TRUE or FALSE.
 BOOL GetStatus32(const char* pszName, FileStatus32Record* pRecord);

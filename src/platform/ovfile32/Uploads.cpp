@@ -15,12 +15,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
+#include <sstream>
 #include <map>
 #include <random>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace ovf;
 
@@ -41,6 +42,8 @@ std::string& JournalSetting()
     return strFolder;
 }
 
+// Empty when this user has no state folder: the journal is never put where others could
+// write.
 std::string JournalFolder()
 {
     if (!JournalSetting().empty())
@@ -51,8 +54,34 @@ std::string JournalFolder()
     else if (const char* pszHome = std::getenv("HOME"); pszHome && *pszHome)
         strBase = std::string(pszHome) + "/.local/state";
     else
-        strBase = "/tmp";
+        return std::string();
     return strBase + "/vantry/uploads";
+}
+
+// Makes the journal folder (0700) when it is missing; 0 when it is there, a folder (not a link)
+// of this user that no one else may write, else errno.
+int MakeJournalFolder(const std::string& strFolder)
+{
+    std::error_code error;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(strFolder, error))) {
+        std::filesystem::create_directories(std::filesystem::path(strFolder).parent_path(), error);
+        if (mkdir(strFolder.c_str(), 0700) != 0 && errno != EEXIST)
+            return errno;
+    }
+    struct stat st {};
+    if (lstat(strFolder.c_str(), &st) != 0)
+        return errno;
+    if (!S_ISDIR(st.st_mode) || st.st_uid != geteuid())
+        return EPERM;
+    if ((st.st_mode & 077) != 0 && chmod(strFolder.c_str(), 0700) != 0)
+        return errno;
+    return 0;
+}
+
+// A journal entry, opened without following a link in its place.
+int OpenJournalEntry(const std::string& strEntry, int nFlags)
+{
+    return open(strEntry.c_str(), nFlags | O_NOFOLLOW | O_CLOEXEC, 0600);
 }
 
 // The owner's process number is part of the name, so that the leftovers of one process can be
@@ -81,8 +110,7 @@ std::string PosixPathOf(int dirFd)
 }
 
 // Notes in this process's journal entry each folder that receives temporaries, once: a folder
-// of many uploads costs one line, not a journal file per upload. The entry names the process;
-// the journal folder is made when the entry cannot be written without it.
+// of many uploads costs one line, not a journal file per upload. The entry names the process.
 void NoteFolderInJournal(const TTarget& target)
 {
     static std::set<std::string> noted;
@@ -98,15 +126,22 @@ void NoteFolderInJournal(const TTarget& target)
         strKey += "/" + strName;
     if (!noted.insert(strKey).second)
         return;
-    const int dirFd = target.dir.Get();
-    const std::string strEntry = strFolder + "/" + std::to_string(getpid());
-    std::ofstream entry(strEntry, std::ios::app);
-    if (!entry.is_open()) {
-        std::error_code error;
-        std::filesystem::create_directories(strFolder, error);
-        entry.open(strEntry, std::ios::app);
+    if (strFolder.empty() || MakeJournalFolder(strFolder) != 0)
+        return;
+    const std::string strLine = PosixPathOf(target.dir.Get()) + '\n';
+    TFd entry(OpenJournalEntry(strFolder + "/" + std::to_string(getpid()), O_WRONLY | O_APPEND | O_CREAT));
+    if (entry.Valid()) {
+        [[maybe_unused]] const ssize_t n = write(entry.Get(), strLine.data(), strLine.size());
     }
-    entry << PosixPathOf(dirFd) << '\n';
+}
+
+std::string ReadAll(int fd)
+{
+    std::string strAll;
+    char buffer[4096];
+    for (ssize_t n; fd >= 0 && (n = read(fd, buffer, sizeof buffer)) > 0;)
+        strAll.append(buffer, static_cast<std::size_t>(n));
+    return strAll;
 }
 
 // Removes the temporaries a process left in a folder; returns how many.
@@ -214,6 +249,8 @@ int OVF_RemoveUploadLeftovers()
     TLock lock;
     int nRemoved = 0;
     const std::string strFolder = JournalFolder();
+    if (strFolder.empty() || MakeJournalFolder(strFolder) != 0)
+        return 0;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(strFolder, error)) {
         const std::string strEntryName = entry.path().filename().string();
@@ -221,7 +258,8 @@ int OVF_RemoveUploadLeftovers()
         if (nOwner <= 0 || nOwner == getpid() || (kill(nOwner, 0) == 0 || errno != ESRCH))
             continue; // its process is still running
         // One line per folder that received temporaries; an entry may also name one temporary.
-        std::ifstream lines(entry.path());
+        const TFd entryFd(OpenJournalEntry(entry.path().string(), O_RDONLY));
+        std::istringstream lines(ReadAll(entryFd.Get()));
         for (std::string strLine; std::getline(lines, strLine);) {
             if (IsTempName(strLine))
                 nRemoved += std::remove(strLine.c_str()) == 0;
@@ -231,6 +269,31 @@ int OVF_RemoveUploadLeftovers()
         std::filesystem::remove(entry.path(), error);
     }
     return nRemoved;
+}
+
+std::string OVF_CheckUploadJournal()
+{
+    TLock lock;
+    const std::string strFolder = JournalFolder();
+    if (strFolder.empty())
+        return "neither HOME nor XDG_STATE_HOME is set: there is no private folder for the upload journal";
+    if (const int nError = MakeJournalFolder(strFolder); nError != 0)
+        return "the upload journal folder " + strFolder + " cannot be used: " +
+               (nError == EPERM ? std::string("it is not a folder of this user") : std::strerror(nError));
+    return std::string();
+}
+
+int OVF_EndUploads()
+{
+    TLock lock;
+    std::vector<std::string> tokens;
+    for (const auto& [strToken, strFinal] : Uploads())
+        tokens.push_back(strToken);
+    for (const std::string& strToken : tokens)
+        OVF_DiscardUploadTemp(strToken);
+    if (const std::string strFolder = JournalFolder(); !strFolder.empty())
+        unlink((strFolder + "/" + std::to_string(getpid())).c_str());
+    return static_cast<int>(tokens.size());
 }
 
 void OVF_SetUploadJournalFolder(const char* pszPosixDir)

@@ -1,0 +1,97 @@
+// The journal of upload temporaries: a private folder of this user, entries written and read
+// without following links, and no journal at all where the user has no state folder.
+#include "FsFixture.h"
+
+#include "OVFUploads.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <optional>
+#include <utility>
+#include <vector>
+
+using namespace fs_test;
+
+namespace {
+
+class UploadJournal : public TDriveFixture {
+protected:
+    void SetUp() override
+    {
+        TDriveFixture::SetUp();
+        for (const char* pszName : {"HOME", "XDG_STATE_HOME"}) {
+            const char* pszValue = std::getenv(pszName);
+            m_saved.emplace_back(pszName, pszValue ? std::optional<std::string>(pszValue) : std::nullopt);
+        }
+        OVF_SetUploadJournalFolder(nullptr);
+    }
+    void TearDown() override
+    {
+        for (const auto& [strName, value] : m_saved) {
+            if (value)
+                setenv(strName.c_str(), value->c_str(), 1);
+            else
+                unsetenv(strName.c_str());
+        }
+        OVF_SetUploadJournalFolder(nullptr);
+        TDriveFixture::TearDown();
+    }
+    // Opens a temporary for C:\f.bin and discards it; its folder is noted in the journal.
+    static void OneUpload()
+    {
+        std::string strToken;
+        DWORD nError = 0;
+        const DWORD h = OVF_OpenUploadTemp("C:\\f.bin", &strToken, &nError);
+        ASSERT_NE(h, kOVF_invalid);
+        Close32(h, &nError);
+        OVF_DiscardUploadTemp(strToken);
+    }
+
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
+} // namespace
+
+TEST_F(UploadJournal, TheFolderIsPrivateAndOwnedOrRefused)
+{
+    setenv("XDG_STATE_HOME", (m_base / "state").c_str(), 1);
+    const stdfs::path folder = m_base / "state" / "vantry" / "uploads";
+    EXPECT_EQ(OVF_CheckUploadJournal(), "");
+    struct stat st {};
+    ASSERT_EQ(lstat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    EXPECT_EQ(st.st_uid, geteuid());
+
+    // A folder others may write is made private; a link in its place is refused.
+    chmod(folder.c_str(), 0777);
+    EXPECT_EQ(OVF_CheckUploadJournal(), "");
+    ASSERT_EQ(lstat(folder.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    stdfs::remove(folder);
+    stdfs::create_directories(m_base / "elsewhere");
+    stdfs::create_directory_symlink(m_base / "elsewhere", folder);
+    EXPECT_NE(OVF_CheckUploadJournal().find(folder.string()), std::string::npos);
+    OneUpload();
+    EXPECT_TRUE(stdfs::is_empty(m_base / "elsewhere")) << "nothing is written through the link";
+}
+
+TEST_F(UploadJournal, AnEntryReplacedByALinkIsNotFollowed)
+{
+    const stdfs::path folder = m_base / "journal";
+    OVF_SetUploadJournalFolder(folder.c_str());
+    ASSERT_EQ(OVF_CheckUploadJournal(), "");
+    WritePosixFile(m_base / "target.txt", "target");
+    stdfs::create_symlink(m_base / "target.txt", folder / std::to_string(getpid()));
+    OneUpload();
+    EXPECT_EQ(ReadPosixFile(m_base / "target.txt"), "target");
+}
+
+TEST_F(UploadJournal, WithoutAStateFolderThereIsNoJournal)
+{
+    unsetenv("HOME");
+    unsetenv("XDG_STATE_HOME");
+    EXPECT_NE(OVF_CheckUploadJournal().find("neither HOME nor XDG_STATE_HOME"), std::string::npos);
+    OneUpload(); // still works, with nothing noted anywhere
+    EXPECT_EQ(OVF_RemoveUploadLeftovers(), 0);
+}
