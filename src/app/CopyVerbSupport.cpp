@@ -2,6 +2,7 @@
 
 #include "OVFDrives.h"
 
+#include <cstdio>
 #include <filesystem>
 
 bool LocalWindowsPath(const std::string& strPosix, std::string* pWindows)
@@ -31,10 +32,14 @@ void SplitWindowsPath(const std::string& strPath, std::string* pFolder, std::str
 
 void ReportCopyOutcome(TGuestRun& run, const TCopyOutcome& outcome)
 {
-    if (run.window.FailureShown())
+    // Each item that failed or was left out has had its own line; the summary counts them.
+    if (outcome.nFilesFailed != 0 || outcome.nItemsSkipped != 0) {
+        std::fprintf(stderr, "vantry %s: %llu file(s) copied, %llu failed, %llu skipped\n", run.window.Verb().c_str(),
+                     static_cast<unsigned long long>(outcome.nFilesCopied),
+                     static_cast<unsigned long long>(outcome.nFilesFailed),
+                     static_cast<unsigned long long>(outcome.nItemsSkipped));
         return;
-    if (outcome.bStopped)
+    }
+    if (outcome.bStopped && !run.window.FailureShown())
         run.window.Fail("the copy was cancelled");
-    else if (outcome.nFilesFailed != 0)
-        run.window.Fail(std::to_string(outcome.nFilesFailed) + " file(s) could not be copied");
 }

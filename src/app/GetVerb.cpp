@@ -24,6 +24,7 @@ int RunGetVerb(int argc, char** argv, const TVerbArguments& args)
         std::fputs(kGetUsage, stdout);
         std::fputs(kGuestOptionsHelp, stdout);
         std::fputs(kCopyOptionsHelp, stdout);
+        std::fputs(kExitStatusHelp, stdout);
         return 0;
     }
     if (!options.strError.empty())
@@ -42,6 +43,7 @@ int RunGetVerb(int argc, char** argv, const TVerbArguments& args)
     }
     const std::string strSource = location.strName.empty() ? location.strFolder : location.strParent;
     return RunGuestSession(argc, argv, "get", options, location, strSource, [&](TGuestRun& run) {
+        run.window.AddLocalName(strLocalDir, options.operands[1]);
         if (!run.session.MayCopyFromRemote()) {
             run.window.Fail(LoadStringId(IDS_NO_COPY_PRIVILEGE));
             run.Finish();

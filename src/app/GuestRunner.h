@@ -10,6 +10,15 @@
 #include <functional>
 #include <string>
 
+// Exit statuses of the guest verbs.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitSkipped = 3; // done, but items were left out
+// What each verb's --help says of them.
+inline constexpr char kExitStatusHelp[] =
+    "Exit status: 0 all done; 1 something failed; 2 usage error; 3 done, but items were skipped.\n";
+
 class TGuestRun {
 public:
     TGuestRun(TVantryGuestSession& rSession, TTerminalWindow& rWindow, std::function<void()> fnFinish)

@@ -37,6 +37,7 @@ int RunLsVerb(int argc, char** argv, const TVerbArguments& args)
     if (options.bHelp) {
         std::fputs(kLsUsage, stdout);
         std::fputs(kGuestOptionsHelp, stdout);
+        std::fputs(kExitStatusHelp, stdout);
         return 0;
     }
     if (!options.strError.empty())

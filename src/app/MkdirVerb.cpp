@@ -18,6 +18,7 @@ int RunMkdirVerb(int argc, char** argv, const TVerbArguments& args)
     if (options.bHelp) {
         std::fputs(kMkdirUsage, stdout);
         std::fputs(kGuestOptionsHelp, stdout);
+        std::fputs(kExitStatusHelp, stdout);
         return 0;
     }
     if (!options.strError.empty())

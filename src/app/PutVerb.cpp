@@ -23,7 +23,7 @@ struct TPutItem {
 // Copies items[nIndex..] one after the other, then ends the run.
 void PutFrom(TGuestRun& run, const std::vector<TPutItem>& items, const std::string& strDest, std::size_t nIndex)
 {
-    if (nIndex == items.size() || run.window.FailureShown()) {
+    if (nIndex == items.size()) {
         run.Finish();
         return;
     }
@@ -31,7 +31,8 @@ void PutFrom(TGuestRun& run, const std::vector<TPutItem>& items, const std::stri
     const bool bStarted = run.window.Engine().StartCopy(
         ECopySource::Local, {put.item}, put.strFolder, strDest, [&run, &items, &strDest, nIndex](const TCopyOutcome& outcome) {
             ReportCopyOutcome(run, outcome);
-            PutFrom(run, items, strDest, nIndex + 1);
+            // An item that failed does not keep the next ones from going; a stopped copy does.
+            PutFrom(run, items, strDest, outcome.bStopped ? items.size() : nIndex + 1);
         });
     if (!bStarted) {
         run.window.Fail("the copy could not be started");
@@ -47,6 +48,7 @@ int RunPutVerb(int argc, char** argv, const TVerbArguments& args)
         std::fputs(kPutUsage, stdout);
         std::fputs(kGuestOptionsHelp, stdout);
         std::fputs(kCopyOptionsHelp, stdout);
+        std::fputs(kExitStatusHelp, stdout);
         return 0;
     }
     if (!options.strError.empty())
@@ -78,6 +80,8 @@ int RunPutVerb(int argc, char** argv, const TVerbArguments& args)
             run.Finish();
             return;
         }
+        for (std::size_t i = 0; i < items.size(); ++i)
+            run.window.AddLocalName(JoinLocalPath(items[i].strFolder, items[i].item.sName), options.operands[i]);
         PutFrom(run, items, strDest, 0);
     });
 }

@@ -44,6 +44,7 @@ int RunRmVerb(int argc, char** argv, const TVerbArguments& args)
     if (options.bHelp) {
         std::fputs(kRmUsage, stdout);
         std::fputs(kGuestOptionsHelp, stdout);
+        std::fputs(kExitStatusHelp, stdout);
         return 0;
     }
     if (!options.strError.empty())

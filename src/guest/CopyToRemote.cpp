@@ -14,6 +14,7 @@
 #include "PacketBuffer.h"
 #include "StringTable.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -45,7 +46,8 @@ void TCopyEngine::SizeLocalItems()
         const std::string sPath = JoinLocalPath(m_level.sSource, item.sName);
         if (item.bFolder) {
             if (!CountLocalTree(sPath, &m_nFilesFound, &m_nBytesToCopy)) {
-                ShowStringBox(FormatStringId(IDS_SIZE_ERROR, item.sName), MessageBoxStyle::kIconStop);
+                Report(ETransferEventKind::Failed, ETransferCause::LocalCannotRead, sPath, false,
+                       FormatStringId(IDS_SIZE_ERROR, item.sName));
                 m_outcome.nFilesFailed = m_level.items.size();
                 SetStopRequested();
                 EndLevel();
@@ -54,7 +56,8 @@ void TCopyEngine::SizeLocalItems()
         } else {
             std::uint64_t nBytes = 0;
             if (!LocalFileSize(sPath, &nBytes)) {
-                ShowStringBox(LoadStringId(IDS_DRIVE_UNREADABLE), kDriveUnreadableStyle);
+                Report(ETransferEventKind::Failed, ETransferCause::LocalCannotRead, sPath, false,
+                       LoadStringId(IDS_DRIVE_UNREADABLE));
                 m_outcome.nFilesFailed = m_level.items.size();
                 SetStopRequested();
                 EndLevel();
@@ -68,7 +71,8 @@ void TCopyEngine::SizeLocalItems()
     const std::uint32_t nFree = RemoteVolumeFreeSpace(m_volumeRecord);
     if (nFree != 0xFFFFFFFFu && m_nBytesToCopy > nFree) {
         const std::uint64_t nShort = std::max<std::uint64_t>((m_nBytesToCopy - nFree) >> 10, 1);
-        ShowStringBox(FormatStringIdNumber(IDS_FREE_UP_SPACE, static_cast<long long>(nShort)), MessageBoxStyle::kIconStop);
+        Report(ETransferEventKind::Failed, ETransferCause::NoRoom, m_level.sDest, true,
+               FormatStringIdNumber(IDS_FREE_UP_SPACE, static_cast<long long>(nShort)));
         SetStopRequested();
         EndLevel();
         return;
@@ -85,6 +89,26 @@ std::string TCopyEngine::FitRemoteName(const std::string& sName) const
     return szFitted[0] ? std::string(szFitted) : sName;
 }
 
+bool TCopyEngine::TakeRemoteName()
+{
+    const std::string sLocalName = m_sItemName;
+    m_sItemName = FitRemoteName(sLocalName);
+    m_sWireName = LocalToRemoteName(m_sItemName);
+    // The host matches names without regard to case: two local names that differ only in case
+    // (or that fit to one name) would land on one remote item.
+    std::vector<std::string>& sent = m_level.sentNames;
+    const auto itSent =
+        std::find_if(sent.begin(), sent.end(), [this](const std::string& sName) { return EqualNoCase(sName, m_sItemName); });
+    if (itSent != sent.end()) {
+        Report(ETransferEventKind::Failed, ETransferCause::NameClash, m_sLocalPath, false, {}, *itSent);
+        return false;
+    }
+    sent.push_back(m_sItemName);
+    if (m_sItemName != sLocalName)
+        Report(ETransferEventKind::Renamed, ETransferCause::NameFitted, m_sLocalPath, false, {}, m_sItemName);
+    return true;
+}
+
 void TCopyEngine::UploadFile()
 {
     m_nResult = 0;
@@ -95,14 +119,14 @@ void TCopyEngine::UploadFile()
     m_nLineFeeds = 0;
     m_nUploadFailure = 0;
     m_sLocalPath = JoinLocalPath(m_level.sSource, m_sItemName);
-    m_sItemName = FitRemoteName(m_sItemName);
-    m_sWireName = LocalToRemoteName(m_sItemName);
-
     CloseLocalFile();
+    if (!TakeRemoteName()) {
+        NextItem();
+        return;
+    }
     if (!LocalFileSize(m_sLocalPath, &m_nLocalLength) ||
         !m_localFile.TryOpen(m_sLocalPath.c_str(), CFile::modeRead | CFile::shareDenyNone)) {
-        ShowStringBox(LoadStringId(IDS_DRIVE_UNREADABLE), kDriveUnreadableStyle);
-        CountFailure();
+        ReportUnreadable(m_sLocalPath);
         NextItem();
         return;
     }
@@ -135,14 +159,16 @@ void TCopyEngine::OnCreateResult()
     case kFTP_resDuplicate: break;
     case kFTP_resCannotCreate:
         if (m_sItemName.size() > MAX_PATH)
-            ShowStringBox(FormatStringId(IDS_CANNOT_COPY_FILE, m_sItemName), MessageBoxStyle::kIconStop);
+            Report(ETransferEventKind::Failed, ETransferCause::PathTooLong, RemoteItem(), true,
+                   FormatStringId(IDS_CANNOT_COPY_FILE, m_sItemName));
         else
-            ShowStringBox(LoadStringId(IDS_REMOTE_CREATE_PROBLEM), MessageBoxStyle::kIconStop);
+            Report(ETransferEventKind::Failed, ETransferCause::HostCannotCreate, RemoteItem(), true,
+                   LoadStringId(IDS_REMOTE_CREATE_PROBLEM));
         CloseLocalFile();
-        CountFailure();
-        EndLevel();
+        // Only this file is lost: the copy goes on with the next item.
+        NextItem();
         return;
-    default: StopUpload(IDS_UNABLE_TO_VANTRY); return;
+    default: StopUpload(IDS_UNABLE_TO_VANTRY, ETransferCause::HostCannotCreate); return;
     }
 
     // The name exists on the host.
@@ -157,13 +183,17 @@ void TCopyEngine::OnCreateResult()
         EndLevel();
         return;
     }
-    if (!m_session.MayRemoveOnRemote()) {
-        StopUpload(IDS_UNABLE_TO_VANTRY);
-        return;
-    }
     if (nAnswer == ReplaceAnswer::kNo) {
         CloseLocalFile();
-        ++m_outcome.nFilesKept;
+        Report(ETransferEventKind::Skipped, ETransferCause::Exists, RemoteItem(), true);
+        NextItem();
+        return;
+    }
+    if (!m_session.MayRemoveOnRemote()) {
+        // The host keeps its file; the rest of the copy goes on.
+        Report(ETransferEventKind::Failed, ETransferCause::NoRemovePrivilege, RemoteItem(), true,
+               LoadStringId(IDS_UNABLE_TO_VANTRY));
+        CloseLocalFile();
         NextItem();
         return;
     }
@@ -181,7 +211,7 @@ void TCopyEngine::OnCreateResult()
 void TCopyEngine::OnReplaceRemoveResult()
 {
     if (m_nResult != kFTP_resOK) {
-        StopUpload(IDS_UNABLE_TO_VANTRY);
+        StopUpload(IDS_UNABLE_TO_VANTRY, ETransferCause::HostCannotWrite);
         return;
     }
     m_session.IssueCodeRead();
@@ -250,8 +280,8 @@ void TCopyEngine::OnSetInfoResult()
     if (m_nResult != kFTP_resOK && m_nUploadFailure == 0) {
         m_nUploadFailure = IDS_UNABLE_TO_VANTRY;
         SetStopRequested();
-        ShowStringBox(LoadStringId(IDS_UNABLE_TO_VANTRY), MessageBoxStyle::kIconStop);
-        CountFailure();
+        Report(ETransferEventKind::Failed, ETransferCause::HostCannotWrite, RemoteItem(), true,
+               LoadStringId(IDS_UNABLE_TO_VANTRY));
     }
     m_nResult = 0;
     m_session.m_pOperationResult = &m_nResult;
@@ -322,8 +352,7 @@ void TCopyEngine::FinishUploadedFile()
     CloseLocalFile();
     if (m_session.m_bUploadReadFailure) {
         // What was sent is abandoned on the host rather than kept as if it were the whole file.
-        ShowStringBox(LoadStringId(IDS_DRIVE_UNREADABLE), kDriveUnreadableStyle);
-        CountFailure();
+        ReportUnreadable(m_sLocalPath);
         SetStopRequested();
         m_bAbortSent = true;
     }
@@ -342,8 +371,8 @@ void TCopyEngine::OnEndDataResult()
     if (m_nResult != kFTP_resOK && m_nUploadFailure == 0) {
         // The host could not write the file.
         m_nUploadFailure = IDS_REMOTE_CREATE_PROBLEM;
-        ShowStringBox(LoadStringId(IDS_REMOTE_CREATE_PROBLEM), MessageBoxStyle::kIconStop);
-        CountFailure();
+        Report(ETransferEventKind::Failed, ETransferCause::HostCannotWrite, RemoteItem(), true,
+               LoadStringId(IDS_REMOTE_CREATE_PROBLEM));
     }
     m_session.SetPhase(kPhaseInfoAfterUpload);
     m_session.IssueCodeRead();
@@ -372,12 +401,17 @@ void TCopyEngine::TakeUploadedInfo(std::int16_t nResult, const std::uint8_t* pRe
     NextItem();
 }
 
-void TCopyEngine::StopUpload(int nMessage)
+void TCopyEngine::ReportUnreadable(const std::string& sPath)
+{
+    Report(ETransferEventKind::Failed, ETransferCause::LocalCannotRead, sPath, false, LoadStringId(IDS_DRIVE_UNREADABLE),
+           {}, kDriveUnreadableStyle);
+}
+
+void TCopyEngine::StopUpload(int nMessage, ETransferCause eCause)
 {
     SetStopRequested();
-    ShowStringBox(LoadStringId(nMessage), MessageBoxStyle::kIconStop);
+    Report(ETransferEventKind::Failed, eCause, RemoteItem(), true, LoadStringId(nMessage));
     CloseLocalFile();
-    CountFailure();
     EndLevel();
 }
 
@@ -390,8 +424,10 @@ void TCopyEngine::CloseLocalFile()
 void TCopyEngine::UploadFolder()
 {
     m_sLocalPath = JoinLocalPath(m_level.sSource, m_sItemName);
-    m_sItemName = FitRemoteName(m_sItemName);
-    m_sWireName = LocalToRemoteName(m_sItemName);
+    if (!TakeRemoteName()) {
+        NextItem();
+        return;
+    }
     SendNamesRequest(kFTP_msgGetInfo, kPhaseFolderInfoInCopy, m_sWireName);
 }
 
@@ -416,6 +452,14 @@ void TCopyEngine::TakeRemoteFolderInfo(std::int16_t nResult, const std::uint8_t*
             EndLevel();
             return;
         }
+        if (nAnswer == ReplaceAnswer::kNo) {
+            // No keeps the host's file: the folder is not copied.
+            m_session.SetPhase(kPhaseIdle);
+            m_session.IssueCodeRead();
+            Report(ETransferEventKind::Skipped, ETransferCause::Exists, RemoteItem(), true);
+            NextItem();
+            return;
+        }
         m_bYesToAll = nAnswer == ReplaceAnswer::kYesToAll;
     }
     SendNamesRequest(kFTP_msgRemove, kPhaseRemoveForFolder, m_sWireName);
@@ -426,7 +470,7 @@ void TCopyEngine::MakeRemoteFolder() { SendNamesRequest(kFTP_msgMakeFolder, kPha
 void TCopyEngine::OnRemoteFolderMade()
 {
     if (m_session.m_nWindowResult != kFTP_resOK) {
-        StopUpload(IDS_UNABLE_TO_VANTRY);
+        StopUpload(IDS_UNABLE_TO_VANTRY, ETransferCause::HostCannotCreate);
         return;
     }
     EnterUploadedFolder();
@@ -439,10 +483,8 @@ void TCopyEngine::EnterUploadedFolder()
     TLevel child;
     child.sSource = m_sLocalPath;
     child.sDest = JoinLocalPath(m_level.sDest, m_sItemName);
-    if (!LocalFolderItems(child.sSource, &child.items)) {
-        ShowStringBox(LoadStringId(IDS_DRIVE_UNREADABLE), kDriveUnreadableStyle);
-        CountFailure();
-    }
+    if (!LocalFolderItems(child.sSource, &child.items))
+        ReportUnreadable(child.sSource);
     m_levels.push_back(std::move(m_level));
     m_level = std::move(child);
     EnterRemoteFolder(m_level.sDest, [this] {
