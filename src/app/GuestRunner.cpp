@@ -139,7 +139,7 @@ int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOpti
         if (!strListFirst.empty() && (pSession->m_nPaneResult != kFTP_resOK || pSession->ListedRemotePath() != strListFirst)) {
             // A folder the host cannot read has been reported already.
             if (!pWindow->FailureShown())
-                pWindow->Fail(strListFirst + ": no such folder on the host");
+                pWindow->Fail("remote folder " + RemoteDisplayName(strListFirst) + " does not exist");
             run.Finish();
             return;
         }

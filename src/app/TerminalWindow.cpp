@@ -79,37 +79,41 @@ void TTerminalWindow::ReportTransfer(const TTransferEvent& event, const std::str
     }
 }
 
-// Remote items as DRIVE/path ("c:\dir\f" -> "C/dir/f"), local ones as the user typed them.
-std::string TTerminalWindow::ItemName(const TTransferEvent& event) const
+std::string RemoteDisplayName(const std::string& sPanePath)
 {
-    std::string sName;
-    if (event.bRemoteItem) {
-        sName = event.sItem;
-        if (sName.size() >= 2 && sName[1] == ':') {
-            sName = std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(sName[0])))) + sName.substr(2);
-        }
-    } else {
-        std::size_t nBest = 0;
-        for (const auto& [sWindows, sTyped] : m_localNames) {
-            const std::string sRoot = sWindows.back() == '\\' ? sWindows.substr(0, sWindows.size() - 1) : sWindows;
-            const bool bInside = event.sItem.compare(0, sRoot.size(), sRoot) == 0 &&
-                                 (event.sItem.size() == sRoot.size() || event.sItem[sRoot.size()] == '\\');
-            if (bInside && sRoot.size() >= nBest) {
-                nBest = sRoot.size();
-                std::string sTypedRoot = sTyped;
-                while (sTypedRoot.size() > 1 && sTypedRoot.back() == '/')
-                    sTypedRoot.pop_back();
-                sName = sTypedRoot + event.sItem.substr(sRoot.size());
-            }
-        }
-        if (sName.empty() && !OVF_WindowsToPosixPath(event.sItem.c_str(), sName))
-            sName = event.sItem;
-        if (nBest == 0)
-            return sName;
-    }
+    std::string sName = sPanePath;
+    if (sName.size() >= 2 && sName[1] == ':')
+        sName = std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(sName[0])))) + sName.substr(2);
     while (!sName.empty() && sName.back() == '\\')
         sName.pop_back();
     std::replace(sName.begin(), sName.end(), '\\', '/');
+    return sName;
+}
+
+// Remote items as DRIVE/path, local ones as the user typed them (below a path the user typed)
+// or as their POSIX path.
+std::string TTerminalWindow::ItemName(const TTransferEvent& event) const
+{
+    if (event.bRemoteItem)
+        return RemoteDisplayName(event.sItem);
+    std::size_t nBest = 0;
+    std::string sName;
+    for (const auto& [sWindows, sTyped] : m_localNames) {
+        const std::string sRoot = sWindows.back() == '\\' ? sWindows.substr(0, sWindows.size() - 1) : sWindows;
+        const bool bInside = event.sItem.compare(0, sRoot.size(), sRoot) == 0 &&
+                             (event.sItem.size() == sRoot.size() || event.sItem[sRoot.size()] == '\\');
+        if (bInside && sRoot.size() >= nBest) {
+            nBest = sRoot.size();
+            std::string sRest = event.sItem.substr(sRoot.size());
+            std::replace(sRest.begin(), sRest.end(), '\\', '/');
+            std::string sTypedRoot = sTyped;
+            while (sTypedRoot.size() > 1 && sTypedRoot.back() == '/' && !sRest.empty())
+                sTypedRoot.pop_back();
+            sName = sTypedRoot + sRest;
+        }
+    }
+    if (nBest == 0 && !OVF_WindowsToPosixPath(event.sItem.c_str(), sName))
+        sName = event.sItem;
     return sName;
 }
 

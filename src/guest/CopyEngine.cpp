@@ -64,6 +64,7 @@ void TCopyEngine::ClearTransferGlobals()
     m_nLocalLength = m_nLineFeeds = 0;
     m_nLastRead = 0;
     m_bStripLineFeeds = false;
+    m_eSetInfoOf = ESetInfoOf::File;
 }
 
 bool TCopyEngine::StartCopy(ECopySource eSource, std::vector<TCopyItem> items, std::string sSourceFolder,
@@ -223,10 +224,14 @@ void TCopyEngine::EndLevel()
         EndCopy();
         return;
     }
-    if (m_eSource == ECopySource::Remote)
-        SetDownloadedFolderTime(m_level);
+    TLevel finished = std::move(m_level);
     m_level = std::move(m_levels.back());
     m_levels.pop_back();
+    if (m_eSource == ECopySource::Local) {
+        SendFolderTimes(finished);
+        return;
+    }
+    SetDownloadedFolderTime(finished);
     NextItem();
 }
 

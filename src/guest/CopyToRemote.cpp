@@ -220,13 +220,20 @@ void TCopyEngine::OnReplaceRemoveResult()
 
 void TCopyEngine::SendSetInfo()
 {
+    SendSetInfoOf(m_sLocalPath, m_sWireName, m_nLocalLength - m_nLineFeeds);
+    m_bSetInfoAnswered = false;
+    OpenRemoteFork();
+}
+
+void TCopyEngine::SendSetInfoOf(const std::string& sLocalPath, const std::string& sWireName, std::uint64_t nDataLength)
+{
     using namespace Packet;
     const std::size_t nLength =
-        BuildNamesRequest(kFTP_msgSetInfo, Names::kSetInfoBlock, SetInfo::kVolume, SetInfo::kDirNumber, m_sWireName);
+        BuildNamesRequest(kFTP_msgSetInfo, Names::kSetInfoBlock, SetInfo::kVolume, SetInfo::kDirNumber, sWireName);
     TPacketWriter packet(m_session.SendBuffer(), kGuestBufferSize);
     // One status read gives the attributes and the times.
     CFileStatus status;
-    const bool bStatus = TFile::GetStatus(m_sLocalPath.c_str(), status) != 0;
+    const bool bStatus = TFile::GetStatus(sLocalPath.c_str(), status) != 0;
     if (bStatus) {
         packet.Byte(SetInfo::kLocked, status.m_attribute & kOVF_attrReadOnly);
         packet.WordLE(SetInfo::kAttributes, static_cast<std::uint16_t>(status.m_attribute | kOVF_attrArchive));
@@ -235,7 +242,7 @@ void TCopyEngine::SendSetInfo()
     }
     DWORD nType = 0;
     DWORD nCreator = 0;
-    SetTypeCreator(m_sLocalPath.c_str(), &nType, &nCreator);
+    SetTypeCreator(sLocalPath.c_str(), &nType, &nCreator);
     packet.DWordBE(SetInfo::kType, nType);
     packet.DWordBE(SetInfo::kCreator, nCreator);
     if (bStatus) {
@@ -246,15 +253,22 @@ void TCopyEngine::SendSetInfo()
         packet.Bytes(SetInfo::kCreated, &dwCreated, sizeof dwCreated); // wire order already
         packet.Bytes(SetInfo::kModTime, &dwModified, sizeof dwModified);
     }
-    packet.DWordBE(SetInfo::kDataLength, WireLength(m_nLocalLength - m_nLineFeeds));
+    packet.DWordBE(SetInfo::kDataLength, WireLength(nDataLength));
     packet.WordBE(SetInfo::kMarker1, kSetInfoMarker);
     packet.WordBE(SetInfo::kMarker2, kSetInfoMarker);
     m_session.m_pOperationResult = &m_nResult;
     m_session.SetPhase(kPhaseSetInfo);
     m_session.IssueCodeRead();
     m_session.SendRequest(m_session.SendBuffer(), static_cast<std::uint16_t>(nLength), &TVantryGuestSession::DoNothingCallBack);
-    m_bSetInfoAnswered = false;
-    OpenRemoteFork();
+}
+
+// A folder takes its local times once its contents are on the host, since writing them
+// changed its time there; the answer goes on with the parent's next item.
+void TCopyEngine::SendFolderTimes(const TLevel& finished)
+{
+    m_eSetInfoOf = ESetInfoOf::Folder;
+    m_nResult = 0;
+    SendSetInfoOf(finished.sSource, finished.sRemoteName, 0);
 }
 
 void TCopyEngine::OpenRemoteFork()
@@ -276,6 +290,14 @@ void TCopyEngine::OpenRemoteFork()
 // The answer to kFTP_msgSetInfo, which may come while the data is still flowing.
 void TCopyEngine::OnSetInfoResult()
 {
+    if (m_eSetInfoOf == ESetInfoOf::Folder) {
+        // Times the host does not take change nothing else: the copy goes on.
+        m_eSetInfoOf = ESetInfoOf::File;
+        m_session.SetPhase(kPhaseIdle);
+        m_session.IssueCodeRead();
+        NextItem();
+        return;
+    }
     m_bSetInfoAnswered = true;
     if (m_nResult != kFTP_resOK && m_nUploadFailure == 0) {
         m_nUploadFailure = IDS_UNABLE_TO_VANTRY;
@@ -483,6 +505,7 @@ void TCopyEngine::EnterUploadedFolder()
     TLevel child;
     child.sSource = m_sLocalPath;
     child.sDest = JoinLocalPath(m_level.sDest, m_sItemName);
+    child.sRemoteName = m_sWireName;
     if (!LocalFolderItems(child.sSource, &child.items))
         ReportUnreadable(child.sSource);
     m_levels.push_back(std::move(m_level));

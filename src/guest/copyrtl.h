@@ -72,6 +72,7 @@ private:
         std::uint32_t nListingLevel = 0;
         std::uint32_t dwFolderTime = 0;        // download: the remote folder's Mac time, host order; 0 none
         std::vector<std::string> sentNames;    // upload: the names sent to this folder
+        std::string sRemoteName;               // upload: this folder's name in its remote parent, as sent
     };
 
     // Shared steps (CopyEngine.cpp).
@@ -137,6 +138,8 @@ private:
     void OnCreateResult();
     void OnReplaceRemoveResult();
     void SendSetInfo();
+    void SendSetInfoOf(const std::string& sLocalPath, const std::string& sWireName, std::uint64_t nDataLength);
+    void SendFolderTimes(const TLevel& finished);
     void OpenRemoteFork();
     void OnSetInfoResult();
     void SendInfoRequestAfterUpload();
@@ -190,6 +193,9 @@ private:
     std::uint32_t m_nLastRead = 0;
     bool m_bStripLineFeeds = false;
     bool m_bSetInfoAnswered = false;
+    // What the kFTP_msgSetInfo under way describes: the file being sent or a finished folder.
+    enum class ESetInfoOf { File, Folder };
+    ESetInfoOf m_eSetInfoOf = ESetInfoOf::File;
     int m_nUploadFailure = 0;      // the message shown for the file being uploaded, 0 while none
     std::int16_t m_nFolderResult = 0;
 };

@@ -282,10 +282,20 @@ TEST_F(TUploadTest, FolderIsFittedMadeEnteredAndFilled)
             Reply(FileInfoReply({0, 0, "????", true})); // exists already: entered without a request
             EXPECT_EQ(RequestCodes(), Codes{kListFiles});
             Reply(Bytes{CodeByte(kFTP_msgEndData)});
+            // Its contents written, the folder is given its local times.
+            EXPECT_EQ(RequestCodes(), Codes{kSetInfo});
+            Reply(ResultReply(0));
         }
     }
     std::sort(seen.begin(), seen.end());
     EXPECT_EQ(seen, (std::vector<std::string>{"Empty", "inner.txt"}));
+    const std::vector<Bytes> times = Requests();
+    ASSERT_EQ(times.size(), 1u);
+    EXPECT_EQ(times[0][0], kSetInfo);
+    const std::size_t nName = Packet::SetInfo::kName;
+    EXPECT_EQ(Bytes(times[0].begin() + static_cast<std::ptrdiff_t>(nName), times[0].end()),
+              Concat({Bytes{4, 'T', 'r', 'e', 'e'}, Bytes{5, '\\', 'D', 's', 't', '\\'}}));
+    Reply(ResultReply(0));
     AnswerRelisting();
     ASSERT_TRUE(outcome.has_value());
     EXPECT_EQ(outcome->nFilesCopied, 1u);

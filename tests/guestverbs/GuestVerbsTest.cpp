@@ -377,11 +377,10 @@ TEST_F(GuestVerbsTest, LetterCaseIsKeptOnTheLocalSideAndClashesOnTheHostAreRepor
     ASSERT_EQ(Snapshot(Share() / "pair").size(), 1u);
 }
 
-TEST_F(GuestVerbsTest, FolderTimesAreKeptByGet)
+TEST_F(GuestVerbsTest, FolderTimesAreKeptByGetAndByPut)
 {
     MakeTree(Share() / "tree", SampleTree());
     const auto kPast = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
-    std::map<std::string, std::int64_t> expected;
     for (const auto& item : fs::recursive_directory_iterator(Share() / "tree")) {
         if (item.is_directory())
             fs::last_write_time(item.path(), kPast);
@@ -403,6 +402,16 @@ TEST_F(GuestVerbsTest, FolderTimesAreKeptByGet)
         return times;
     };
     EXPECT_EQ(folderTimes(Local() / "tree"), folderTimes(Share() / "tree"));
+
+    for (const auto& item : fs::recursive_directory_iterator(Local() / "tree")) {
+        if (item.is_directory())
+            fs::last_write_time(item.path(), kPast - std::chrono::hours(24));
+    }
+    fs::last_write_time(Local() / "tree", kPast - std::chrono::hours(24));
+    fs::create_directories(Share() / "back");
+    const TResult put = Verb({"put", (Local() / "tree").string(), Url("C/back")});
+    ASSERT_EQ(put.nStatus, 0) << put.strErr;
+    EXPECT_EQ(folderTimes(Share() / "back/tree"), folderTimes(Local() / "tree"));
 }
 
 // Waits until a temporary file appears beside the one in the folder (the copy is under way).
