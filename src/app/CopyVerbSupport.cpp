@@ -18,6 +18,26 @@ bool LocalWindowsPath(const std::string& strPosix, std::string* pWindows)
     return OVF_PosixToWindowsPath(strPath, *pWindows);
 }
 
+std::string LocalPathProblem(const std::string& strTyped, bool* pbSkip)
+{
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::file_status status = fs::symlink_status(strTyped, error);
+    *pbSkip = true;
+    if (fs::is_symlink(status))
+        return strTyped + ": symbolic link";
+    if (error || !fs::exists(status))
+        return {};
+    std::string strWindows;
+    const std::string strName = fs::path(strTyped).lexically_normal().filename().string();
+    if (strName.find_first_of(":\\") != std::string::npos || !LocalWindowsPath(strTyped, &strWindows))
+        return strTyped + ": the host cannot hold this name";
+    *pbSkip = false;
+    if (!fs::is_regular_file(status) && !fs::is_directory(status))
+        return "not a regular file: " + strTyped;
+    return {};
+}
+
 void SplitWindowsPath(const std::string& strPath, std::string* pFolder, std::string* pName)
 {
     const std::size_t nSlash = strPath.rfind('\\');

@@ -18,6 +18,7 @@ const char kPutUsage[] =
 struct TPutItem {
     std::string strFolder;
     TCopyItem item;
+    std::string strTyped; // as the user named it
 };
 
 // Copies items[nIndex..] one after the other, then ends the run.
@@ -61,27 +62,41 @@ int RunPutVerb(int argc, char** argv, const TVerbArguments& args)
     if (location.strFolder.empty())
         return UsageError("put", options.operands.back() + " names no remote folder");
     std::vector<TPutItem> items;
+    bool bSkipped = false;
     for (std::size_t i = 0; i + 1 < options.operands.size(); ++i) {
+        const std::string& strTyped = options.operands[i];
+        bool bSkip = false;
+        if (const std::string strProblem = LocalPathProblem(strTyped, &bSkip); !strProblem.empty()) {
+            std::fprintf(stderr, "vantry put: %s%s\n", bSkip ? "skipped " : "", strProblem.c_str());
+            if (!bSkip)
+                return kExitFailed;
+            bSkipped = true;
+            continue;
+        }
         std::string strPath;
         TPutItem put;
-        const int nKind = LocalWindowsPath(options.operands[i], &strPath) ? LFN_IsDirectory(strPath.c_str()) : -1;
+        const int nKind = LocalWindowsPath(strTyped, &strPath) ? LFN_IsDirectory(strPath.c_str()) : -1;
         SplitWindowsPath(strPath, &put.strFolder, &put.item.sName);
         if (nKind < 0 || put.item.sName.empty()) {
-            std::fprintf(stderr, "vantry put: %s: no such file or folder\n", options.operands[i].c_str());
-            return 1;
+            std::fprintf(stderr, "vantry put: %s: no such file or folder\n", strTyped.c_str());
+            return kExitFailed;
         }
         put.item.bFolder = nKind == 1;
+        put.strTyped = strTyped;
         items.push_back(std::move(put));
     }
+    if (items.empty())
+        return kExitSkipped;
     const std::string strDest = location.strFolder;
-    return RunGuestSession(argc, argv, "put", options, location, strDest, [&](TGuestRun& run) {
+    const int nStatus = RunGuestSession(argc, argv, "put", options, location, strDest, [&](TGuestRun& run) {
         if (!run.session.MayWriteToRemote()) {
             run.window.Fail(LoadStringId(IDS_NO_COPY_PRIVILEGE));
             run.Finish();
             return;
         }
-        for (std::size_t i = 0; i < items.size(); ++i)
-            run.window.AddLocalName(JoinLocalPath(items[i].strFolder, items[i].item.sName), options.operands[i]);
+        for (const TPutItem& put : items)
+            run.window.AddLocalName(JoinLocalPath(put.strFolder, put.item.sName), put.strTyped);
         PutFrom(run, items, strDest, 0);
     });
+    return nStatus == kExitDone && bSkipped ? kExitSkipped : nStatus;
 }

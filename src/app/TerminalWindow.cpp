@@ -133,6 +133,10 @@ std::string TTerminalWindow::Describe(const TTransferEvent& event) const
     case ETransferCause::NameClash:
         return sItem + ": clashes on the host with " + event.sDetail + ", sent before it (the host does not tell names apart by case)";
     case ETransferCause::NameFitted: return "sent " + sItem + " as " + event.sDetail;
+    case ETransferCause::SymbolicLink: return sItem + ": symbolic link";
+    case ETransferCause::NameNotSendable:
+        return (event.sDetail.empty() ? sItem : sItem + "/" + event.sDetail) + ": the host cannot hold this name";
+    case ETransferCause::NotRegularFile: return "not a regular file: " + sItem;
     case ETransferCause::PathTooLong: return sItem + ": the path is too long";
     case ETransferCause::NoRoom: return sItem + ": not enough free space";
     case ETransferCause::ConnectionLost: return "the connection to the host was lost";

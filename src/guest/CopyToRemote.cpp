@@ -506,8 +506,20 @@ void TCopyEngine::EnterUploadedFolder()
     child.sSource = m_sLocalPath;
     child.sDest = JoinLocalPath(m_level.sDest, m_sItemName);
     child.sRemoteName = m_sWireName;
-    if (!LocalFolderItems(child.sSource, &child.items))
+    std::vector<TOVFLeftOut> leftOut;
+    if (!LocalFolderItems(child.sSource, &child.items, &leftOut))
         ReportUnreadable(child.sSource);
+    for (const TOVFLeftOut& left : leftOut) {
+        const std::string sPath = JoinLocalPath(child.sSource, left.strName);
+        switch (left.kind) {
+        case OVFLeftOutKind::link: Report(ETransferEventKind::Skipped, ETransferCause::SymbolicLink, sPath, false); break;
+        case OVFLeftOutKind::name:
+            // The name has no Windows-style form: it goes beside its folder, as it is on disk.
+            Report(ETransferEventKind::Skipped, ETransferCause::NameNotSendable, child.sSource, false, {}, left.strName);
+            break;
+        case OVFLeftOutKind::special: Report(ETransferEventKind::Failed, ETransferCause::NotRegularFile, sPath, false); break;
+        }
+    }
     m_levels.push_back(std::move(m_level));
     m_level = std::move(child);
     EnterRemoteFolder(m_level.sDest, [this] {

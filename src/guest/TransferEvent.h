@@ -23,6 +23,9 @@ enum class ETransferCause {
     LocalCannotWrite,   // the local file or folder cannot be written
     NameClash,          // another item of this copy has the name on the host (sDetail), case aside
     NameFitted,         // sent under the name in sDetail
+    SymbolicLink,       // a local symbolic link: never followed
+    NameNotSendable,    // a local name the host's namespace cannot hold (sDetail, in the folder sItem)
+    NotRegularFile,     // a local pipe, socket or device
     PathTooLong,
     NoRoom,             // the destination has too little free space
     ConnectionLost,

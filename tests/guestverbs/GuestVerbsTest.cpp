@@ -377,6 +377,45 @@ TEST_F(GuestVerbsTest, LetterCaseIsKeptOnTheLocalSideAndClashesOnTheHostAreRepor
     ASSERT_EQ(Snapshot(Share() / "pair").size(), 1u);
 }
 
+TEST_F(GuestVerbsTest, WhatPutCannotSendIsReportedInsideAFolderAndWhenNamed)
+{
+    const fs::path folder = Local() / "d";
+    WriteFile(folder / "ok.txt", "ok");
+    WriteFile(folder / "a:b.txt", "colon");
+    WriteFile(folder / "back\\slash.txt", "backslash");
+    WriteFile(folder / "q?.txt", "question");
+    fs::create_symlink("ok.txt", folder / "link.txt");
+    StartServe();
+
+    const TResult put = Verb({"put", folder.string(), Url("C")});
+    EXPECT_EQ(put.nStatus, 3) << put.strErr;
+    for (const std::string& strLine : {"skipped " + (folder / "a:b.txt").string() + ": the host cannot hold this name",
+                                       "skipped " + (folder / "back\\slash.txt").string() + ": the host cannot hold this name",
+                                       "skipped " + (folder / "link.txt").string() + ": symbolic link",
+                                       "sent " + (folder / "q?.txt").string() + " as q_.txt"})
+        EXPECT_NE(put.strErr.find("vantry put: " + strLine + "\n"), std::string::npos) << strLine << "\n" << put.strErr;
+    EXPECT_EQ(Snapshot(Share() / "d").size(), 2u);
+    EXPECT_EQ(ReadAll(Share() / "d/q_.txt"), "question");
+
+    ASSERT_EQ(mkfifo((Local() / "fifo").c_str(), 0600), 0);
+    struct TCase {
+        fs::path path;
+        int nStatus;
+        std::string strLine;
+    };
+    const TCase cases[] = {
+        {Local() / "fifo", 1, "vantry put: not a regular file: " + (Local() / "fifo").string()},
+        {folder / "link.txt", 3, "vantry put: skipped " + (folder / "link.txt").string() + ": symbolic link"},
+        {folder / "a:b.txt", 3, "vantry put: skipped " + (folder / "a:b.txt").string() + ": the host cannot hold this name"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.path.string());
+        const TResult named = Verb({"put", c.path.string(), Url("C")});
+        EXPECT_EQ(named.nStatus, c.nStatus);
+        EXPECT_NE(named.strErr.find(c.strLine + "\n"), std::string::npos) << named.strErr;
+    }
+}
+
 TEST_F(GuestVerbsTest, FolderTimesAreKeptByGetAndByPut)
 {
     MakeTree(Share() / "tree", SampleTree());
