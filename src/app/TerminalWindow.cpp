@@ -137,6 +137,10 @@ std::string TTerminalWindow::Describe(const TTransferEvent& event) const
     case ETransferCause::NameNotSendable:
         return (event.sDetail.empty() ? sItem : sItem + "/" + event.sDetail) + ": the host cannot hold this name";
     case ETransferCause::NotRegularFile: return "not a regular file: " + sItem;
+    case ETransferCause::FolderExists: return "cannot create folder " + sItem + ": it exists";
+    case ETransferCause::NoWritePrivilege: return "cannot create folder " + sItem + ": no write privilege";
+    case ETransferCause::FolderNotMade:
+        return "cannot create folder " + sItem + ": the host refused (does its parent exist?)";
     case ETransferCause::PathTooLong: return sItem + ": the path is too long";
     case ETransferCause::NoRoom: return sItem + ": not enough free space";
     case ETransferCause::ConnectionLost: return "the connection to the host was lost";

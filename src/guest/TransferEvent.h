@@ -26,6 +26,9 @@ enum class ETransferCause {
     SymbolicLink,       // a local symbolic link: never followed
     NameNotSendable,    // a local name the host's namespace cannot hold (sDetail, in the folder sItem)
     NotRegularFile,     // a local pipe, socket or device
+    FolderExists,       // a new folder's name is taken on the host
+    NoWritePrivilege,   // the host did not grant writing
+    FolderNotMade,      // the host refused the new folder otherwise
     PathTooLong,
     NoRoom,             // the destination has too little free space
     ConnectionLost,

@@ -556,7 +556,7 @@ TEST_F(GuestVerbsTest, RemoveAndNewFolder)
     EXPECT_TRUE(fs::is_directory(Share() / "made"));
     const TResult again = Verb({"mkdir", Url("C/made")});
     EXPECT_NE(again.nStatus, 0);
-    EXPECT_NE(again.strErr.find("Unable to create the folder made."), std::string::npos) << again.strErr;
+    EXPECT_NE(again.strErr.find("vantry mkdir: cannot create folder C/made: it exists\n"), std::string::npos) << again.strErr;
 
     WriteFile(Share() / "locked.txt", "z");
     fs::permissions(Share() / "locked.txt", fs::perms::owner_write, fs::perm_options::remove);
