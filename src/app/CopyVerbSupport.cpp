@@ -60,6 +60,7 @@ void ReportCopyOutcome(TGuestRun& run, const TCopyOutcome& outcome)
                      static_cast<unsigned long long>(outcome.nItemsSkipped));
         return;
     }
-    if (outcome.bStopped && !run.window.FailureShown())
+    // A session that stops for another reason (a lost connection) says so itself as it closes.
+    if (outcome.bStopped && !run.window.FailureShown() && run.session.StopReason() == kStopUserClosed)
         run.window.Fail("the copy was cancelled");
 }

@@ -204,8 +204,17 @@ TEST_F(TDownloadTest, FailedRefusedOrCancelledDownloadLeavesTheEarlierFileExactl
         }
         EXPECT_EQ(ReadLocal("dest/a.txt"), "earlier contents");
         EXPECT_EQ(LocalNames("dest"), (std::vector<std::string>{"a.txt"}));
+        // What ended the file is told once: the host's refusal of it, or the lost connection.
+        const auto nCount = [this](ETransferCause eCause) {
+            return std::count_if(events.begin(), events.end(), [eCause](const TTransferEvent& e) { return e.eCause == eCause; });
+        };
+        EXPECT_EQ(nCount(ETransferCause::ConnectionLost), eEnd == kConnectionLost ? 1 : 0);
+        EXPECT_EQ(nCount(ETransferCause::HostCannotRead), eEnd == kHostResult || eEnd == kHostAbort ? 1 : 0);
+        EXPECT_EQ(nCount(ETransferCause::NotFound), eEnd == kNotFound ? 1 : 0);
+        EXPECT_EQ(events.size(), eEnd == kUserCancel ? 0u : 1u);
         app.Reset();
         boxes.clear();
+        events.clear();
     }
 }
 

@@ -511,6 +511,23 @@ TEST_F(GuestVerbsTest, CancelInTheMiddleOfALargeFileLeavesNothingPartial)
     }
 }
 
+TEST_F(GuestVerbsTest, LostConnectionIsReportedOnceAsSuch)
+{
+    WriteBigFile(Share() / "big.bin", 512);
+    WriteFile(Local() / "other.txt", "other");
+    StartServe();
+    const pid_t nPid = StartVerb({"get", Url("C/big.bin"), Local().string()});
+    EXPECT_TRUE(WaitForTemporary(Local()));
+    kill(m_nServe, SIGKILL);
+    EXPECT_EQ(WaitStatus(nPid), 1);
+    const std::string strErr = ReadAll(m_root / "verb.err");
+    const std::string strLine = "vantry get: the connection to the host was lost\n";
+    const std::size_t nAt = strErr.find(strLine);
+    ASSERT_NE(nAt, std::string::npos) << strErr;
+    EXPECT_EQ(strErr.find(strLine, nAt + 1), std::string::npos) << strErr;
+    EXPECT_EQ(strErr.find("cancelled"), std::string::npos) << strErr;
+}
+
 TEST_F(GuestVerbsTest, HostWithoutPrivilegeRefusesAndNothingChanges)
 {
     WriteFile(Share() / "kept.txt", "kept");
