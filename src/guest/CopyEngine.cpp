@@ -52,6 +52,7 @@ void TCopyEngine::ClearTransferGlobals()
     m_level = {};
     m_levels.clear();
     m_foldersToSize.clear();
+    m_unreadableFolders.clear();
     m_sItemName.clear();
     m_sWireName.clear();
     m_sLocalPath.clear();

@@ -12,6 +12,7 @@
 #include "StringTable.h"
 #include "TreeOperations.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -90,8 +91,11 @@ void TCopyEngine::SizeNextRemoteFolder()
 
 void TCopyEngine::SizeListedRemoteFolder(const std::string& sFolder)
 {
-    if (m_session.m_nPaneResult != kFTP_resOK)
+    if (m_session.m_nPaneResult != kFTP_resOK) {
+        // Told by the session already; the folder is not asked for again.
+        m_unreadableFolders.push_back(sFolder);
         return;
+    }
     for (const TRemoteEntry& entry : m_session.RemoteListing().CurrentEntries()) {
         if (!IsRemoteFolder(entry)) {
             if (m_session.PathMode() != 0 || entry.dwSize != 0) {
@@ -287,6 +291,11 @@ void TCopyEngine::DownloadFolder()
     }
     TLevel child;
     child.sSource = JoinLocalPath(m_level.sSource, m_sItemName);
+    if (std::find(m_unreadableFolders.begin(), m_unreadableFolders.end(), child.sSource) != m_unreadableFolders.end()) {
+        ++m_outcome.nFilesFailed;
+        NextItem();
+        return;
+    }
     child.sDest = m_sLocalPath;
     child.dwFolderTime = m_level.items[m_level.nIndex].dwModTime;
     m_levels.push_back(std::move(m_level));

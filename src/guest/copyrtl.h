@@ -176,6 +176,7 @@ private:
     std::uint64_t m_nFilesFound = 0;
     std::uint64_t m_nFileNumber = 0;
     std::deque<std::string> m_foldersToSize;
+    std::vector<std::string> m_unreadableFolders; // remote folders the host could not list while sizing
 
     // Download block and file information.
     std::int16_t m_nResult = 0;
