@@ -487,7 +487,7 @@ TEST_F(GuestVerbsTest, CancelInTheMiddleOfALargeFileLeavesNothingPartial)
         StartServe();
         // get: the earlier local file stays.
         pid_t nPid = StartVerb({"get", "--replace", "all", "--protocol", pszProtocol, Url("C/big.bin"), Local().string()});
-        EXPECT_TRUE(WaitForTemporary(Local()));
+        EXPECT_TRUE(WaitForTemporary(Local())) << ReadAll(m_root / "verb.err");
         kill(nPid, SIGINT);
         EXPECT_NE(WaitStatus(nPid), 0);
         EXPECT_TRUE(ReadAll(Local() / "big.bin") == "earlier local");
