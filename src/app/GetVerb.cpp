@@ -66,7 +66,9 @@ void GetFrom(TGuestRun& run, const std::vector<TGuestLocation>& locations, const
         const TGuestLocation& item = locations[nIndex];
         auto next = [&run, &locations, &strLocalDir, &named, nIndex] { GetFrom(run, locations, strLocalDir, named, nIndex + 1); };
         if (run.session.m_nPaneResult != kFTP_resOK || run.session.ListedRemotePath() != strSource) {
-            run.window.Fail(RemoteDisplayPath(strSource) + ": no such folder on the host");
+            // A folder the host cannot read has been reported already.
+            if (!run.window.FailureShown())
+                run.window.Fail("remote folder " + RemoteDisplayPath(strSource) + " does not exist");
             next();
             return;
         }
@@ -175,6 +177,8 @@ int RunGetVerb(int argc, char** argv, const TVerbArguments& args)
         return 1;
     }
     const int nStatus = RunGuestSession(argc, argv, "get", options, locations[0], {}, [&](TGuestRun& run) {
+        // Items copied under a new name are reported where they arrive, beside that name.
+        run.window.AddLocalName(strLocalDir, named.staging.empty() ? strLocal : named.target.parent_path().string());
         if (!run.session.MayCopyFromRemote()) {
             run.window.Fail(LoadStringId(IDS_NO_COPY_PRIVILEGE));
             run.Finish();

@@ -61,7 +61,7 @@ bool ReadPassword(const TGuestOptions& options, const TGuestLocation& location, 
 int UsageError(const char* pszVerb, const std::string& strError)
 {
     std::fprintf(stderr, "vantry %s: %s\nTry 'vantry %s --help'.\n", pszVerb, strError.c_str(), pszVerb);
-    return 2;
+    return kExitUsage;
 }
 
 const TRemoteEntry* FindListedEntry(const std::vector<TRemoteEntry>& entries, const std::string& strName)
@@ -107,6 +107,7 @@ int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOpti
     target.bTranslateUpload = options.bTranslateText;
 
     bool bFailed = false;
+    bool bSkipped = false;
     bool bClosed = false;
     bool bInterrupted = false;
     TGuestHostApp hostApp([&](void* hSession) {
@@ -118,7 +119,7 @@ int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOpti
     OVF_UseLocalMachineDrives();
     TTerminalWindow* pWindow = nullptr;
     SetVantryWindowFactory([&](TVantryGuestSession& session) -> std::unique_ptr<IVantryWindow> {
-        auto window = std::make_unique<TTerminalWindow>(session, options, pszVerb, &bFailed);
+        auto window = std::make_unique<TTerminalWindow>(session, options, pszVerb, &bFailed, &bSkipped);
         window->SetRemoteFolder(strListFirst);
         pWindow = window.get();
         return window;
@@ -149,7 +150,9 @@ int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOpti
     }, nullptr, ESecondSignal::EndProcess);
     pSession->ListRemoteVolumes([&] {
         if (!strListFirst.empty() && (pSession->m_nPaneResult != kFTP_resOK || pSession->ListedRemotePath() != strListFirst)) {
-            pWindow->Fail(RemoteDisplayPath(strListFirst) + ": no such folder on the host");
+            // A folder the host cannot read has been reported already.
+            if (!pWindow->FailureShown())
+                pWindow->Fail("remote folder " + RemoteDisplayName(strListFirst) + " does not exist");
             run.Finish();
             return;
         }
@@ -162,5 +165,7 @@ int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOpti
         std::fprintf(stderr, "vantry %s: interrupted\n", pszVerb);
         return 130;
     }
-    return bFailed ? 1 : 0;
+    if (bFailed)
+        return kExitFailed;
+    return bSkipped ? kExitSkipped : kExitDone;
 }

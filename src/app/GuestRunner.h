@@ -10,6 +10,12 @@
 #include <functional>
 #include <string>
 
+// Exit statuses of the guest verbs.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitSkipped = 3; // done, but items were left out
+
 class TGuestRun {
 public:
     TGuestRun(TVantryGuestSession& rSession, TTerminalWindow& rWindow, std::function<void()> fnFinish)

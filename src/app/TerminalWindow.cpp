@@ -7,6 +7,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <iostream>
 
@@ -16,8 +18,8 @@ constexpr std::string_view kCountSuffixStart = " (";
 } // namespace
 
 TTerminalWindow::TTerminalWindow(TVantryGuestSession& session, const TGuestOptions& options, std::string strVerb,
-                                 bool* pFailed)
-    : m_engine(session), m_options(options), m_strVerb(std::move(strVerb)), m_pFailed(pFailed),
+                                 bool* pFailed, bool* pSkipped)
+    : m_engine(session), m_options(options), m_strVerb(std::move(strVerb)), m_pFailed(pFailed), m_pSkipped(pSkipped),
       m_progress(options, ::isatty(STDERR_FILENO) != 0)
 {
     m_bAskOnTerminal = options.eReplace == EReplaceMode::Ask && ::isatty(STDIN_FILENO) != 0;
@@ -40,6 +42,107 @@ int TTerminalWindow::MessageBoxText(const std::string& sText, const std::string&
 }
 
 int TTerminalWindow::PaneMessageBox(const std::string& sText) { return MessageBoxText(sText, {}, 0); }
+
+void TTerminalWindow::AddLocalName(const std::string& sWindows, const std::string& sTyped)
+{
+    m_localNames.emplace_back(sWindows, sTyped);
+}
+
+void TTerminalWindow::ReportTransfer(const TTransferEvent& event, const std::string&, const std::string&, unsigned)
+{
+    switch (event.eKind) {
+    case ETransferEventKind::Skipped:
+        *m_pSkipped = true;
+        m_progress.Clear();
+        std::fprintf(stderr, "vantry %s: skipped %s\n", m_strVerb.c_str(), Describe(event).c_str());
+        return;
+    case ETransferEventKind::Renamed:
+        m_progress.Clear();
+        std::fprintf(stderr, "vantry %s: %s\n", m_strVerb.c_str(), Describe(event).c_str());
+        return;
+    case ETransferEventKind::SessionEnded:
+        // Told once, however many steps learn of it.
+        if (m_bSessionEndReported)
+            return;
+        m_bSessionEndReported = true;
+        Fail(Describe(event));
+        return;
+    case ETransferEventKind::Failed: Fail(Describe(event)); return;
+    }
+}
+
+std::string RemoteDisplayName(const std::string& sPanePath)
+{
+    std::string sName = sPanePath;
+    if (sName.size() >= 2 && sName[1] == ':')
+        sName = std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(sName[0])))) + sName.substr(2);
+    while (!sName.empty() && sName.back() == '\\')
+        sName.pop_back();
+    std::replace(sName.begin(), sName.end(), '\\', '/');
+    return sName;
+}
+
+// Remote items as DRIVE/path, local ones as the user typed them (below a path the user typed)
+// or as their POSIX path.
+std::string TTerminalWindow::ItemName(const TTransferEvent& event) const
+{
+    if (event.bRemoteItem)
+        return RemoteDisplayName(event.sItem);
+    std::size_t nBest = 0;
+    std::string sName;
+    for (const auto& [sWindows, sTyped] : m_localNames) {
+        const std::string sRoot = sWindows.back() == '\\' ? sWindows.substr(0, sWindows.size() - 1) : sWindows;
+        const bool bInside = event.sItem.compare(0, sRoot.size(), sRoot) == 0 &&
+                             (event.sItem.size() == sRoot.size() || event.sItem[sRoot.size()] == '\\');
+        if (bInside && sRoot.size() >= nBest) {
+            nBest = sRoot.size();
+            std::string sRest = event.sItem.substr(sRoot.size());
+            std::replace(sRest.begin(), sRest.end(), '\\', '/');
+            std::string sTypedRoot = sTyped;
+            while (sTypedRoot.size() > 1 && sTypedRoot.back() == '/' && !sRest.empty())
+                sTypedRoot.pop_back();
+            sName = sTypedRoot + sRest;
+        }
+    }
+    if (nBest == 0 && !OVF_WindowsToPosixPath(event.sItem.c_str(), sName))
+        sName = event.sItem;
+    return sName;
+}
+
+std::string TTerminalWindow::Describe(const TTransferEvent& event) const
+{
+    const std::string sItem = ItemName(event);
+    switch (event.eCause) {
+    case ETransferCause::HostCannotRead:
+        return sItem.empty() ? "the host cannot read that drive" : sItem + ": the host cannot read it";
+    case ETransferCause::NotFound: return sItem + ": no such file or folder on the host";
+    case ETransferCause::Exists: return sItem + ": exists (use --replace all)";
+    case ETransferCause::NoRemovePrivilege: return sItem + ": exists, and replacing needs the host's remove privilege";
+    case ETransferCause::HostCannotCreate: return sItem + ": the host cannot create it";
+    case ETransferCause::HostCannotWrite: return sItem + ": the host cannot write it";
+    case ETransferCause::HostDiskFull: return sItem + ": the host's disk is full";
+    case ETransferCause::LocalCannotRead: return sItem + ": cannot read it";
+    case ETransferCause::LocalCannotWrite: return sItem + ": cannot write it";
+    case ETransferCause::NameClash:
+        return sItem + ": clashes on the host with " + event.sDetail + ", sent before it (the host does not tell names apart by case)";
+    case ETransferCause::NameFitted: return "sent " + sItem + " as " + event.sDetail;
+    case ETransferCause::SymbolicLink: return sItem + ": symbolic link";
+    case ETransferCause::NameNotSendable:
+        return (event.sDetail.empty() ? sItem : sItem + "/" + event.sDetail) + ": the host cannot hold this name";
+    case ETransferCause::NotRegularFile: return "not a regular file: " + sItem;
+    case ETransferCause::FolderExists: return "cannot create folder " + sItem + ": it exists";
+    case ETransferCause::NoWritePrivilege: return "cannot create folder " + sItem + ": no write privilege";
+    case ETransferCause::FolderNotMade:
+        return "cannot create folder " + sItem + ": the host refused (does its parent exist?)";
+    case ETransferCause::PathTooLong: return sItem + ": the path is too long";
+    case ETransferCause::NoRoom: return sItem + ": not enough free space";
+    case ETransferCause::ConnectionLost: return "the connection to the host was lost";
+    case ETransferCause::UnknownMessage:
+        return "the host sent a message that a guest never receives (code " + event.sDetail + "); the session is closed";
+    case ETransferCause::SystemError: return "a system error ended the session";
+    }
+    return sItem;
+}
 
 int TTerminalWindow::AskReplace(const std::string& sName, bool)
 {

@@ -10,26 +10,39 @@
 
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
+
+// A remote pane path as the verbs name it: "c:\\dir\\f" -> "C/dir/f", "Desktop\\f" -> "Desktop/f".
+std::string RemoteDisplayName(const std::string& sPanePath);
 
 class TTerminalWindow : public IVantryWindow {
 public:
-    // *pFailed is set by every failure shown; it outlives the window, which goes with its session.
-    TTerminalWindow(TVantryGuestSession& session, const TGuestOptions& options, std::string strVerb, bool* pFailed);
+    // *pFailed is set by every failure shown, *pSkipped by every item left out; both outlive the
+    // window, which goes with its session.
+    TTerminalWindow(TVantryGuestSession& session, const TGuestOptions& options, std::string strVerb, bool* pFailed,
+                    bool* pSkipped);
     // Leaves the summary of the verb's copies on the screen.
     ~TTerminalWindow() override;
 
     TCopyEngine& Engine() { return m_engine; }
     TProgressDisplay& Progress() { return m_progress; }
+    const std::string& Verb() const { return m_strVerb; }
     // True once a message about a failure has been shown.
     bool FailureShown() const { return *m_pFailed; }
     // Shows a message of the verb itself (standard error) and counts it as a failure.
     void Fail(const std::string& strText);
+    // Local items are named as the user typed them: sTyped stands for the local path sWindows.
+    void AddLocalName(const std::string& sWindows, const std::string& sTyped);
     // Called when the remote remove chain or a new remote folder has finished.
     std::function<void()> onRemoveDone;
     std::function<void(bool)> onNewFolderDone;
 
     int MessageBoxText(const std::string& sText, const std::string& sCaption, unsigned nStyle) override;
     int PaneMessageBox(const std::string& sText) override;
+    // One line on standard error, in the verb's own words: "skipped PATH: REASON" or "PATH: REASON".
+    void ReportTransfer(const TTransferEvent& event, const std::string& sText, const std::string& sCaption,
+                        unsigned nStyle) override;
     int AskReplace(const std::string& sName, bool bReadOnly) override;
     bool OpenStatus() override { return true; }
     void CloseStatus() override;
@@ -58,12 +71,18 @@ public:
     void RemoteNewFolderDone(bool bMade) override;
 
 private:
+    std::string ItemName(const TTransferEvent& event) const;
+    std::string Describe(const TTransferEvent& event) const;
+
     TCopyEngine m_engine;
     TGuestOptions m_options;
     std::string m_strVerb;
     std::string m_strRemoteFolder;
     bool m_bBusy = false;
     bool* m_pFailed;
+    bool* m_pSkipped;
+    bool m_bSessionEndReported = false;
+    std::vector<std::pair<std::string, std::string>> m_localNames; // Windows path, as typed
     bool m_bYesToAll = false;
     bool m_bAskOnTerminal = false;
     TProgressDisplay m_progress;

@@ -31,24 +31,41 @@ void TCopyEngine::ShowStringBox(const std::string& sText, unsigned nStyle)
     Window().MessageBoxText(sText, FixedText::kApplicationTitle, nStyle);
 }
 
+void TCopyEngine::Report(ETransferEventKind eKind, ETransferCause eCause, const std::string& sItem, bool bRemoteItem,
+                         const std::string& sText, const std::string& sDetail, unsigned nStyle)
+{
+    if (eKind == ETransferEventKind::Failed)
+        ++m_outcome.nFilesFailed;
+    else if (eKind == ETransferEventKind::Skipped)
+        ++m_outcome.nItemsSkipped;
+    Window().ReportTransfer({eKind, eCause, sItem, bRemoteItem, sDetail}, sText, FixedText::kApplicationTitle, nStyle);
+}
+
+std::string TCopyEngine::RemoteItem() const
+{
+    return JoinLocalPath(m_eSource == ECopySource::Remote ? m_level.sSource : m_level.sDest, m_sItemName);
+}
+
 void TCopyEngine::ClearTransferGlobals()
 {
     m_outcome = {};
     m_level = {};
     m_levels.clear();
     m_foldersToSize.clear();
+    m_unreadableFolders.clear();
     m_sItemName.clear();
     m_sWireName.clear();
     m_sLocalPath.clear();
     m_bYesToAll = false;
     m_nBytesDone = m_nBytesToCopy = m_nFilesFound = m_nFileNumber = 0;
     m_nResult = 0;
-    m_bAbort = m_bAbortSent = m_bKeepExisting = false;
+    m_bAbort = m_bAbortSent = false;
     m_received.Discard();
     CloseLocalFile();
     m_nLocalLength = m_nLineFeeds = 0;
     m_nLastRead = 0;
     m_bStripLineFeeds = false;
+    m_eSetInfoOf = ESetInfoOf::File;
 }
 
 bool TCopyEngine::StartCopy(ECopySource eSource, std::vector<TCopyItem> items, std::string sSourceFolder,
@@ -90,25 +107,38 @@ void TCopyEngine::Cancel()
         SetStopRequested();
 }
 
-void TCopyEngine::EnterRemoteFolder(const std::string& sFolder, std::function<void()> then)
+void TCopyEngine::EnterRemoteFolder(const std::string& sFolder, std::function<void()> then, std::function<void()> orElse)
 {
     if (m_session.ListedRemotePath() == sFolder && m_session.GetPhase() == kPhaseIdle) {
         TakeListedFolder();
         then();
         return;
     }
-    m_session.ListRemoteFolder(sFolder, [this, sFolder, then = std::move(then)] {
+    m_session.ListRemoteFolder(sFolder, [this, sFolder, then = std::move(then), orElse = std::move(orElse)] {
         // A folder the host cannot list leaves the listing where it was: nothing to name it by.
         if (m_session.m_nPaneResult != kFTP_resOK || m_session.ListedRemotePath() != sFolder) {
-            CountFailure();
+            if (m_session.m_nPaneResult == kFTP_resNotFound)
+                Report(ETransferEventKind::Failed, ETransferCause::NotFound, sFolder, true, LoadStringId(IDS_UNABLE_TO_VANTRY));
+            else
+                ++m_outcome.nFilesFailed; // the session has told that the host cannot read it
+            if (orElse) {
+                orElse();
+                return;
+            }
             SetStopRequested();
-            ShowStringBox(LoadStringId(IDS_UNABLE_TO_VANTRY), MessageBoxStyle::kIconStop);
             EndLevel();
             return;
         }
         TakeListedFolder();
         then();
     });
+}
+
+void TCopyEngine::AbandonLevel()
+{
+    m_level = std::move(m_levels.back());
+    m_levels.pop_back();
+    NextItem();
 }
 
 void TCopyEngine::TakeListedFolder()
@@ -195,8 +225,14 @@ void TCopyEngine::EndLevel()
         EndCopy();
         return;
     }
+    TLevel finished = std::move(m_level);
     m_level = std::move(m_levels.back());
     m_levels.pop_back();
+    if (m_eSource == ECopySource::Local) {
+        SendFolderTimes(finished);
+        return;
+    }
+    SetDownloadedFolderTime(finished);
     NextItem();
 }
 

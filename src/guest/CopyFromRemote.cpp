@@ -7,10 +7,12 @@
 #include "LFN.h"
 #include "NameRules.h"
 #include "OV2Tools.h"
+#include "OVCore.h"
 #include "PacketBuffer.h"
 #include "StringTable.h"
 #include "TreeOperations.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -42,7 +44,8 @@ void TCopyEngine::StartFromRemote()
 {
     Window().SetStatusText(LoadStringId(IDS_PREPARING_TO_COPY));
     if (!IsFolderWritable(m_level.sDest)) {
-        ShowStringBox(LoadStringId(IDS_UNABLE_TO_VANTRY), MessageBoxStyle::kIconStop);
+        Report(ETransferEventKind::Failed, ETransferCause::LocalCannotWrite, m_level.sDest, false,
+               LoadStringId(IDS_UNABLE_TO_VANTRY));
         m_outcome.nFilesFailed = m_level.items.size();
         EndLevel();
         return;
@@ -66,7 +69,16 @@ void TCopyEngine::StartFromRemote()
 void TCopyEngine::SizeNextRemoteFolder()
 {
     if (m_foldersToSize.empty()) {
-        EnterRemoteFolder(m_level.sSource, [this] { CheckLocalFreeSpace(); });
+        EnterRemoteFolder(m_level.sSource, [this] {
+            // The selected folders' times, kept for when their contents have been written.
+            for (TCopyItem& item : m_level.items) {
+                for (const TRemoteEntry& entry : m_session.RemoteListing().CurrentEntries()) {
+                    if (item.bFolder && item.sName == RemoteEntryName(entry))
+                        item.dwModTime = entry.dwModTime;
+                }
+            }
+            CheckLocalFreeSpace();
+        });
         return;
     }
     const std::string sFolder = m_foldersToSize.front();
@@ -79,8 +91,11 @@ void TCopyEngine::SizeNextRemoteFolder()
 
 void TCopyEngine::SizeListedRemoteFolder(const std::string& sFolder)
 {
-    if (m_session.m_nPaneResult != kFTP_resOK)
+    if (m_session.m_nPaneResult != kFTP_resOK) {
+        // Told by the session already; the folder is not asked for again.
+        m_unreadableFolders.push_back(sFolder);
         return;
+    }
     for (const TRemoteEntry& entry : m_session.RemoteListing().CurrentEntries()) {
         if (!IsRemoteFolder(entry)) {
             if (m_session.PathMode() != 0 || RemoteEntrySize(entry) != 0) {
@@ -99,7 +114,8 @@ void TCopyEngine::CheckLocalFreeSpace()
     const DWORD nFree = LFN_GetFreeSpace(LocalDriveNumber(m_level.sDest));
     if (nFree != 0 && nFree != 0xFFFFFFFFu && m_nBytesToCopy > nFree) {
         const std::uint64_t nShort = std::max<std::uint64_t>((m_nBytesToCopy - nFree) >> kKilobyteShift, 1);
-        ShowStringBox(FormatStringIdNumber(IDS_FREE_UP_SPACE, static_cast<long long>(nShort)), MessageBoxStyle::kIconStop);
+        Report(ETransferEventKind::Failed, ETransferCause::NoRoom, m_level.sDest, false,
+               FormatStringIdNumber(IDS_FREE_UP_SPACE, static_cast<long long>(nShort)));
         SetStopRequested();
         EndLevel();
         return;
@@ -112,7 +128,6 @@ void TCopyEngine::DownloadFile()
     m_nResult = 0;
     m_bAbort = false;
     m_bAbortSent = false;
-    m_bKeepExisting = false;
     m_session.m_bStopRequested = 0;
     m_sWireName = m_sItemName;
     const std::string sDisplay = RemoteToLocalName(m_sItemName);
@@ -124,9 +139,10 @@ void TCopyEngine::DownloadFile()
         case ReplaceAnswer::kYes: break;
         case ReplaceAnswer::kYesToAll: m_bYesToAll = true; break;
         case ReplaceAnswer::kNo:
-            // The local item stays; it takes the remote file's time, as a fresh copy would.
-            m_bKeepExisting = true;
-            SendNamesRequest(kFTP_msgGetInfo, kPhaseDownloadInfo, m_sWireName);
+            // The local item stays exactly as it is, its time included: a time taken from
+            // another file would mislead every later copy that compares times.
+            Report(ETransferEventKind::Skipped, ETransferCause::Exists, m_sLocalPath, false);
+            NextItem();
             return;
         default:
             SetStopRequested();
@@ -136,14 +152,14 @@ void TCopyEngine::DownloadFile()
         }
     }
     if (m_sLocalPath.size() >= static_cast<std::size_t>(LFN_TotalPathLength())) {
-        ShowStringBox(FormatStringId(IDS_CANNOT_COPY_FILE, m_sLocalPath), MessageBoxStyle::kIconStop);
-        CountFailure();
-        EndLevel();
+        Report(ETransferEventKind::Failed, ETransferCause::PathTooLong, m_sLocalPath, false,
+               FormatStringId(IDS_CANNOT_COPY_FILE, m_sLocalPath));
+        NextItem();
         return;
     }
     if (!m_received.Open(m_sLocalPath, bExists)) {
-        CountFailure();
-        EndLevel();
+        Report(ETransferEventKind::Failed, ETransferCause::LocalCannotWrite, m_sLocalPath, false);
+        NextItem();
         return;
     }
     // The information and the data fork (a resource fork is never asked for) are asked for at
@@ -160,10 +176,6 @@ void TCopyEngine::TakeDownloadInfo(std::int16_t nResult, const std::uint8_t* pRe
 {
     m_nResult = nResult;
     std::memcpy(m_fileInfo, pRecord, sizeof m_fileInfo);
-    if (m_bKeepExisting) {
-        FinishDownloadedFile();
-        return;
-    }
     m_bTranslateText = m_session.TranslateDownload() != 0 &&
                        std::memcmp(m_fileInfo + Packet::FileInfo::kType, "TEXT", 4) == 0;
     m_session.SetPhase(kPhaseDownload);
@@ -223,16 +235,13 @@ void TCopyEngine::FinishDownloadedFile()
     // In path mode 0 the file keeps its own archive bit; otherwise it takes the host's.
     const bool bOwnArchive = m_session.PathMode() == 0;
     const BYTE nHostArchive = static_cast<BYTE>(m_fileInfo[Packet::FileInfo::kAttributes] & kKeptAttributes);
-    if (m_bKeepExisting) {
-        ++m_outcome.nFilesKept;
-        if (bWhole)
-            LFN_SetFileTimeAndAttributes(m_sLocalPath.c_str(), dwModTime, bOwnArchive ? kKeptAttributes : 0,
-                                         bOwnArchive ? 0 : nHostArchive);
-    } else if (bWhole) {
+    if (bWhole) {
         // A new file's own attributes are the archive bit alone.
         m_received.Stamp(dwModTime, bOwnArchive ? kKeptAttributes : nHostArchive);
-        const bool bDone = m_received.Commit();
-        bDone ? ++m_outcome.nFilesCopied : ++m_outcome.nFilesFailed;
+        if (m_received.Commit())
+            ++m_outcome.nFilesCopied;
+        else
+            Report(ETransferEventKind::Failed, ETransferCause::LocalCannotWrite, m_sLocalPath, false);
     } else {
         DiscardDownload();
     }
@@ -241,12 +250,15 @@ void TCopyEngine::FinishDownloadedFile()
 
 void TCopyEngine::DiscardDownload()
 {
+    // A fork the user abandoned is no failure of the file; one the host ended is.
     if (m_received.IsOpen() && !m_bAbortSent)
-        CountFailure();
+        Report(ETransferEventKind::Failed,
+               m_nResult == kFTP_resNotFound ? ETransferCause::NotFound : ETransferCause::HostCannotRead, RemoteItem(), true);
     m_received.Discard();
 }
 
 // The host abandoned the fork (it could not open the file, or it answers the guest's abort).
+// Only this file is lost: the copy goes on with the next item.
 void TCopyEngine::RespondToAbort()
 {
     m_bAbort = true;
@@ -254,7 +266,7 @@ void TCopyEngine::RespondToAbort()
     DiscardDownload();
     m_session.SetPhase(kPhaseIdle);
     m_session.IssueCodeRead();
-    EndLevel();
+    NextItem();
 }
 
 void TCopyEngine::DownloadFolder()
@@ -262,37 +274,61 @@ void TCopyEngine::DownloadFolder()
     const std::string sDisplay = RemoteToLocalName(m_sItemName);
     m_sLocalPath = JoinLocalPath(m_level.sDest, FitLocalName(sDisplay));
     const int nKind = LFN_IsDirectory(m_sLocalPath.c_str());
-    if (nKind == 0 && LFN_FileExists(m_sLocalPath.c_str())) {
-        if (!m_bYesToAll) {
-            const int nAnswer = Window().AskReplace(sDisplay, false);
-            if (nAnswer == ReplaceAnswer::kCancel) {
-                SetStopRequested();
-                EndLevel();
-                return;
-            }
-            m_bYesToAll = m_bYesToAll || nAnswer == ReplaceAnswer::kYesToAll;
-        }
-        DeleteLocalFile(m_sLocalPath.c_str());
-    }
-    if (LFN_IsDirectory(m_sLocalPath.c_str()) != 1 && LFN_mkdir(m_sLocalPath.c_str(), FALSE) != 0 &&
-        LFN_IsDirectory(m_sLocalPath.c_str()) != 1) {
-        ShowStringBox(LoadStringId(IDS_UNABLE_TO_VANTRY), MessageBoxStyle::kIconStop);
-        CountFailure();
-        EndLevel();
-        return;
-    }
-    TLevel child;
-    child.sSource = JoinLocalPath(m_level.sSource, m_sItemName);
-    child.sDest = m_sLocalPath;
-    m_levels.push_back(std::move(m_level));
-    m_level = std::move(child);
-    EnterRemoteFolder(m_level.sSource, [this] {
-        for (const TRemoteEntry& entry : m_session.RemoteListing().CurrentEntries())
-            m_level.items.push_back({std::string(RemoteEntryName(entry)), IsRemoteFolder(entry)});
-        if (m_level.items.empty()) {
+    if (nKind == 0 && LFN_FileExists(m_sLocalPath.c_str()) && !m_bYesToAll) {
+        const int nAnswer = Window().AskReplace(sDisplay, false);
+        if (nAnswer == ReplaceAnswer::kCancel) {
+            SetStopRequested();
             EndLevel();
             return;
         }
-        RunItem();
-    });
+        if (nAnswer == ReplaceAnswer::kNo) {
+            // No keeps the file: the folder is not copied.
+            Report(ETransferEventKind::Skipped, ETransferCause::Exists, m_sLocalPath, false);
+            NextItem();
+            return;
+        }
+        m_bYesToAll = nAnswer == ReplaceAnswer::kYesToAll;
+    }
+    TLevel child;
+    child.sSource = JoinLocalPath(m_level.sSource, m_sItemName);
+    if (std::find(m_unreadableFolders.begin(), m_unreadableFolders.end(), child.sSource) != m_unreadableFolders.end()) {
+        ++m_outcome.nFilesFailed;
+        NextItem();
+        return;
+    }
+    child.sDest = m_sLocalPath;
+    child.dwFolderTime = m_level.items[m_level.nIndex].dwModTime;
+    m_levels.push_back(std::move(m_level));
+    m_level = std::move(child);
+    // The local folder is made only once the host has listed the remote one: a folder the host
+    // cannot read leaves nothing behind that looks like an empty copy of it.
+    EnterRemoteFolder(m_level.sSource, [this] { FillDownloadLevel(); }, [this] { AbandonLevel(); });
+}
+
+void TCopyEngine::FillDownloadLevel()
+{
+    const std::string& sFolder = m_level.sDest;
+    if (LFN_IsDirectory(sFolder.c_str()) == 0 && LFN_FileExists(sFolder.c_str()))
+        DeleteLocalFile(sFolder.c_str()); // the user agreed to replace it
+    if (LFN_IsDirectory(sFolder.c_str()) != 1 && LFN_mkdir(sFolder.c_str(), FALSE) != 0 &&
+        LFN_IsDirectory(sFolder.c_str()) != 1) {
+        Report(ETransferEventKind::Failed, ETransferCause::LocalCannotWrite, sFolder, false,
+               LoadStringId(IDS_UNABLE_TO_VANTRY));
+        AbandonLevel();
+        return;
+    }
+    for (const TRemoteEntry& entry : m_session.RemoteListing().CurrentEntries())
+        m_level.items.push_back({std::string(RemoteEntryName(entry)), IsRemoteFolder(entry), entry.dwModTime});
+    if (m_level.items.empty()) {
+        EndLevel();
+        return;
+    }
+    RunItem();
+}
+
+// A folder takes its remote time once its contents are written, since writing them changed it.
+void TCopyEngine::SetDownloadedFolderTime(const TLevel& level)
+{
+    if (level.dwFolderTime != 0)
+        LFN_SetFileTimeWithMacTime(level.sDest.c_str(), OVSwapDWord(level.dwFolderTime));
 }

@@ -1,9 +1,11 @@
 // One selected item of a copy: its name in the source folder and its kind.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 struct TCopyItem {
     std::string sName; // remote names are those of the remote listing
     bool bFolder = false;
+    std::uint32_t dwModTime = 0; // a remote folder's Mac time (host order) when the listing gave one, else 0
 };

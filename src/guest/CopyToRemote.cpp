@@ -15,6 +15,7 @@
 #include "StringTable.h"
 #include "WireSizes.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -44,7 +45,8 @@ void TCopyEngine::SizeLocalItems()
         const std::string sPath = JoinLocalPath(m_level.sSource, item.sName);
         if (item.bFolder) {
             if (!CountLocalTree(sPath, &m_nFilesFound, &m_nBytesToCopy)) {
-                ShowStringBox(FormatStringId(IDS_SIZE_ERROR, item.sName), MessageBoxStyle::kIconStop);
+                Report(ETransferEventKind::Failed, ETransferCause::LocalCannotRead, sPath, false,
+                       FormatStringId(IDS_SIZE_ERROR, item.sName));
                 m_outcome.nFilesFailed = m_level.items.size();
                 SetStopRequested();
                 EndLevel();
@@ -53,7 +55,8 @@ void TCopyEngine::SizeLocalItems()
         } else {
             std::uint64_t nBytes = 0;
             if (!LocalFileSize(sPath, &nBytes)) {
-                ShowStringBox(LoadStringId(IDS_DRIVE_UNREADABLE), kDriveUnreadableStyle);
+                Report(ETransferEventKind::Failed, ETransferCause::LocalCannotRead, sPath, false,
+                       LoadStringId(IDS_DRIVE_UNREADABLE));
                 m_outcome.nFilesFailed = m_level.items.size();
                 SetStopRequested();
                 EndLevel();
@@ -67,7 +70,8 @@ void TCopyEngine::SizeLocalItems()
     const std::uint32_t nFree = RemoteVolumeFreeSpace(m_volumeRecord);
     if (nFree != 0xFFFFFFFFu && m_nBytesToCopy > nFree) {
         const std::uint64_t nShort = std::max<std::uint64_t>((m_nBytesToCopy - nFree) >> 10, 1);
-        ShowStringBox(FormatStringIdNumber(IDS_FREE_UP_SPACE, static_cast<long long>(nShort)), MessageBoxStyle::kIconStop);
+        Report(ETransferEventKind::Failed, ETransferCause::NoRoom, m_level.sDest, true,
+               FormatStringIdNumber(IDS_FREE_UP_SPACE, static_cast<long long>(nShort)));
         SetStopRequested();
         EndLevel();
         return;
@@ -84,6 +88,26 @@ std::string TCopyEngine::FitRemoteName(const std::string& sName) const
     return szFitted[0] ? std::string(szFitted) : sName;
 }
 
+bool TCopyEngine::TakeRemoteName()
+{
+    const std::string sLocalName = m_sItemName;
+    m_sItemName = FitRemoteName(sLocalName);
+    m_sWireName = LocalToRemoteName(m_sItemName);
+    // The host matches names without regard to case: two local names that differ only in case
+    // (or that fit to one name) would land on one remote item.
+    std::vector<std::string>& sent = m_level.sentNames;
+    const auto itSent =
+        std::find_if(sent.begin(), sent.end(), [this](const std::string& sName) { return EqualNoCase(sName, m_sItemName); });
+    if (itSent != sent.end()) {
+        Report(ETransferEventKind::Failed, ETransferCause::NameClash, m_sLocalPath, false, {}, *itSent);
+        return false;
+    }
+    sent.push_back(m_sItemName);
+    if (m_sItemName != sLocalName)
+        Report(ETransferEventKind::Renamed, ETransferCause::NameFitted, m_sLocalPath, false, {}, m_sItemName);
+    return true;
+}
+
 void TCopyEngine::UploadFile()
 {
     m_nResult = 0;
@@ -94,14 +118,14 @@ void TCopyEngine::UploadFile()
     m_nLineFeeds = 0;
     m_nUploadFailure = 0;
     m_sLocalPath = JoinLocalPath(m_level.sSource, m_sItemName);
-    m_sItemName = FitRemoteName(m_sItemName);
-    m_sWireName = LocalToRemoteName(m_sItemName);
-
     CloseLocalFile();
+    if (!TakeRemoteName()) {
+        NextItem();
+        return;
+    }
     if (!LocalFileSize(m_sLocalPath, &m_nLocalLength) ||
         !m_localFile.TryOpen(m_sLocalPath.c_str(), CFile::modeRead | CFile::shareDenyNone)) {
-        ShowStringBox(LoadStringId(IDS_DRIVE_UNREADABLE), kDriveUnreadableStyle);
-        CountFailure();
+        ReportUnreadable(m_sLocalPath);
         NextItem();
         return;
     }
@@ -134,14 +158,16 @@ void TCopyEngine::OnCreateResult()
     case kFTP_resDuplicate: break;
     case kFTP_resCannotCreate:
         if (m_sItemName.size() > MAX_PATH)
-            ShowStringBox(FormatStringId(IDS_CANNOT_COPY_FILE, m_sItemName), MessageBoxStyle::kIconStop);
+            Report(ETransferEventKind::Failed, ETransferCause::PathTooLong, RemoteItem(), true,
+                   FormatStringId(IDS_CANNOT_COPY_FILE, m_sItemName));
         else
-            ShowStringBox(LoadStringId(IDS_REMOTE_CREATE_PROBLEM), MessageBoxStyle::kIconStop);
+            Report(ETransferEventKind::Failed, ETransferCause::HostCannotCreate, RemoteItem(), true,
+                   LoadStringId(IDS_REMOTE_CREATE_PROBLEM));
         CloseLocalFile();
-        CountFailure();
-        EndLevel();
+        // Only this file is lost: the copy goes on with the next item.
+        NextItem();
         return;
-    default: StopUpload(IDS_UNABLE_TO_VANTRY); return;
+    default: StopUpload(IDS_UNABLE_TO_VANTRY, ETransferCause::HostCannotCreate); return;
     }
 
     // The name exists on the host.
@@ -156,13 +182,17 @@ void TCopyEngine::OnCreateResult()
         EndLevel();
         return;
     }
-    if (!m_session.MayRemoveOnRemote()) {
-        StopUpload(IDS_UNABLE_TO_VANTRY);
-        return;
-    }
     if (nAnswer == ReplaceAnswer::kNo) {
         CloseLocalFile();
-        ++m_outcome.nFilesKept;
+        Report(ETransferEventKind::Skipped, ETransferCause::Exists, RemoteItem(), true);
+        NextItem();
+        return;
+    }
+    if (!m_session.MayRemoveOnRemote()) {
+        // The host keeps its file; the rest of the copy goes on.
+        Report(ETransferEventKind::Failed, ETransferCause::NoRemovePrivilege, RemoteItem(), true,
+               LoadStringId(IDS_UNABLE_TO_VANTRY));
+        CloseLocalFile();
         NextItem();
         return;
     }
@@ -180,7 +210,7 @@ void TCopyEngine::OnCreateResult()
 void TCopyEngine::OnReplaceRemoveResult()
 {
     if (m_nResult != kFTP_resOK) {
-        StopUpload(IDS_UNABLE_TO_VANTRY);
+        StopUpload(IDS_UNABLE_TO_VANTRY, ETransferCause::HostCannotWrite);
         return;
     }
     m_session.IssueCodeRead();
@@ -189,13 +219,20 @@ void TCopyEngine::OnReplaceRemoveResult()
 
 void TCopyEngine::SendSetInfo()
 {
+    SendSetInfoOf(m_sLocalPath, m_sWireName, m_nLocalLength - m_nLineFeeds);
+    m_bSetInfoAnswered = false;
+    OpenRemoteFork();
+}
+
+void TCopyEngine::SendSetInfoOf(const std::string& sLocalPath, const std::string& sWireName, std::uint64_t nDataLength)
+{
     using namespace Packet;
     const std::size_t nLength =
-        BuildNamesRequest(kFTP_msgSetInfo, Names::kSetInfoBlock, SetInfo::kVolume, SetInfo::kDirNumber, m_sWireName);
+        BuildNamesRequest(kFTP_msgSetInfo, Names::kSetInfoBlock, SetInfo::kVolume, SetInfo::kDirNumber, sWireName);
     TPacketWriter packet(m_session.SendBuffer(), kGuestBufferSize);
     // One status read gives the attributes and the times.
     CFileStatus status;
-    const bool bStatus = TFile::GetStatus(m_sLocalPath.c_str(), status) != 0;
+    const bool bStatus = TFile::GetStatus(sLocalPath.c_str(), status) != 0;
     if (bStatus) {
         packet.Byte(SetInfo::kLocked, status.m_attribute & kOVF_attrReadOnly);
         packet.WordLE(SetInfo::kAttributes, static_cast<std::uint16_t>(status.m_attribute | kOVF_attrArchive));
@@ -204,7 +241,7 @@ void TCopyEngine::SendSetInfo()
     }
     DWORD nType = 0;
     DWORD nCreator = 0;
-    SetTypeCreator(m_sLocalPath.c_str(), &nType, &nCreator);
+    SetTypeCreator(sLocalPath.c_str(), &nType, &nCreator);
     packet.DWordBE(SetInfo::kType, nType);
     packet.DWordBE(SetInfo::kCreator, nCreator);
     if (bStatus) {
@@ -215,15 +252,22 @@ void TCopyEngine::SendSetInfo()
         packet.Bytes(SetInfo::kCreated, &dwCreated, sizeof dwCreated); // wire order already
         packet.Bytes(SetInfo::kModTime, &dwModified, sizeof dwModified);
     }
-    packet.DWordBE(SetInfo::kDataLength, SaturatedWireSize(m_nLocalLength - m_nLineFeeds));
+    packet.DWordBE(SetInfo::kDataLength, SaturatedWireSize(nDataLength));
     packet.WordBE(SetInfo::kMarker1, kSetInfoMarker);
     packet.WordBE(SetInfo::kMarker2, kSetInfoMarker);
     m_session.m_pOperationResult = &m_nResult;
     m_session.SetPhase(kPhaseSetInfo);
     m_session.IssueCodeRead();
     m_session.SendRequest(m_session.SendBuffer(), static_cast<std::uint16_t>(nLength), &TVantryGuestSession::DoNothingCallBack);
-    m_bSetInfoAnswered = false;
-    OpenRemoteFork();
+}
+
+// A folder takes its local times once its contents are on the host, since writing them
+// changed its time there; the answer goes on with the parent's next item.
+void TCopyEngine::SendFolderTimes(const TLevel& finished)
+{
+    m_eSetInfoOf = ESetInfoOf::Folder;
+    m_nResult = 0;
+    SendSetInfoOf(finished.sSource, finished.sRemoteName, 0);
 }
 
 void TCopyEngine::OpenRemoteFork()
@@ -245,12 +289,20 @@ void TCopyEngine::OpenRemoteFork()
 // The answer to kFTP_msgSetInfo, which may come while the data is still flowing.
 void TCopyEngine::OnSetInfoResult()
 {
+    if (m_eSetInfoOf == ESetInfoOf::Folder) {
+        // Times the host does not take change nothing else: the copy goes on.
+        m_eSetInfoOf = ESetInfoOf::File;
+        m_session.SetPhase(kPhaseIdle);
+        m_session.IssueCodeRead();
+        NextItem();
+        return;
+    }
     m_bSetInfoAnswered = true;
     if (m_nResult != kFTP_resOK && m_nUploadFailure == 0) {
         m_nUploadFailure = IDS_UNABLE_TO_VANTRY;
         SetStopRequested();
-        ShowStringBox(LoadStringId(IDS_UNABLE_TO_VANTRY), MessageBoxStyle::kIconStop);
-        CountFailure();
+        Report(ETransferEventKind::Failed, ETransferCause::HostCannotWrite, RemoteItem(), true,
+               LoadStringId(IDS_UNABLE_TO_VANTRY));
     }
     m_nResult = 0;
     m_session.m_pOperationResult = &m_nResult;
@@ -318,8 +370,7 @@ void TCopyEngine::FinishUploadedFile()
     CloseLocalFile();
     if (m_session.m_bUploadReadFailure) {
         // What was sent is abandoned on the host rather than kept as if it were the whole file.
-        ShowStringBox(LoadStringId(IDS_DRIVE_UNREADABLE), kDriveUnreadableStyle);
-        CountFailure();
+        ReportUnreadable(m_sLocalPath);
         SetStopRequested();
         m_bAbortSent = true;
     }
@@ -337,9 +388,10 @@ void TCopyEngine::OnEndDataResult()
 {
     if (m_nResult != kFTP_resOK && m_nUploadFailure == 0) {
         // The host could not write the file; a full disk is worth saying.
-        m_nUploadFailure = m_nResult == kFTP_resDiskFull ? IDS_REMOTE_DISK_FULL : IDS_REMOTE_CREATE_PROBLEM;
-        ShowStringBox(LoadStringId(m_nUploadFailure), MessageBoxStyle::kIconStop);
-        CountFailure();
+        const bool bDiskFull = m_nResult == kFTP_resDiskFull;
+        m_nUploadFailure = bDiskFull ? IDS_REMOTE_DISK_FULL : IDS_REMOTE_CREATE_PROBLEM;
+        Report(ETransferEventKind::Failed, bDiskFull ? ETransferCause::HostDiskFull : ETransferCause::HostCannotWrite,
+               RemoteItem(), true, LoadStringId(m_nUploadFailure));
     }
     m_session.SetPhase(kPhaseInfoAfterUpload);
     m_session.IssueCodeRead();
@@ -367,12 +419,17 @@ void TCopyEngine::TakeUploadedInfo(std::int16_t nResult, const std::uint8_t* pRe
     NextItem();
 }
 
-void TCopyEngine::StopUpload(int nMessage)
+void TCopyEngine::ReportUnreadable(const std::string& sPath)
+{
+    Report(ETransferEventKind::Failed, ETransferCause::LocalCannotRead, sPath, false, LoadStringId(IDS_DRIVE_UNREADABLE),
+           {}, kDriveUnreadableStyle);
+}
+
+void TCopyEngine::StopUpload(int nMessage, ETransferCause eCause)
 {
     SetStopRequested();
-    ShowStringBox(LoadStringId(nMessage), MessageBoxStyle::kIconStop);
+    Report(ETransferEventKind::Failed, eCause, RemoteItem(), true, LoadStringId(nMessage));
     CloseLocalFile();
-    CountFailure();
     EndLevel();
 }
 
@@ -385,8 +442,10 @@ void TCopyEngine::CloseLocalFile()
 void TCopyEngine::UploadFolder()
 {
     m_sLocalPath = JoinLocalPath(m_level.sSource, m_sItemName);
-    m_sItemName = FitRemoteName(m_sItemName);
-    m_sWireName = LocalToRemoteName(m_sItemName);
+    if (!TakeRemoteName()) {
+        NextItem();
+        return;
+    }
     SendNamesRequest(kFTP_msgGetInfo, kPhaseFolderInfoInCopy, m_sWireName);
 }
 
@@ -411,6 +470,14 @@ void TCopyEngine::TakeRemoteFolderInfo(std::int16_t nResult, const std::uint8_t*
             EndLevel();
             return;
         }
+        if (nAnswer == ReplaceAnswer::kNo) {
+            // No keeps the host's file: the folder is not copied.
+            m_session.SetPhase(kPhaseIdle);
+            m_session.IssueCodeRead();
+            Report(ETransferEventKind::Skipped, ETransferCause::Exists, RemoteItem(), true);
+            NextItem();
+            return;
+        }
         m_bYesToAll = nAnswer == ReplaceAnswer::kYesToAll;
     }
     SendNamesRequest(kFTP_msgRemove, kPhaseRemoveForFolder, m_sWireName);
@@ -421,7 +488,7 @@ void TCopyEngine::MakeRemoteFolder() { SendNamesRequest(kFTP_msgMakeFolder, kPha
 void TCopyEngine::OnRemoteFolderMade()
 {
     if (m_session.m_nWindowResult != kFTP_resOK) {
-        StopUpload(IDS_UNABLE_TO_VANTRY);
+        StopUpload(IDS_UNABLE_TO_VANTRY, ETransferCause::HostCannotCreate);
         return;
     }
     EnterUploadedFolder();
@@ -434,9 +501,20 @@ void TCopyEngine::EnterUploadedFolder()
     TLevel child;
     child.sSource = m_sLocalPath;
     child.sDest = JoinLocalPath(m_level.sDest, m_sItemName);
-    if (!LocalFolderItems(child.sSource, &child.items)) {
-        ShowStringBox(LoadStringId(IDS_DRIVE_UNREADABLE), kDriveUnreadableStyle);
-        CountFailure();
+    child.sRemoteName = m_sWireName;
+    std::vector<TOVFLeftOut> leftOut;
+    if (!LocalFolderItems(child.sSource, &child.items, &leftOut))
+        ReportUnreadable(child.sSource);
+    for (const TOVFLeftOut& left : leftOut) {
+        const std::string sPath = JoinLocalPath(child.sSource, left.strName);
+        switch (left.kind) {
+        case OVFLeftOutKind::link: Report(ETransferEventKind::Skipped, ETransferCause::SymbolicLink, sPath, false); break;
+        case OVFLeftOutKind::name:
+            // The name has no Windows-style form: it goes beside its folder, as it is on disk.
+            Report(ETransferEventKind::Skipped, ETransferCause::NameNotSendable, child.sSource, false, {}, left.strName);
+            break;
+        case OVFLeftOutKind::special: Report(ETransferEventKind::Failed, ETransferCause::NotRegularFile, sPath, false); break;
+        }
     }
     m_levels.push_back(std::move(m_level));
     m_level = std::move(child);

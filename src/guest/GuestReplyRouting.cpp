@@ -5,6 +5,7 @@
 #include "Exceptions.h"
 #include "StringTable.h"
 
+#include <cstdio>
 #include <exception>
 
 std::uint32_t TVantryGuestSession::RunCompletion(void* pSession, std::int32_t nStatus, Step pStep,
@@ -110,16 +111,29 @@ bool TVantryGuestSession::WaitsForFileInfo() const
 
 void TVantryGuestSession::ShowIllegalMessage()
 {
-    // No further read: the stream cannot be followed past a message the guest does not know.
-    if (m_pWindow)
-        m_pWindow->MessageBoxText(FixedText::kServiceName, FixedText::kIllegalMessageCaption, MessageBoxStyle::kOk);
+    // The stream cannot be followed past a message the guest does not know: after the box the
+    // session stops, so that nobody waits for an answer that cannot come.
+    if (m_pWindow) {
+        char szCode[8];
+        std::snprintf(szCode, sizeof szCode, "0x%02X", m_pReceive[Packet::kCode]);
+        m_pWindow->ReportTransfer({ETransferEventKind::SessionEnded, ETransferCause::UnknownMessage, {}, false, szCode},
+                                  FixedText::kServiceName, FixedText::kIllegalMessageCaption, MessageBoxStyle::kOk);
+    }
+    PostStopMessage(kStopUnknownMessage);
 }
 
 void TVantryGuestSession::OnDriveNotReady()
 {
+    // During a folder listing the notice means that the host cannot read the folder: the
+    // listing that follows is no listing of it.
+    const bool bListing = m_nPhase == kPhaseListFiles;
+    if (bListing)
+        m_nPaneResult = kFTP_resFailure;
     if (m_pWindow) {
         m_pWindow->SetWaitCursor(false);
-        m_pWindow->MessageBoxText(FixedText::kDiskUnreadable, FixedText::kApplicationTitle,
+        m_pWindow->ReportTransfer({ETransferEventKind::Failed, ETransferCause::HostCannotRead,
+                                   bListing ? m_sListingPath : std::string(), true, {}},
+                                  FixedText::kDiskUnreadable, FixedText::kApplicationTitle,
                                   MessageBoxStyle::kTaskModal | MessageBoxStyle::kIconStop);
     }
     IssueCodeRead();

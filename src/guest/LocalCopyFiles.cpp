@@ -5,6 +5,7 @@
 #include "OVFUploads.h"
 #include "TreeOperations.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -119,13 +120,21 @@ bool CountLocalTree(const std::string& sPath, std::uint64_t* pnFiles, std::uint6
     return true;
 }
 
-bool LocalFolderItems(const std::string& sFolder, std::vector<TCopyItem>* pItems)
+bool LocalFolderItems(const std::string& sFolder, std::vector<TCopyItem>* pItems, std::vector<TOVFLeftOut>* pLeftOut)
 {
     pItems->clear();
+    pLeftOut->clear();
     if (LFN_IsDirectory(sFolder.c_str()) != 1)
         return false;
     WIN32_FIND_DATA data;
     LFN_Dir(&CollectEntry, sFolder.c_str(), "*.*", kEveryEntry, &data, pItems);
+    OVF_ListLeftOut(sFolder.c_str(), *pLeftOut);
+    // A special file is listed like a file, but holds no data to send.
+    std::erase_if(*pItems, [pLeftOut](const TCopyItem& item) {
+        return std::any_of(pLeftOut->begin(), pLeftOut->end(), [&item](const TOVFLeftOut& left) {
+            return left.kind == OVFLeftOutKind::special && left.strName == item.sName;
+        });
+    });
     return true;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "CopyItem.h"
+#include "OVFLeftOut.h"
 #include "TFile.h"
 
 #include <cstddef>
@@ -23,8 +24,10 @@ bool IsFolderWritable(const std::string& sFolder);
 bool CountLocalTree(const std::string& sPath, std::uint64_t* pnFiles, std::uint64_t* pnBytes);
 // The size of one file (64-bit); false when it cannot be read.
 bool LocalFileSize(const std::string& sPath, std::uint64_t* pnBytes);
-// The entries of a local folder, hidden ones included, in the order the search gives them.
-bool LocalFolderItems(const std::string& sFolder, std::vector<TCopyItem>* pItems);
+// The entries of a local folder that can be copied, hidden ones included, in the order the
+// search gives them; what cannot be copied (links, names of no Windows-style form, special
+// files) goes to pLeftOut.
+bool LocalFolderItems(const std::string& sFolder, std::vector<TCopyItem>* pItems, std::vector<TOVFLeftOut>* pLeftOut);
 
 // Writes pData with every carriage return followed by an added line feed into pOut (room for
 // 2 * nLength); returns the bytes written.

@@ -234,8 +234,9 @@ void TVantryGuestSession::StoreFileEntry(std::uint32_t dwModTime)
 
 void TVantryGuestSession::EndFileList()
 {
+    // A folder the host could not read leaves the listing on no folder at all.
     if (m_nPhase == kPhaseListFiles)
-        m_sListedPath = m_sListingPath;
+        m_sListedPath = m_nPaneResult == kFTP_resFailure ? std::string() : m_sListingPath;
     m_nPhase = kPhaseIdle;
     IssueCodeRead();
     FinishListing();

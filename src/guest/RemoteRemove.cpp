@@ -50,9 +50,18 @@ void TVantryGuestSession::CreateRemoteFolder(const std::string& sName)
 void TVantryGuestSession::FinishNewFolder()
 {
     const bool bMade = m_nNewFolderResult == kFTP_resOK;
-    if (m_pWindow && m_nPhase == kPhaseNewFolder && !bMade)
-        m_pWindow->MessageBoxText(FormatStringId(IDS_CANNOT_CREATE_FOLDER, m_sNewFolderName), std::string(),
+    if (m_pWindow && m_nPhase == kPhaseNewFolder && !bMade) {
+        ETransferCause eCause = ETransferCause::FolderNotMade;
+        if (m_nNewFolderResult == kFTP_resDuplicate)
+            eCause = ETransferCause::FolderExists;
+        else if (!MayWriteToRemote())
+            eCause = ETransferCause::NoWritePrivilege;
+        const std::string sFolder = m_sListedPath.empty() || m_sListedPath.back() == '\\' ? m_sListedPath + m_sNewFolderName
+                                                                                         : m_sListedPath + '\\' + m_sNewFolderName;
+        m_pWindow->ReportTransfer({ETransferEventKind::Failed, eCause, sFolder, true, {}},
+                                  FormatStringId(IDS_CANNOT_CREATE_FOLDER, m_sNewFolderName), std::string(),
                                   MessageBoxStyle::kTaskModal | MessageBoxStyle::kIconStop);
+    }
     m_nPhase = kPhaseIdle;
     if (m_pWindow)
         m_pWindow->SetWaitCursor(false);

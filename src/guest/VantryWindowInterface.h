@@ -2,6 +2,8 @@
 // terminal front end implement it; the engines never touch a widget.
 #pragma once
 
+#include "TransferEvent.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -19,6 +21,14 @@ public:
     virtual int MessageBoxText(const std::string& sText, const std::string& sCaption, unsigned nStyle) = 0;
     // The remote pane's box: caption "VanTry", exclamation icon.
     virtual int PaneMessageBox(const std::string& sText) = 0;
+    // An item that failed or was left out, or the end of the session, with the box the window
+    // shows for it (none when sText is empty). A front end that words events itself overrides it.
+    virtual void ReportTransfer(const TTransferEvent& /*event*/, const std::string& sText, const std::string& sCaption,
+                                unsigned nStyle)
+    {
+        if (!sText.empty())
+            MessageBoxText(sText, sCaption, nStyle);
+    }
 
     // The replace prompt (a ReplaceAnswer); bReadOnly asks whether to delete a read-only file.
     virtual int AskReplace(const std::string& sName, bool bReadOnly) = 0;

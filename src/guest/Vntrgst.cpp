@@ -198,13 +198,14 @@ void TVantryGuestSession::Close()
         m_pEngine->CloseForStop();
     if (!m_pWindow)
         return;
-    int nMessage = 0;
     if (m_nStopReason == kStopConnectionFailed)
-        nMessage = IDS_CONNECTION_LOST_CLOSING;
+        m_pWindow->ReportTransfer({ETransferEventKind::SessionEnded, ETransferCause::ConnectionLost, {}, false, {}},
+                                  LoadStringId(IDS_CONNECTION_LOST_CLOSING), FixedText::kApplicationTitle,
+                                  MessageBoxStyle::kOk);
     else if (m_nStopReason == kStopSystemError)
-        nMessage = IDS_SYSTEM_ERROR_CLOSING;
-    if (nMessage)
-        m_pWindow->MessageBoxText(LoadStringId(nMessage), FixedText::kApplicationTitle, MessageBoxStyle::kOk);
+        m_pWindow->ReportTransfer({ETransferEventKind::SessionEnded, ETransferCause::SystemError, {}, false, {}},
+                                  LoadStringId(IDS_SYSTEM_ERROR_CLOSING), FixedText::kApplicationTitle,
+                                  MessageBoxStyle::kOk);
 }
 
 void TVantryGuestSession::SendRequest(const void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion)

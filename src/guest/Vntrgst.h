@@ -73,6 +73,7 @@ enum EGuestRoute : int {
 inline constexpr std::int32_t kStopUserClosed = 0;
 inline constexpr std::int32_t kStopConnectionFailed = 2;
 inline constexpr std::int32_t kStopSystemError = 101;
+inline constexpr std::int32_t kStopUnknownMessage = 102; // the host sent a code a guest never receives
 
 // Posted to the host application's guest window to ask for CloseGuestServiceSession.
 inline constexpr std::uint32_t kGuestStopMessage = 0x40D;

@@ -7,6 +7,7 @@
 #include "CopyItem.h"
 #include "GuestTransferEngine.h"
 #include "LocalCopyFiles.h"
+#include "StringTable.h"
 #include "TFile.h"
 #include "Vntrgst.h"
 
@@ -21,8 +22,8 @@ enum class ECopySource { Local, Remote };
 // What became of a copy, for the front ends that report it.
 struct TCopyOutcome {
     std::uint64_t nFilesCopied = 0;
-    std::uint64_t nFilesFailed = 0;  // refused, not found, unreadable or not writable: not copied
-    std::uint64_t nFilesKept = 0;    // the user chose to keep the existing item
+    std::uint64_t nFilesFailed = 0;  // items refused, not found, unreadable or not writable: not copied
+    std::uint64_t nItemsSkipped = 0; // items left out: kept where they exist, or not to be sent
     bool bStopped = false;           // cancelled by the user or stopped by an error
 };
 
@@ -69,6 +70,9 @@ private:
         std::string sDest;
         TRemoteFolderRef remote;      // the remote folder that requests name
         std::uint32_t nListingLevel = 0;
+        std::uint32_t dwFolderTime = 0;        // download: the remote folder's Mac time, host order; 0 none
+        std::vector<std::string> sentNames;    // upload: the names sent to this folder
+        std::string sRemoteName;               // upload: this folder's name in its remote parent, as sent
     };
 
     // Shared steps (CopyEngine.cpp).
@@ -77,7 +81,20 @@ private:
     void SetStopRequested() { m_session.m_bStopRequested = 1; }
     IVantryWindow& Window() const;
     void ShowStringBox(const std::string& sText, unsigned nStyle);
-    void EnterRemoteFolder(const std::string& sFolder, std::function<void()> then);
+    // Tells the window of an item that failed or was left out (and counts it), with the box that
+    // the window shows for it when sText is not empty.
+    void Report(ETransferEventKind eKind, ETransferCause eCause, const std::string& sItem, bool bRemoteItem,
+                const std::string& sText = {}, const std::string& sDetail = {},
+                unsigned nStyle = MessageBoxStyle::kIconStop);
+    // A local file or folder that cannot be read, with the window's unreadable-drive box.
+    void ReportUnreadable(const std::string& sPath);
+    // The current item in the remote folder of a download (its source) or of an upload (its destination).
+    std::string RemoteItem() const;
+    // Lists the remote folder and runs `then`; when the host cannot list it, runs `orElse` after
+    // reporting the folder (the default stops the copy).
+    void EnterRemoteFolder(const std::string& sFolder, std::function<void()> then, std::function<void()> orElse = nullptr);
+    // Leaves a level whose folder could not be entered and goes on with the parent's next item.
+    void AbandonLevel();
     void TakeListedFolder();
     void StartItems();
     void RunItem();
@@ -86,7 +103,6 @@ private:
     void UnwindLevels();
     void EndCopy();
     void FinishCopy();
-    void CountFailure() { ++m_outcome.nFilesFailed; }
     std::string StatusFileText(const std::string& sFolder) const;
     // Names on the wire and for the user: in path mode 0 the host's names are in the Mac set.
     std::string RemoteToLocalName(const std::string& sRemote) const;
@@ -106,17 +122,24 @@ private:
     void TakeDownloadInfo(std::int16_t nResult, const std::uint8_t* pRecord);
     void FinishDownloadedFile();
     void DownloadFolder();
+    void FillDownloadLevel();
+    void SetDownloadedFolderTime(const TLevel& level);
     void DiscardDownload();
 
     // Upload (CopyToRemote.cpp).
     void StartToRemote();
     void SizeLocalItems();
     std::string FitRemoteName(const std::string& sName) const;
+    // Fits the current item's name for the host and checks it against the names sent to the
+    // folder; false (reported) when another item of this copy has the name there already.
+    bool TakeRemoteName();
     void UploadFile();
     void SendCreate(int nPhase);
     void OnCreateResult();
     void OnReplaceRemoveResult();
     void SendSetInfo();
+    void SendSetInfoOf(const std::string& sLocalPath, const std::string& sWireName, std::uint64_t nDataLength);
+    void SendFolderTimes(const TLevel& finished);
     void OpenRemoteFork();
     void OnSetInfoResult();
     void SendInfoRequestAfterUpload();
@@ -125,7 +148,7 @@ private:
     void FinishUploadedFile();
     void OnEndDataResult();
     void TakeUploadedInfo(std::int16_t nResult, const std::uint8_t* pRecord);
-    void StopUpload(int nMessage);
+    void StopUpload(int nMessage, ETransferCause eCause);
     void UploadFolder();
     void TakeRemoteFolderInfo(std::int16_t nResult, const std::uint8_t* pRecord);
     void MakeRemoteFolder();
@@ -153,12 +176,12 @@ private:
     std::uint64_t m_nFilesFound = 0;
     std::uint64_t m_nFileNumber = 0;
     std::deque<std::string> m_foldersToSize;
+    std::vector<std::string> m_unreadableFolders; // remote folders the host could not list while sizing
 
     // Download block and file information.
     std::int16_t m_nResult = 0;
     bool m_bAbort = false;
     bool m_bAbortSent = false;
-    bool m_bKeepExisting = false;
     bool m_bTranslateText = false;
     std::uint16_t m_nForkLength = 0;
     std::uint8_t m_fileInfo[Packet::FileInfo::kRecordLength] = {};
@@ -171,6 +194,9 @@ private:
     std::uint32_t m_nLastRead = 0;
     bool m_bStripLineFeeds = false;
     bool m_bSetInfoAnswered = false;
+    // What the kFTP_msgSetInfo under way describes: the file being sent or a finished folder.
+    enum class ESetInfoOf { File, Folder };
+    ESetInfoOf m_eSetInfoOf = ESetInfoOf::File;
     int m_nUploadFailure = 0;      // the message shown for the file being uploaded, 0 while none
     std::int16_t m_nFolderResult = 0;
 };

@@ -27,6 +27,10 @@ bool TVantryHostSession::ServeSetInfo()
         if (LFN_GetFileSize(m_strCreatedPath.c_str(), &nSize) && nSize == 0)
             LFN_SetFileTimeWithMacTime(m_strCreatedPath.c_str(), m_nStoredModTime);
     }
+    // A folder named here takes the time now: our guest describes a folder once its contents
+    // are written, as nothing else keeps its time.
+    if (!m_bReceiving && FormPath(BlockVolume(SetInfo::kVolume), m_pszDir, m_pszName) && LFN_IsDirectory(m_szPath) == 1)
+        LFN_SetFileTimeWithMacTime(m_szPath, m_nStoredModTime);
     return WriteResult(kFTP_resOK);
 }
 

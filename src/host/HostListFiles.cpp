@@ -26,6 +26,15 @@ std::string CutParenthesised(const std::string& strDir)
     return strCut + strDir.substr(nClose);
 }
 
+// "C:\dir\" -> "C:\dir"; a root keeps its backslash.
+std::string FolderOf(const char* pszPath)
+{
+    std::string strFolder = pszPath;
+    if (strFolder.size() > 3 && strFolder.back() == '\\')
+        strFolder.pop_back();
+    return strFolder;
+}
+
 bool IsDotEntry(const WIN32_FIND_DATA& data)
 {
     return (data.dwFileAttributes & kOVF_attrDirectory) &&
@@ -40,13 +49,8 @@ bool TVantryHostSession::ServeListFiles()
     std::string strDir = m_pszDir;
     // The rewrite is meant for strings that are not real folders; a folder that exists as
     // named keeps its name whatever it holds.
-    if (nVolume != 0 && FormPath(nVolume, strDir.c_str(), "")) {
-        std::string strFolder = m_szPath;
-        if (strFolder.size() > 3 && strFolder.back() == '\\')
-            strFolder.pop_back();
-        if (LFN_IsDirectory(strFolder.c_str()) != 1)
-            strDir = CutParenthesised(strDir);
-    }
+    if (nVolume != 0 && FormPath(nVolume, strDir.c_str(), "") && LFN_IsDirectory(FolderOf(m_szPath).c_str()) != 1)
+        strDir = CutParenthesised(strDir);
     if (!FormPath(nVolume, strDir.c_str(), "") || std::strlen(m_szPath) + 3 >= MAX_PATH)
         return WriteCode(kFTP_msgEndData);
     std::snprintf(m_szPattern, sizeof m_szPattern, "%s*.*", m_szPath);
@@ -56,6 +60,12 @@ bool TVantryHostSession::ServeListFiles()
     m_hFind = LFN_FindFirstFile(m_szPattern, &m_findData);
     if (m_hFind)
         return SendEntryOrNext();
+    // A folder below a root lists "." at least: when the search finds nothing in one that
+    // exists, the folder cannot be read, and the guest is told so as of a drive not ready
+    // rather than shown an empty folder.
+    const std::string strFolder = FolderOf(m_szPath);
+    if (strFolder.size() > 3 && LFN_IsDirectory(strFolder.c_str()) == 1)
+        return WriteDriveNotReady();
 
     // Nothing found: an empty folder, unless the drive exists and cannot be entered.
     const char cLetter = static_cast<char>(std::toupper(static_cast<unsigned char>(m_szPattern[0])));
@@ -68,6 +78,11 @@ bool TVantryHostSession::ServeListFiles()
         return WriteCode(kFTP_msgEndData);
     if (nFormerDrive >= 1)
         LFN_chdrive(nFormerDrive - 1);
+    return WriteDriveNotReady();
+}
+
+bool TVantryHostSession::WriteDriveNotReady()
+{
     m_pSend[Packet::kCode] = CodeByte(kFTP_msgNewMessages);
     return Write(m_pSend, Packet::NewMessagesAnswer::kLengthNotReady,
                  &Completion<&TVantryHostSession::OnDriveNotReadyWritten>);

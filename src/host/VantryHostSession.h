@@ -118,6 +118,7 @@ private:
     bool ServeListVols();
     bool OnVolumesWritten();
     bool ServeListFiles();
+    bool WriteDriveNotReady();
     bool OnDriveNotReadyWritten();
     bool ListFiles3();
     bool SendEntryOrNext();

@@ -61,7 +61,7 @@ void TCopyEngineTest::SetUp()
     ASSERT_EQ(OVF_SetDrive('C', (m_root / "c").c_str(), OVFDriveKind::fixed), 0);
     OVF_SetUploadJournalFolder((m_root / "journal").c_str());
     SetVantryWindowFactory([this](TVantryGuestSession& session) -> std::unique_ptr<IVantryWindow> {
-        auto pWindow = std::make_unique<TCopyWindow>(boxes, session, answers, asked);
+        auto pWindow = std::make_unique<TCopyWindow>(boxes, events, session, answers, asked);
         pWindow->sRemoteFolder = sRemoteFolder;
         m_pWindow = pWindow.get();
         return pWindow;

@@ -13,9 +13,9 @@
 
 class TCopyWindow : public TRecordingWindow {
 public:
-    TCopyWindow(std::vector<TShownBox>& shown, TVantryGuestSession& session, std::deque<int>& answers,
-                std::vector<std::string>& asked)
-        : TRecordingWindow(shown), engine(session), m_answers(answers), m_asked(asked) {}
+    TCopyWindow(std::vector<TShownBox>& shown, std::vector<TTransferEvent>& reported, TVantryGuestSession& session,
+                std::deque<int>& answers, std::vector<std::string>& asked)
+        : TRecordingWindow(shown, reported), engine(session), m_answers(answers), m_asked(asked) {}
     int AskReplace(const std::string& sName, bool) override;
     void SetStatusTotal(std::uint64_t nTotal) override { nStatusTotal = nTotal; }
     void UpdateStatus(std::uint64_t nDone) override { nStatusDone = nDone; }

@@ -3,6 +3,7 @@
 #include "CopyEngineFixture.h"
 
 #include "MacTime.h"
+#include "OVFDrives.h"
 #include "StringTable.h"
 
 #include <sys/stat.h>
@@ -126,7 +127,7 @@ TEST_F(TDownloadTest, ReplaceAnswers)
     const TCase cases[] = {
         {ReplaceAnswer::kYes, "new", {kGetInfo, kReqFork}},
         {ReplaceAnswer::kYesToAll, "new", {kGetInfo, kReqFork}},
-        {ReplaceAnswer::kNo, "old", {kGetInfo}}, // the kept file takes the remote time
+        {ReplaceAnswer::kNo, "old", {}}, // nothing is asked for the kept file
         {ReplaceAnswer::kCancel, "old", {}},
     };
     for (const TCase& c : cases) {
@@ -137,7 +138,7 @@ TEST_F(TDownloadTest, ReplaceAnswers)
         asked.clear();
         const std::vector<std::uint8_t> codes = StartFile("a.txt", {0, 3, "????", false, kRemoteTime});
         EXPECT_EQ(asked, (std::vector<std::string>{"a.txt"}));
-        if (c.nAnswer == ReplaceAnswer::kCancel) {
+        if (c.requested.empty()) {
             EXPECT_EQ(codes, (std::vector<std::uint8_t>{kListFiles}));
             Reply(kEndData);
         } else {
@@ -149,11 +150,17 @@ TEST_F(TDownloadTest, ReplaceAnswers)
         ASSERT_TRUE(outcome.has_value());
         EXPECT_EQ(outcome->bStopped, c.nAnswer == ReplaceAnswer::kCancel);
         EXPECT_EQ(ReadLocal("dest/a.txt"), c.pszExpected);
-        // Kept as well as replaced files carry the remote file's time; a cancel changes nothing.
-        if (c.nAnswer != ReplaceAnswer::kCancel)
-            EXPECT_EQ(ModifiedTime(LocalPath("dest/a.txt")), 946782245);
-        else
-            EXPECT_NE(ModifiedTime(LocalPath("dest/a.txt")), 946782245);
+        // A replaced file carries the remote file's time; a kept one stays exactly as it was.
+        EXPECT_EQ(ModifiedTime(LocalPath("dest/a.txt")) == 946782245, std::string(c.pszExpected) == "new");
+        EXPECT_EQ(outcome->nItemsSkipped, c.nAnswer == ReplaceAnswer::kNo ? 1u : 0u);
+        if (c.nAnswer == ReplaceAnswer::kNo) {
+            ASSERT_EQ(events.size(), 1u);
+            EXPECT_EQ(events[0].eKind, ETransferEventKind::Skipped);
+            EXPECT_EQ(events[0].eCause, ETransferCause::Exists);
+            EXPECT_EQ(events[0].sItem, "C:\\dest\\a.txt");
+            EXPECT_FALSE(events[0].bRemoteItem);
+        }
+        events.clear();
         EXPECT_EQ(LocalNames("dest"), (std::vector<std::string>{"a.txt"}));
         CloseGuestServiceSession(CurrentGuestSession());
         app.Reset();
@@ -197,29 +204,139 @@ TEST_F(TDownloadTest, FailedRefusedOrCancelledDownloadLeavesTheEarlierFileExactl
         }
         EXPECT_EQ(ReadLocal("dest/a.txt"), "earlier contents");
         EXPECT_EQ(LocalNames("dest"), (std::vector<std::string>{"a.txt"}));
+        // What ended the file is told once: the host's refusal of it, or the lost connection.
+        const auto nCount = [this](ETransferCause eCause) {
+            return std::count_if(events.begin(), events.end(), [eCause](const TTransferEvent& e) { return e.eCause == eCause; });
+        };
+        EXPECT_EQ(nCount(ETransferCause::ConnectionLost), eEnd == kConnectionLost ? 1 : 0);
+        EXPECT_EQ(nCount(ETransferCause::HostCannotRead), eEnd == kHostResult || eEnd == kHostAbort ? 1 : 0);
+        EXPECT_EQ(nCount(ETransferCause::NotFound), eEnd == kNotFound ? 1 : 0);
+        EXPECT_EQ(events.size(), eEnd == kUserCancel ? 0u : 1u);
         app.Reset();
         boxes.clear();
+        events.clear();
     }
 }
 
-TEST_F(TDownloadTest, FileTheHostCannotOpenLeavesNothingAndEndsTheLevel)
+TEST_F(TDownloadTest, FileTheHostCannotOpenIsReportedAndTheRestOfTheLevelIsCopied)
 {
-    OpenAt("c:\\Src", Concat({AFileReply(false, 1, 0x20, "gone.txt", true), AFileReply(false, 1, 0x20, "next.txt", true)}));
-    ASSERT_TRUE(Start(ECopySource::Remote, {{"gone.txt", false}, {"next.txt", false}}, "c:\\Src", "C:\\dest"));
+    struct TCase {
+        std::int16_t nInfoResult;
+        ETransferCause eCause;
+    };
+    for (const TCase& c : {TCase{-43, ETransferCause::NotFound}, TCase{0, ETransferCause::HostCannotRead}}) {
+        SCOPED_TRACE(c.nInfoResult);
+        OpenAt("c:\\Src", Concat({AFileReply(false, 1, 0x20, "gone.txt", true), AFileReply(false, 4, 0x20, "next.txt", true)}));
+        ASSERT_TRUE(Start(ECopySource::Remote, {{"gone.txt", false}, {"next.txt", false}}, "c:\\Src", "C:\\dest"));
+        EXPECT_EQ(RequestCodes(), (std::vector<std::uint8_t>{kGetInfo, kReqFork}));
+        Reply(FileInfoReply({c.nInfoResult}));
+        Reply(Bytes{kAbort});
+        EXPECT_EQ(RequestCodes(), (std::vector<std::uint8_t>{kGetInfo, kReqFork}));
+        Reply(FileInfoReply({0, 4}));
+        Reply(Concat({ForkDataReplies("next"), kEndData}));
+        AnswerRelisting();
+        ASSERT_TRUE(outcome.has_value());
+        EXPECT_EQ(outcome->nFilesFailed, 1u);
+        EXPECT_EQ(outcome->nFilesCopied, 1u);
+        EXPECT_FALSE(outcome->bStopped);
+        EXPECT_EQ(LocalNames("dest"), (std::vector<std::string>{"next.txt"}));
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0].eKind, ETransferEventKind::Failed);
+        EXPECT_EQ(events[0].eCause, c.eCause);
+        EXPECT_EQ(events[0].sItem, "c:\\Src\\gone.txt");
+        EXPECT_TRUE(events[0].bRemoteItem);
+        CloseGuestServiceSession(CurrentGuestSession());
+        app.Reset();
+        events.clear();
+        std::filesystem::remove(LocalPath("dest/next.txt"));
+    }
+}
+
+TEST_F(TDownloadTest, FolderTheHostCannotReadIsReportedNotMadeAndTheRestIsCopied)
+{
+    const Bytes kNotReady{CodeByte(kFTP_msgNewMessages)};
+    const Bytes source = Concat({AFileReply(true, 0, 0x10, "Locked", true), AFileReply(false, 2, 0x20, "b.txt", true)});
+    OpenAt("c:\\Src", source);
+    ASSERT_TRUE(Start(ECopySource::Remote, {{"Locked", true}, {"b.txt", false}}, "c:\\Src", "C:\\dest"));
+    // Sizing: the host cannot read Locked; then the source folder again.
+    EXPECT_EQ(RequestCodes(), (std::vector<std::uint8_t>{kListFiles}));
+    Reply(Concat({kNotReady, kEndData}));
+    EXPECT_EQ(RequestCodes(), (std::vector<std::uint8_t>{kListFiles}));
+    Reply(Concat({source, kEndData}));
+    // Locked is not asked for again, no local folder stands for it, and b.txt follows.
     EXPECT_EQ(RequestCodes(), (std::vector<std::uint8_t>{kGetInfo, kReqFork}));
-    Reply(FileInfoReply({-43}));
-    Reply(Bytes{kAbort});
+    Reply(FileInfoReply({0, 2}));
+    Reply(Concat({ForkDataReplies("bb"), kEndData}));
     AnswerRelisting();
     ASSERT_TRUE(outcome.has_value());
     EXPECT_EQ(outcome->nFilesFailed, 1u);
-    EXPECT_TRUE(LocalNames("dest").empty());
+    EXPECT_EQ(outcome->nFilesCopied, 1u);
+    EXPECT_EQ(LocalNames("dest"), (std::vector<std::string>{"b.txt"}));
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].eKind, ETransferEventKind::Failed);
+    EXPECT_EQ(events[0].eCause, ETransferCause::HostCannotRead);
+    EXPECT_EQ(events[0].sItem, "c:\\Src\\Locked");
+}
+
+TEST_F(TDownloadTest, FolderArrivingWhereALocalFileIsReplacesItOnlyWhenTheUserAgrees)
+{
+    for (int nAnswer : {ReplaceAnswer::kNo, ReplaceAnswer::kYes}) {
+        SCOPED_TRACE(nAnswer);
+        WriteLocal("dest/Tree", "user data");
+        answers = {nAnswer};
+        OpenAt("c:\\Src", AFileReply(true, 0, 0x10, "Tree", true));
+        ASSERT_TRUE(Start(ECopySource::Remote, {{"Tree", true}}, "c:\\Src", "C:\\dest"));
+        const Bytes tree = AFileReply(false, 3, 0x20, "in.txt", true);
+        EXPECT_EQ(RequestCodes(), (std::vector<std::uint8_t>{kListFiles}));
+        Reply(Concat({tree, kEndData}));
+        EXPECT_EQ(RequestCodes(), (std::vector<std::uint8_t>{kListFiles}));
+        Reply(Concat({AFileReply(true, 0, 0x10, "Tree", true), kEndData}));
+        if (nAnswer == ReplaceAnswer::kYes) {
+            EXPECT_EQ(RequestCodes(), (std::vector<std::uint8_t>{kListFiles}));
+            Reply(Concat({tree, kEndData}));
+            EXPECT_EQ(RequestCodes(), (std::vector<std::uint8_t>{kGetInfo, kReqFork}));
+            Reply(FileInfoReply({0, 3}));
+            Reply(Concat({ForkDataReplies("abc"), kEndData}));
+        }
+        AnswerRelisting();
+        ASSERT_TRUE(outcome.has_value());
+        if (nAnswer == ReplaceAnswer::kNo) {
+            EXPECT_EQ(ReadLocal("dest/Tree"), "user data");
+            EXPECT_EQ(outcome->nItemsSkipped, 1u);
+            ASSERT_EQ(events.size(), 1u);
+            EXPECT_EQ(events[0].eKind, ETransferEventKind::Skipped);
+            EXPECT_EQ(events[0].sItem, "C:\\dest\\Tree");
+        } else {
+            EXPECT_EQ(ReadLocal("dest/Tree/in.txt"), "abc");
+            EXPECT_TRUE(events.empty());
+        }
+        CloseGuestServiceSession(CurrentGuestSession());
+        app.Reset();
+        events.clear();
+        std::filesystem::remove_all(LocalPath("dest/Tree"));
+    }
+}
+
+TEST_F(TDownloadTest, NameFromTheHostIsWrittenAsItIsBesideALocalNameInAnotherCase)
+{
+    OVF_SetDriveExactCase('C', true);
+    WriteLocal("dest/case.txt", "local");
+    // A question would be answered with Cancel: none may come.
+    EXPECT_EQ(StartFile("Case.txt", {0, 6}), (std::vector<std::uint8_t>{kGetInfo, kReqFork}));
+    Reply(Concat({ForkDataReplies("remote"), kEndData}));
+    AnswerRelisting();
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(LocalNames("dest"), (std::vector<std::string>{"Case.txt", "case.txt"}));
+    EXPECT_EQ(ReadLocal("dest/case.txt"), "local");
+    EXPECT_EQ(ReadLocal("dest/Case.txt"), "remote");
 }
 
 TEST_F(TDownloadTest, FolderTreeIsSizedThenCopiedLevelByLevel)
 {
     OpenAt("c:\\Src", Concat({AFileReply(true, 0, 0x10, "Tree", true), AFileReply(false, 5, 0x20, "top.txt", true)}));
     ASSERT_TRUE(Start(ECopySource::Remote, {{"Tree", true}, {"top.txt", false}}, "c:\\Src", "C:\\dest"));
-    const Bytes treeListing = Concat({AFileReply(false, 3, 0x20, "inner.txt", true), AFileReply(true, 0, 0x10, "Empty", true)});
+    const Bytes treeListing =
+        Concat({AFileReply(false, 3, 0x20, "inner.txt", true), AFileReply(true, 0, 0x10, "Empty", true, kRemoteTime)});
 
     // Sizing: Tree, then Tree\Empty, then the source folder again.
     EXPECT_EQ(RequestCodes(), (std::vector<std::uint8_t>{kListFiles}));
@@ -227,7 +344,8 @@ TEST_F(TDownloadTest, FolderTreeIsSizedThenCopiedLevelByLevel)
     EXPECT_EQ(RequestCodes(), (std::vector<std::uint8_t>{kListFiles}));
     Reply(kEndData);
     EXPECT_EQ(RequestCodes(), (std::vector<std::uint8_t>{kListFiles}));
-    Reply(Concat({AFileReply(true, 0, 0x10, "Tree", true), AFileReply(false, 5, 0x20, "top.txt", true), kEndData}));
+    Reply(Concat({AFileReply(true, 0, 0x10, "Tree", true, kRemoteTime + 60), AFileReply(false, 5, 0x20, "top.txt", true),
+                  kEndData}));
     EXPECT_EQ(CopyWindow().nStatusTotal, 8u);
 
     // Tree: listed as it is entered; inner.txt; Empty (listed, nothing in it); then top.txt.
@@ -252,6 +370,9 @@ TEST_F(TDownloadTest, FolderTreeIsSizedThenCopiedLevelByLevel)
     EXPECT_EQ(ReadLocal("dest/Tree/inner.txt"), "abc");
     EXPECT_TRUE(std::filesystem::is_directory(LocalPath("dest/Tree/Empty")));
     EXPECT_EQ(ReadLocal("dest/top.txt"), "12345");
+    // Folders keep their remote times, set once their contents are written.
+    EXPECT_EQ(ModifiedTime(LocalPath("dest/Tree/Empty")), 946782245);
+    EXPECT_EQ(ModifiedTime(LocalPath("dest/Tree")), 946782245 + 60);
 }
 
 TEST_F(TDownloadTest, DownloadedFileReplacesALocalFolderOfItsNameOnlyWhenComplete)

@@ -44,7 +44,7 @@ void TGuestSessionTest::SetUp()
     SetVantryWindowFactory([this](TVantryGuestSession&) -> std::unique_ptr<IVantryWindow> {
         if (bNoWindow)
             return nullptr;
-        auto pWindow = std::make_unique<TRecordingWindow>(boxes);
+        auto pWindow = std::make_unique<TRecordingWindow>(boxes, events);
         pWindow->sRemoteFolder = sRemoteFolder;
         m_pWindow = pWindow.get();
         return pWindow;
@@ -54,6 +54,7 @@ void TGuestSessionTest::SetUp()
 void TGuestSessionTest::TearDown()
 {
     boxes.clear();
+    events.clear();
     if (TVantryGuestSession* pCurrent = CurrentGuestSession())
         CloseGuestServiceSession(pCurrent);
     SetVantryWindowFactory(nullptr);

@@ -20,10 +20,17 @@ struct TShownBox {
 
 class TRecordingWindow : public IVantryWindow {
 public:
-    // Boxes are kept by the test, since the window goes with its session.
-    explicit TRecordingWindow(std::vector<TShownBox>& shown) : boxes(shown) {}
+    // Boxes and events are kept by the test, since the window goes with its session.
+    TRecordingWindow(std::vector<TShownBox>& shown, std::vector<TTransferEvent>& reported)
+        : boxes(shown), events(reported) {}
     int MessageBoxText(const std::string& sText, const std::string& sCaption, unsigned nStyle) override;
     int PaneMessageBox(const std::string& sText) override;
+    void ReportTransfer(const TTransferEvent& event, const std::string& sText, const std::string& sCaption,
+                        unsigned nStyle) override
+    {
+        events.push_back(event);
+        IVantryWindow::ReportTransfer(event, sText, sCaption, nStyle);
+    }
     int AskReplace(const std::string&, bool) override { return 2; }
     bool OpenStatus() override { return true; }
     void CloseStatus() override {}
@@ -52,6 +59,7 @@ public:
     void RemoteNewFolderDone(bool bMade) override { newFolders.push_back(bMade); }
 
     std::vector<TShownBox>& boxes;
+    std::vector<TTransferEvent>& events;
     std::string sRemoteFolder;
     bool bBusy = false;
     bool bWaitCursor = false;
@@ -128,6 +136,7 @@ protected:
     int nEntriesDeleted = 0;
     bool bNoWindow = false;
     std::vector<TShownBox> boxes;
+    std::vector<TTransferEvent> events;
     std::string sRemoteFolder;
     TVantryGuestSession* m_pSession = nullptr;
     TRecordingWindow* m_pWindow = nullptr;

@@ -4,6 +4,8 @@
 #include "MessageCodes.h"
 #include "StringTable.h"
 
+#include <cstdio>
+
 TEST_F(TGuestSessionTest, OpenStartsReadingAndSendsTheDataLimit)
 {
     ASSERT_EQ(Open(), 0);
@@ -183,7 +185,7 @@ TEST_F(TGuestSessionTest, EveryMessageIsDroppedWhileStopping)
     }
 }
 
-TEST_F(TGuestSessionTest, IllegalMessageShowsTheBoxAndReadsNoFurther)
+TEST_F(TGuestSessionTest, IllegalMessageShowsTheBoxThenStopsTheSession)
 {
     const std::uint8_t codes[] = {0x86, 0x87, 0x88, 0x89, 0x8A, 0x8B, 0x8D, 0x8E, 0x90, 0x92, 0x94, 0x83, 0x98, 0x00};
     for (std::uint8_t nCode : codes) {
@@ -197,6 +199,17 @@ TEST_F(TGuestSessionTest, IllegalMessageShowsTheBoxAndReadsNoFurther)
         EXPECT_EQ(Window().boxes[0].sCaption, "Illegal Message in Vntrgst ReadResultCompletion");
         EXPECT_FALSE(app.ReadPending());
         EXPECT_EQ(app.Unread(), 1u);
+        // Nobody is left waiting for an answer that cannot come: the session stops, told once.
+        EXPECT_EQ(Session().GetPhase(), kPhaseStopping);
+        EXPECT_EQ(guestWindow.messages.size(), 1u);
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0].eKind, ETransferEventKind::SessionEnded);
+        EXPECT_EQ(events[0].eCause, ETransferCause::UnknownMessage);
+        char szCode[8];
+        std::snprintf(szCode, sizeof szCode, "0x%02X", nCode);
+        EXPECT_EQ(events[0].sDetail, szCode);
+        CloseAsHostApp();
+        EXPECT_EQ(boxes.size(), 1u) << "no second box at close";
     }
 }
 

@@ -2,6 +2,7 @@
 // replace answers on each kind of host, the failures the host reports and a cancel mid-file.
 #include "CopyEngineFixture.h"
 
+#include "OVFDrives.h"
 #include "StringTable.h"
 
 namespace {
@@ -133,7 +134,9 @@ TEST_F(TUploadTest, ReplaceAnswersOnEachKindOfHost)
         {7, 0xE0, ReplaceAnswer::kYes, {kRemove}, nullptr},                  // below 9: remove, then create again
         {9, 0xE0, ReplaceAnswer::kNo, {kListFiles}, nullptr},
         {9, 0xE0, ReplaceAnswer::kCancel, {kListFiles}, nullptr},
+        // Without the remove privilege the file is not replaced, and the copy goes on.
         {9, 0x60, ReplaceAnswer::kYes, {kListFiles}, "Orvalis Pro is unable to Vantry files or folders."},
+        {9, 0x60, ReplaceAnswer::kNo, {kListFiles}, nullptr},
         {9, 0x60, ReplaceAnswer::kCancel, {kListFiles}, nullptr},
     };
     for (const TCase& c : cases) {
@@ -157,7 +160,9 @@ TEST_F(TUploadTest, ReplaceAnswersOnEachKindOfHost)
             EXPECT_EQ(outcome->nFilesCopied, 0u);
         }
         ASSERT_TRUE(outcome.has_value());
-        EXPECT_EQ(outcome->bStopped, c.nAnswer == ReplaceAnswer::kCancel || c.pszMessage != nullptr);
+        EXPECT_EQ(outcome->bStopped, c.nAnswer == ReplaceAnswer::kCancel);
+        EXPECT_EQ(outcome->nItemsSkipped, c.nAnswer == ReplaceAnswer::kNo ? 1u : 0u);
+        EXPECT_EQ(outcome->nFilesFailed, c.pszMessage ? 1u : 0u);
         if (c.pszMessage) {
             ASSERT_EQ(boxes.size(), 1u);
             EXPECT_EQ(boxes[0].sText, c.pszMessage);
@@ -297,14 +302,67 @@ TEST_F(TUploadTest, FolderIsFittedMadeEnteredAndFilled)
             Reply(FileInfoReply({0, 0, "????", true})); // exists already: entered without a request
             EXPECT_EQ(RequestCodes(), Codes{kListFiles});
             Reply(Bytes{CodeByte(kFTP_msgEndData)});
+            // Its contents written, the folder is given its local times.
+            EXPECT_EQ(RequestCodes(), Codes{kSetInfo});
+            Reply(ResultReply(0));
         }
     }
     std::sort(seen.begin(), seen.end());
     EXPECT_EQ(seen, (std::vector<std::string>{"Empty", "inner.txt"}));
+    const std::vector<Bytes> times = Requests();
+    ASSERT_EQ(times.size(), 1u);
+    EXPECT_EQ(times[0][0], kSetInfo);
+    const std::size_t nName = Packet::SetInfo::kName;
+    EXPECT_EQ(Bytes(times[0].begin() + static_cast<std::ptrdiff_t>(nName), times[0].end()),
+              Concat({Bytes{4, 'T', 'r', 'e', 'e'}, Bytes{5, '\\', 'D', 's', 't', '\\'}}));
+    Reply(ResultReply(0));
     AnswerRelisting();
     ASSERT_TRUE(outcome.has_value());
     EXPECT_EQ(outcome->nFilesCopied, 1u);
     EXPECT_FALSE(outcome->bStopped);
+}
+
+TEST_F(TUploadTest, FolderArrivingWhereARemoteFileIsSkippedWhenTheUserKeepsTheFile)
+{
+    WriteLocal("src/Tree/inner.txt", "abc");
+    answers = {ReplaceAnswer::kNo};
+    OpenAt("c:\\Dst", {});
+    ASSERT_TRUE(Start(ECopySource::Local, {{"Tree", true}}, "C:\\src", "c:\\Dst"));
+    EXPECT_EQ(RequestCodes(), Codes{kGetInfo});
+    Reply(FileInfoReply({0, 9, "????", false}));
+    // No remove, no folder: the host's file stays.
+    AnswerRelisting();
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(asked, (std::vector<std::string>{"Tree"}));
+    EXPECT_EQ(outcome->nItemsSkipped, 1u);
+    EXPECT_FALSE(outcome->bStopped);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].eKind, ETransferEventKind::Skipped);
+    EXPECT_EQ(events[0].eCause, ETransferCause::Exists);
+    EXPECT_EQ(events[0].sItem, "c:\\Dst\\Tree");
+    EXPECT_TRUE(events[0].bRemoteItem);
+}
+
+TEST_F(TUploadTest, LocalNamesThatDifferOnlyInCaseClashOnTheHost)
+{
+    OVF_SetDriveExactCase('C', true);
+    WriteLocal("src/README", "upper");
+    WriteLocal("src/readme", "lower");
+    OpenAt("c:\\Dst", {});
+    ASSERT_TRUE(Start(ECopySource::Local, {{"README", false}, {"readme", false}}, "C:\\src", "c:\\Dst"));
+    EXPECT_EQ(RequestCodes(), Codes{kCreate});
+    Reply(ResultReply(0));
+    EXPECT_EQ(RequestCodes(), (Codes{kSetInfo, kOpenFork, kForkData, kEndData, kGetInfo}));
+    // The second name is not sent over the first.
+    Reply(Concat({ResultReply(0), ResultReply(0), FileInfoReply({0, 5})}));
+    AnswerRelisting();
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->nFilesCopied, 1u);
+    EXPECT_EQ(outcome->nFilesFailed, 1u);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].eCause, ETransferCause::NameClash);
+    EXPECT_EQ(events[0].sItem, "C:\\src\\readme");
+    EXPECT_EQ(events[0].sDetail, "README");
 }
 
 TEST_F(TUploadTest, TextTranslationToAHostNamingFoldersByNumberDropsLineFeeds)

@@ -2,6 +2,7 @@
 
 #include "LFN.h"
 #include "OVFDrives.h"
+#include "OVFTesting.h"
 #include "PacketBuffer.h"
 #include "PacketLayout.h"
 
@@ -190,6 +191,17 @@ TEST_F(HostListing, DriveThatCannotBeEnteredGivesTheNotReadyNotice)
     fs::remove_all(Drive('D'));
     Send(ListFilesRequest(4, "\\"));
     EXPECT_EQ(m_app.Written(), (Bytes{0x85, 0x96}));
+}
+
+TEST_F(HostListing, FolderThatCannotBeReadGivesTheNotReadyNoticeNotAnEmptyList)
+{
+    WriteFile(Drive('C') / "Locked" / "inside.txt", "x");
+    OpenSession();
+    OVF_InjectFault(OVFOp::findFirst, "C:\\Locked", EACCES);
+    Send(ListFilesRequest(3, "\\Locked\\"));
+    OVF_ClearFaults();
+    EXPECT_EQ(m_app.Written(), (Bytes{0x85, 0x96}));
+    EXPECT_EQ(m_app.PendingReadLength(), 1u);
 }
 
 TEST_F(HostListing, ParenthesisedFolderNamesAreListedAsTheyAre)

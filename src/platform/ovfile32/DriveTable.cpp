@@ -66,8 +66,17 @@ int OVF_SetDrive(char cLetter, const char* pszPosixDir, OVFDriveKind kind, const
     drive.strPosixDir = TrimSlashes(pszPosixDir);
     drive.kind = kind;
     drive.strLabel = pszLabel ? pszLabel : "";
+    drive.bExactCase = false;
     RepairCurrentDirectory();
     return 0;
+}
+
+void OVF_SetDriveExactCase(char cLetter, bool bExactCase)
+{
+    TLock lock;
+    const int nIndex = LetterIndex(cLetter);
+    if (nIndex >= 0)
+        State().drives[nIndex].bExactCase = bExactCase;
 }
 
 void OVF_RemoveDrive(char cLetter)
@@ -101,6 +110,8 @@ int OVF_UseLocalMachineDrives()
         return nError;
     // Local paths go no further than this machine: as long as the system takes them.
     State().nPathLimit = PATH_MAX;
+    // The guest's own disk is a POSIX one: a name that differs in case names another file.
+    OVF_SetDriveExactCase('C', true);
     const char* pszHome = std::getenv("HOME");
     if (pszHome == nullptr || *pszHome != '/')
         return 0;

@@ -5,6 +5,10 @@
 #include "Resolver.h"
 #include "ShortNames.h"
 
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace ovf {
@@ -26,8 +30,12 @@ std::vector<TFault>& Faults()
 
 } // namespace
 
+void InjectFaultsFromEnvironment();
+
 int InjectedFault(OVFOp op, const std::string& strKey)
 {
+    static const bool bFromEnvironment = (InjectFaultsFromEnvironment(), true);
+    (void)bFromEnvironment;
     for (auto it = Faults().begin(); it != Faults().end(); ++it) {
         if (it->op != op || (!it->strKey.empty() && it->strKey != strKey))
             continue;
@@ -57,6 +65,40 @@ void OVF_InjectFault(OVFOp op, const char* pszPath, int nError, int nCount)
     if (nCount != 0)
         Faults().push_back({op, strKey, nError, nCount});
 }
+
+namespace ovf {
+namespace {
+constexpr std::pair<const char*, OVFOp> kOpNames[] = {
+    {"open", OVFOp::open},         {"openWrite", OVFOp::openWrite}, {"read", OVFOp::read},
+    {"write", OVFOp::write},       {"rename", OVFOp::rename},       {"remove", OVFOp::remove},
+    {"getStatus", OVFOp::getStatus}, {"setStatus", OVFOp::setStatus}, {"findFirst", OVFOp::findFirst},
+    {"findNext", OVFOp::findNext}, {"mkdir", OVFOp::mkdir},         {"rmdir", OVFOp::rmdir},
+};
+} // namespace
+
+// A process started by a test (a host serving a share) takes its faults from
+// VANTRY_OVF_FAULTS: "op:path:errno" entries separated by ';', e.g. "open:C:\d\f.txt:13".
+void InjectFaultsFromEnvironment()
+{
+    const char* pszFaults = std::getenv("VANTRY_OVF_FAULTS");
+    if (pszFaults == nullptr)
+        return;
+    std::stringstream list(pszFaults);
+    std::string strEntry;
+    while (std::getline(list, strEntry, ';')) {
+        const std::size_t nFirst = strEntry.find(':');
+        const std::size_t nLast = strEntry.rfind(':');
+        if (nFirst == std::string::npos || nLast == nFirst)
+            continue;
+        const std::string strOp = strEntry.substr(0, nFirst);
+        for (const auto& [pszName, op] : kOpNames) {
+            if (strOp == pszName)
+                OVF_InjectFault(op, strEntry.substr(nFirst + 1, nLast - nFirst - 1).c_str(),
+                                std::atoi(strEntry.c_str() + nLast + 1));
+        }
+    }
+}
+} // namespace ovf
 
 void OVF_ClearFaults()
 {

@@ -18,6 +18,7 @@ struct TDrive {
     std::string strPosixDir;
     OVFDriveKind kind = OVFDriveKind::none;
     std::string strLabel;
+    bool bExactCase = false;    // names match only as written (a guest's own POSIX disk)
 };
 
 struct TLibraryState {

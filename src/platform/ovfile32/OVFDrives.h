@@ -23,11 +23,15 @@
 // letter or kind, or what opening the folder failed with).
 int OVF_SetDrive(char cLetter, const char* pszPosixDir, OVFDriveKind kind, const char* pszLabel = "");
 void OVF_RemoveDrive(char cLetter);
+// Names on the drive match only as written, as a POSIX file system has them: no matching
+// without regard to case, no short aliases. Off for a drive when it is set.
+void OVF_SetDriveExactCase(char cLetter, bool bExactCase);
 // Removes every drive, the desktop folder and the current directory, and drops the folder indexes.
 void OVF_ClearDrives();
-// The guest's own machine: drive C: is "/" (fixed), the desktop folder is ~/Desktop (or the home
-// folder when there is none) and the current directory is the home folder; paths may be as long
-// as the system allows (OVF_PathLimit), since they never cross the wire. Returns 0 or errno.
+// The guest's own machine: drive C: is "/" (fixed, names matched exactly), the desktop folder is
+// ~/Desktop (or the home folder when there is none) and the current directory is the home folder;
+// paths may be as long as the system allows (OVF_PathLimit), since they never cross the wire.
+// Returns 0 or errno.
 int OVF_UseLocalMachineDrives();
 // The longest path, terminator included, that the calls accept: MAX_PATH (260), or PATH_MAX on
 // the guest's own machine. OVF_ClearDrives restores MAX_PATH.

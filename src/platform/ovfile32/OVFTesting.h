@@ -21,6 +21,9 @@ enum class OVFOp {
 // without regard to case; null or "" matches every path. Calls on an open handle match the
 // name the handle was opened with.
 void OVF_InjectFault(OVFOp op, const char* pszPath, int nError, int nCount = -1);
+// A process that a test starts (a host serving a share) reads its faults once, at the first
+// call that can fail, from VANTRY_OVF_FAULTS: "op:path:errno" entries separated by ';', op
+// named as above ("open:C:\dir\f.txt:13;findFirst:C:\dir\sub:13"), each until cleared.
 void OVF_ClearFaults();
 
 // Forces the component-by-component walk (openat with O_NOFOLLOW) in place of openat2

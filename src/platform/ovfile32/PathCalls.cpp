@@ -47,7 +47,7 @@ DWORD GetShortPathName32(const char* pszLongPath, char* pszShortPath, WORD nSize
         std::string strDisk;
         std::string strReal;
         struct stat st {};
-        if (AnsiToDisk(path.parts[i], strDisk) != 0 || LookupName(current.Get(), strDisk, strReal, st) != 0)
+        if (AnsiToDisk(path.parts[i], strDisk) != 0 || LookupName(current.Get(), strDisk, strReal, st, pDrive->bExactCase) != 0)
             return 0;
         std::string strShort = strReal;
         if (!IsLegalShortName(strReal)) {

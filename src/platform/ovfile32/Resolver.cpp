@@ -79,7 +79,7 @@ int OpenFolders(const TDrive& drive, const std::vector<std::string>& parts, std:
         std::string strReal = disk[i];
         if (nError == ENOENT) {
             struct stat st {};
-            nError = LookupName(current.Get(), disk[i], strReal, st);
+            nError = LookupName(current.Get(), disk[i], strReal, st, drive.bExactCase);
             if (nError == 0)
                 nError = S_ISDIR(st.st_mode) ? OpenChildFolder(current.Get(), strReal, next) : ENOTDIR;
         }
@@ -111,13 +111,13 @@ int OpenChildFolder(int dirFd, const std::string& strName, TFd& out)
     return 0;
 }
 
-int LookupName(int dirFd, const std::string& strName, std::string& strReal, struct stat& st)
+int LookupName(int dirFd, const std::string& strName, std::string& strReal, struct stat& st, bool bExactCase)
 {
     if (fstatat(dirFd, strName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         strReal = strName;
         return S_ISLNK(st.st_mode) ? ELOOP : 0;
     }
-    if (errno != ENOENT)
+    if (errno != ENOENT || bExactCase)
         return errno;
     int nError = 0;
     const TFolderIndex* pIndex = GetFolderIndex(dirFd, &nError);
@@ -167,7 +167,7 @@ int ResolveParsed(const TWinPath& path, TTarget& target)
         return nError;
     if (const int nError = ToDisk(path.parts.back(), target.strLeaf))
         return nError;
-    const int nError = LookupName(target.dir.Get(), target.strLeaf, target.strReal, target.st);
+    const int nError = LookupName(target.dir.Get(), target.strLeaf, target.strReal, target.st, target.pDrive->bExactCase);
     if (nError == ENOENT) {
         target.strReal = target.strLeaf;
         return 0;

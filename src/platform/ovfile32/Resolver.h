@@ -44,9 +44,10 @@ int ResolveParsed(const TWinPath& path, TTarget& target);
 // As Resolve, but the last element must exist (ENOENT otherwise).
 int ResolveExisting(const char* pszPath, TTarget& target);
 
-// Looks one name up in a folder: the exact name, else the folder index. ELOOP for a symbolic
-// link, ENOENT when nothing matches.
-int LookupName(int dirFd, const std::string& strName, std::string& strReal, struct stat& st);
+// Looks one name up in a folder: the exact name, else (unless bExactCase) the folder index, which
+// matches without regard to case and knows short aliases. ELOOP for a symbolic link, ENOENT when
+// nothing matches.
+int LookupName(int dirFd, const std::string& strName, std::string& strReal, struct stat& st, bool bExactCase = false);
 // Opens a sub-folder by its real name (O_PATH), confined and without following links.
 int OpenChildFolder(int dirFd, const std::string& strName, TFd& out);
 
