@@ -125,8 +125,9 @@ if [ "$PROXY_ROUNDS" -gt 0 ]; then wait_port "$VANTRY_PROXY"; wait_port "$RSYNC_
 SFTP_OPTIONS="-q -o BatchMode=yes -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null -i $WORK/ssh/user_key"
 SSH_USER=$(id -un)
 
-# One timed copy; prints its seconds. tool: vantry, rsync or sftp; way: get or put; the folder
-# under share/ (get) or local/ (put); the ports to reach the programs by.
+# One timed copy, checked against its source; sets LAST to its seconds. tool: vantry, rsync or
+# sftp; way: get or put; the folder under share/ (get) or local/ (put); the ports to reach the
+# programs by.
 copy() { # tool way folder vantry-port rsync-port ssh-port
   tool=$1 way=$2 folder=$3
   case "$way" in
@@ -147,19 +148,19 @@ copy() { # tool way folder vantry-port rsync-port ssh-port
     get) diff -r "$WORK/share/$folder" "$WORK/local/$folder" >/dev/null ;;
     put) diff -r "$WORK/local/$folder" "$WORK/share/up/$folder" >/dev/null ;;
   esac
-  elapsed "$T0" "$T1"
+  LAST=$(elapsed "$T0" "$T1")
 }
 
 # Every round gets first, so that the folder to put is there; vantry's copy is what is put.
 compare() { # folder rounds vantry-port rsync-port ssh-port -> sets VG VP RG RP SG SP
   VG="" VP="" RG="" RP="" SG="" SP=""
   for _ in $(seq "$2"); do
-    RG=$(best "$RG" "$(copy rsync get "$1" "$3" "$4" "$5")")
-    SG=$(best "$SG" "$(copy sftp get "$1" "$3" "$4" "$5")")
-    VG=$(best "$VG" "$(copy vantry get "$1" "$3" "$4" "$5")")
-    RP=$(best "$RP" "$(copy rsync put "$1" "$3" "$4" "$5")")
-    SP=$(best "$SP" "$(copy sftp put "$1" "$3" "$4" "$5")")
-    VP=$(best "$VP" "$(copy vantry put "$1" "$3" "$4" "$5")")
+    copy rsync get "$1" "$3" "$4" "$5"; RG=$(best "$RG" "$LAST")
+    copy sftp get "$1" "$3" "$4" "$5"; SG=$(best "$SG" "$LAST")
+    copy vantry get "$1" "$3" "$4" "$5"; VG=$(best "$VG" "$LAST")
+    copy rsync put "$1" "$3" "$4" "$5"; RP=$(best "$RP" "$LAST")
+    copy sftp put "$1" "$3" "$4" "$5"; SP=$(best "$SP" "$LAST")
+    copy vantry put "$1" "$3" "$4" "$5"; VP=$(best "$VP" "$LAST")
   done
 }
 report() { # title; then the get and put targets against rsync
@@ -186,10 +187,10 @@ printf '  %-8s %12s %12s %7s %12s %12s %7s\n' kind "get $SMALL" "get $FILES" rat
 for kind in $KINDS; do
   GS="" GL="" PS="" PL=""
   for _ in $(seq "$ROUNDS"); do
-    GS=$(best "$GS" "$(copy vantry get "$kind-$SMALL" "$VANTRY_PORT" - -)")
-    GL=$(best "$GL" "$(copy vantry get "$kind-$FILES" "$VANTRY_PORT" - -)")
-    PS=$(best "$PS" "$(copy vantry put "$kind-$SMALL" "$VANTRY_PORT" - -)")
-    PL=$(best "$PL" "$(copy vantry put "$kind-$FILES" "$VANTRY_PORT" - -)")
+    copy vantry get "$kind-$SMALL" "$VANTRY_PORT" - -; GS=$(best "$GS" "$LAST")
+    copy vantry get "$kind-$FILES" "$VANTRY_PORT" - -; GL=$(best "$GL" "$LAST")
+    copy vantry put "$kind-$SMALL" "$VANTRY_PORT" - -; PS=$(best "$PS" "$LAST")
+    copy vantry put "$kind-$FILES" "$VANTRY_PORT" - -; PL=$(best "$PL" "$LAST")
   done
   GSF=$(echo "$GS * 1000000 / $SMALL" | bc -l); GLF=$(echo "$GL * 1000000 / $FILES" | bc -l)
   PSF=$(echo "$PS * 1000000 / $SMALL" | bc -l); PLF=$(echo "$PL * 1000000 / $FILES" | bc -l)
