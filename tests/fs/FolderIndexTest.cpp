@@ -7,6 +7,7 @@
 #include "OVFUploads.h"
 
 #include <algorithm>
+#include <cctype>
 #include <map>
 #include <numeric>
 #include <random>
@@ -96,7 +97,14 @@ TEST_F(FolderIndexTest, OwnChangesAreAppliedInPlaceAndGiveTheAliasesOfAFreshRead
         nReadsInPlace = FolderReads();
         std::shuffle(order.begin(), order.end(), random);
         for (std::size_t i = 0; i < order.size() / 3; ++i) {
-            const std::string strPath = strWinFolder + "\\" + test.kind.Name(order[i]);
+            // In capitals, so that each removal looks the name up in the index, as the creates
+            // did: a reading taken within a tick of the outside change is taken again early on,
+            // and the removals after it are applied in place.
+            std::string strName = test.kind.Name(order[i]);
+            std::transform(strName.begin(), strName.end(), strName.begin(), [](char ch) {
+                return static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            });
+            const std::string strPath = strWinFolder + "\\" + strName;
             DWORD dwError = 0;
             ASSERT_TRUE(Remove32(strPath.c_str(), &dwError)) << strPath;
         }
@@ -105,6 +113,45 @@ TEST_F(FolderIndexTest, OwnChangesAreAppliedInPlaceAndGiveTheAliasesOfAFreshRead
         ASSERT_EQ(afterRemoves.size(), test.nNames - test.nNames / 3);
         TouchFromOutside(strFolder);
         EXPECT_EQ(Aliases(strWinFolder), afterRemoves);
+    }
+}
+
+// A real 8.3 name keeps the short name that a long name wants; once removed, the long name
+// takes it. (Whether a change was applied in place is counted above: here a reading within a
+// tick of the outside change may be taken again at any step.)
+TEST_F(FolderIndexTest, ShortNameOfARemovedRealNameGoesToTheNameThatWantedIt)
+{
+    Put("r/other.txt");
+    const auto create = [](const char* pszPath) {
+        DWORD dwError = 0;
+        const DWORD h = Open32(pszPath, kOVF_modeCreate | kOVF_modeWrite, &dwError);
+        return h != kOVF_invalid && Close32(h, &dwError);
+    };
+    const auto remove = [](const char* pszPath) {
+        DWORD dwError = 0;
+        return Remove32(pszPath, &dwError) != 0;
+    };
+    struct TStep {
+        bool (*Change)(const char*);
+        const char* pszPath;
+        const char* pszAlias;   // of "Long File Name.html" afterwards; null while it is not there
+    };
+    const TStep steps[] = {
+        {create, "C:\\r\\LONG~X6D.HTM", nullptr},
+        {create, "C:\\r\\Long File Name.html", "LONG~IVI.HTM"},
+        {create, "C:\\r\\Long File Name 2.html", "LONG~IVI.HTM"},
+        {remove, "C:\\r\\long~x6d.htm", "LONG~X6D.HTM"},
+    };
+    EXPECT_TRUE(Aliases("C:\\r").count("other.txt"));
+    for (const TStep& step : steps) {
+        SCOPED_TRACE(step.pszPath);
+        ASSERT_TRUE(step.Change(step.pszPath));
+        const std::map<std::string, std::string> inPlace = Aliases("C:\\r");
+        if (step.pszAlias != nullptr) {
+            EXPECT_EQ(inPlace.at("Long File Name.html"), step.pszAlias);
+        }
+        TouchFromOutside("r");
+        EXPECT_EQ(Aliases("C:\\r"), inPlace);
     }
 }
 
