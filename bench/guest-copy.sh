@@ -17,18 +17,7 @@ VANTRY=${VANTRY:-$PWD/build/src/app/vantry}
 [ -x "$VANTRY" ] || scripts/build
 command -v socat >/dev/null || scripts/setup
 
-SHM=${SHM:-/dev/shm}
-WORK=$(mktemp -d "$SHM/vantry-bench-XXXXXX")
-PIDS=""
-cleanup() {
-  for pid in $PIDS; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$WORK"
-}
-trap cleanup EXIT INT TERM
-
-now() { date +%s.%N; }
-elapsed() { echo "$2 - $1" | bc -l; }
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+. bench/common.sh
 
 mkdir -p "$WORK/share/many" "$WORK/local" "$WORK/plain"
 head -c "${SIZE_MIB}M" /dev/urandom > "$WORK/share/big.bin"
@@ -38,20 +27,13 @@ for i in range(int(sys.argv[2])):
         f.write(os.urandom(4096))' "$WORK/share/many" "$FILES"
 BYTES=$((SIZE_MIB * 1048576))
 
-echo secret > "$WORK/password"
-export VANTRY_PASSWORD=secret
-"$VANTRY" serve --listen 127.0.0.1:0 --share "C=$WORK/share" --allow read,write,remove \
-  --password-file "$WORK/password" > "$WORK/serve.log" 2>&1 &
-PIDS="$PIDS $!"
-for _ in $(seq 100); do grep -q "listening on" "$WORK/serve.log" && break; sleep 0.05; done
-PORT=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$WORK/serve.log" | head -1)
+serve_share "$WORK/share"
 URL="vantry://127.0.0.1:$PORT"
 
 # Writing into tmpfs is much slower when the memory behind it was handed back to the machine's
 # host since it was last used (a virtual machine gives freed memory back): each timed copy starts
 # right after a file of the same size was written and removed, so that all start alike.
 warm() { head -c "${SIZE_MIB}M" /dev/zero > "$WORK/scratch"; rm -f "$WORK/scratch"; }
-best() { if [ -z "$1" ] || [ "$(echo "$2 < $1" | bc -l)" = 1 ]; then echo "$2"; else echo "$1"; fi; }
 
 # Rounds alternate between the baselines and vantry; the best of each counts (the machine is shared,
 # and writing into tmpfs costs more while the memory behind it is first touched).

@@ -53,7 +53,7 @@ void TFolderIndex::Clear()
     m_byName.clear();
     m_byFold.clear();
     m_byShort.clear();
-    m_contested.clear();
+    m_skipped.clear();
 }
 
 int TFolderIndex::Build(int dirFd, const struct stat& st)
@@ -139,22 +139,22 @@ void TFolderIndex::AssignAliases()
     for (auto& [strAlias, members] : firstChoice) {
         const bool bTakenByRealName = m_byShort.count(strAlias) != 0;
         if (!bTakenByRealName && members.size() == 1) {
-            m_entries[members[0]].strAlias = strAlias;
-            m_byShort.emplace(strAlias, members[0]);
+            GiveAlias(members[0], strAlias, 0);
             continue;
         }
-        m_contested.insert(strAlias);
         auto itWinner = members.end();
         if (!bTakenByRealName) {
             itWinner = std::min_element(members.begin(), members.end(), [this](std::uint32_t a, std::uint32_t b) {
                 return m_entries[a].strName < m_entries[b].strName;
             });
-            m_entries[*itWinner].strAlias = strAlias;
-            m_byShort.emplace(strAlias, *itWinner);
+            GiveAlias(*itWinner, strAlias, 0);
         }
-        for (auto it = members.begin(); it != members.end(); ++it)
-            if (it != itWinner)
+        for (auto it = members.begin(); it != members.end(); ++it) {
+            if (it != itWinner) {
+                Skip(strAlias, *it, 0);
                 losers.push_back(*it);
+            }
+        }
     }
     // The rest, in byte order of their names, take the first free later attempt.
     std::sort(losers.begin(), losers.end(), [this](std::uint32_t a, std::uint32_t b) {
@@ -162,13 +162,12 @@ void TFolderIndex::AssignAliases()
     });
     for (std::uint32_t i : losers) {
         for (unsigned nAttempt = 1;; ++nAttempt) {
-            std::string strAlias = AliasCandidate(m_entries[i].strName, nAttempt);
+            const std::string strAlias = AliasCandidate(m_entries[i].strName, nAttempt);
             if (m_byShort.count(strAlias) != 0) {
-                m_contested.insert(std::move(strAlias));
+                Skip(strAlias, i, nAttempt);
                 continue;
             }
-            m_entries[i].strAlias = strAlias;
-            m_byShort.emplace(std::move(strAlias), i);
+            GiveAlias(i, strAlias, nAttempt);
             break;
         }
     }
@@ -194,28 +193,137 @@ const std::string& TFolderIndex::AliasOf(const std::string& strName) const
     return it == m_byName.end() ? kNone : m_entries[it->second].strAlias;
 }
 
-bool TFolderIndex::Add(const std::string& strName)
+void TFolderIndex::GiveAlias(std::uint32_t nEntry, const std::string& strAlias, unsigned nAttempt)
+{
+    m_entries[nEntry].strAlias = strAlias;
+    m_entries[nEntry].nAttempt = nAttempt;
+    m_byShort[strAlias] = nEntry;
+}
+
+// An added name changes the aliases that a new reading would give only along one chain: the
+// slot it takes may be the alias of an entry that a reading places after it (a later attempt
+// of a name greater in byte order, or any alias where a real 8.3 name or a first choice comes),
+// and that entry then goes on from its next attempt, which may in turn take the alias of a
+// later one. Every attempt an entry skipped stays taken (nothing is freed), so no other entry
+// moves; each step is a hash look-up, whatever the size of the folder.
+void TFolderIndex::Add(const std::string& strName)
 {
     if (m_byName.count(strName) != 0 || !IsAddressableName(strName))
-        return true;
-    std::string strShort;
-    if (IsLegalShortName(strName)) {
-        strShort = UpperAscii(strName);
-        const auto it = m_byShort.find(strShort);
-        if (it != m_byShort.end() && !m_entries[it->second].strAlias.empty())
-            return false;   // a real name takes the slot of another entry's alias
-    } else {
-        strShort = AliasCandidate(strName, 0);
-        if (m_byShort.count(strShort) != 0)
-            return false;   // the first choice is taken: the collision rules decide
-    }
+        return;
     const auto nEntry = static_cast<std::uint32_t>(m_entries.size());
-    m_entries.push_back({strName, IsLegalShortName(strName) ? std::string() : strShort, true});
+    m_entries.push_back({strName, std::string(), 0, true});
     m_byName.emplace(strName, nEntry);
     AddFold(nEntry);
-    const std::uint32_t nOwner = IsLegalShortName(strName) ? m_byFold.at(FoldName(strName)).nWinner : nEntry;
-    m_byShort[strShort] = nOwner;
-    return true;
+    if (IsLegalShortName(strName))
+        TakeRealSlot(nEntry);
+    else
+        TakeFirstChoice(nEntry);
+}
+
+void TFolderIndex::TakeRealSlot(std::uint32_t nEntry)
+{
+    const std::string strShort = UpperAscii(m_entries[nEntry].strName);
+    const std::uint32_t nOwner = m_byFold.at(FoldName(m_entries[nEntry].strName)).nWinner;
+    const auto [it, bFree] = m_byShort.try_emplace(strShort, nOwner);
+    if (bFree)
+        return;
+    const std::uint32_t nHolder = it->second;
+    it->second = nOwner;
+    if (m_entries[nHolder].strAlias != strShort)
+        return;   // a real name of the same letters
+    Skip(strShort, nHolder, m_entries[nHolder].nAttempt);
+    PlaceFromAttempt(nHolder, m_entries[nHolder].nAttempt + 1);
+}
+
+void TFolderIndex::TakeFirstChoice(std::uint32_t nEntry)
+{
+    const std::string strFirst = AliasCandidate(m_entries[nEntry].strName, 0);
+    const auto it = m_byShort.find(strFirst);
+    if (it == m_byShort.end()) {
+        GiveAlias(nEntry, strFirst, 0);
+        return;
+    }
+    const std::uint32_t nHolder = it->second;
+    const TFolderEntry& holder = m_entries[nHolder];
+    // A first choice goes before every later attempt, and of two first choices the smaller
+    // name wins; a real 8.3 name keeps its slot.
+    const bool bTakesIt = holder.strAlias == strFirst &&
+                          (holder.nAttempt > 0 || m_entries[nEntry].strName < holder.strName);
+    if (!bTakesIt) {
+        Skip(strFirst, nEntry, 0);
+        PlaceFromAttempt(nEntry, 1);
+        return;
+    }
+    const unsigned nHolderAttempt = holder.nAttempt;
+    Skip(strFirst, nHolder, nHolderAttempt);
+    GiveAlias(nEntry, strFirst, 0);
+    PlaceFromAttempt(nHolder, nHolderAttempt + 1);
+}
+
+// Places an entry whose alias was taken (or that has none yet) from attempt nAttempt on.
+void TFolderIndex::PlaceFromAttempt(std::uint32_t nEntry, unsigned nAttempt)
+{
+    for (;;) {
+        std::string strAlias = AliasCandidate(m_entries[nEntry].strName, nAttempt);
+        const auto it = m_byShort.find(strAlias);
+        if (it == m_byShort.end()) {
+            GiveAlias(nEntry, strAlias, nAttempt);
+            return;
+        }
+        const std::uint32_t nHolder = it->second;
+        const TFolderEntry& holder = m_entries[nHolder];
+        const bool bLaterLoser = holder.strAlias == strAlias && holder.nAttempt > 0 &&
+                                 m_entries[nEntry].strName < holder.strName;
+        if (!bLaterLoser) {
+            Skip(strAlias, nEntry, nAttempt);
+            ++nAttempt;
+            continue;
+        }
+        const unsigned nHolderAttempt = holder.nAttempt;
+        Skip(strAlias, nHolder, nHolderAttempt);
+        GiveAlias(nEntry, strAlias, nAttempt);
+        nEntry = nHolder;
+        nAttempt = nHolderAttempt + 1;
+    }
+}
+
+void TFolderIndex::Skip(const std::string& strShort, std::uint32_t nEntry, unsigned nAttempt)
+{
+    m_skipped[strShort].insert({nAttempt > 0, m_entries[nEntry].strName, nEntry, nAttempt});
+}
+
+// Forgets that an entry skipped its attempts nFrom .. nTo - 1.
+void TFolderIndex::ForgetSkips(std::uint32_t nEntry, unsigned nFrom, unsigned nTo)
+{
+    const std::string& strName = m_entries[nEntry].strName;
+    for (unsigned nAttempt = nFrom; nAttempt < nTo; ++nAttempt) {
+        const auto it = m_skipped.find(AliasCandidate(strName, nAttempt));
+        if (it == m_skipped.end())
+            continue;
+        it->second.erase(TSkip{nAttempt > 0, strName, nEntry, nAttempt});
+        if (it->second.empty())
+            m_skipped.erase(it);
+    }
+}
+
+// A short name given up: a reading without its holder gives it to the first entry that wanted
+// it (a first choice before a later attempt, the smallest name first), whose own alias is then
+// given up in turn. Every other entry that wanted it still finds it taken.
+void TFolderIndex::Release(std::string strShort)
+{
+    for (;;) {
+        const auto it = m_skipped.find(strShort);
+        if (it == m_skipped.end()) {
+            m_byShort.erase(strShort);
+            return;
+        }
+        const TSkip first = *it->second.begin();
+        TFolderEntry& entry = m_entries[first.nEntry];
+        std::string strFreed = entry.strAlias;
+        ForgetSkips(first.nEntry, first.nAttempt, entry.nAttempt);
+        GiveAlias(first.nEntry, strShort, first.nAttempt);
+        strShort = std::move(strFreed);
+    }
 }
 
 bool TFolderIndex::Remove(const std::string& strName)
@@ -229,10 +337,8 @@ bool TFolderIndex::Remove(const std::string& strName)
     if (itFold != m_byFold.end() && itFold->second.nCount > 1)
         return false;   // another name of the same letters may become the winner
     TFolderEntry& entry = m_entries[nEntry];
-    const std::string strShort = entry.strAlias.empty() ? UpperAscii(strName) : entry.strAlias;
-    if (m_contested.count(strShort) != 0)
-        return false;   // another entry wanted this short name
-    m_byShort.erase(strShort);
+    ForgetSkips(nEntry, 0, entry.strAlias.empty() ? 0 : entry.nAttempt);
+    Release(entry.strAlias.empty() ? UpperAscii(strName) : entry.strAlias);
     m_byFold.erase(strFold);
     m_byName.erase(itName);
     entry.bLive = false;
@@ -334,8 +440,12 @@ TFolderChange::~TFolderChange()
     if (pIndex == nullptr)
         return;
     bool bInPlace = m_bCurrent;
-    for (const TChange& change : m_changes)
-        bInPlace = bInPlace && (change.bAdded ? pIndex->Add(change.strName) : pIndex->Remove(change.strName));
+    for (auto it = m_changes.begin(); bInPlace && it != m_changes.end(); ++it) {
+        if (it->bAdded)
+            pIndex->Add(it->strName);
+        else
+            bInPlace = pIndex->Remove(it->strName);
+    }
     pIndex->m_ownMtime = st.st_mtim;
     pIndex->m_ownCtime = st.st_ctim;
     if (!bInPlace) {

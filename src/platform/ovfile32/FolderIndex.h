@@ -14,9 +14,9 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 namespace ovf {
@@ -27,6 +27,7 @@ bool IsAddressableName(const std::string& strName);
 struct TFolderEntry {
     std::string strName;     // as on disk
     std::string strAlias;    // 8.3 alias; empty for a legal 8.3 name
+    unsigned nAttempt = 0;   // the alias candidate the alias is (0: the first choice)
     bool bLive = true;
 };
 
@@ -42,9 +43,11 @@ public:
     const std::string& AliasOf(const std::string& strName) const;
     const std::vector<TFolderEntry>& Entries() const { return m_entries; }
 
-    // In-place updates for the library's own changes; false when the index must be rebuilt
-    // because the change moves another entry's alias or letter-case winner.
-    bool Add(const std::string& strName);
+    // In-place updates for the library's own changes. Each leaves the index as reading the
+    // folder anew would make it, other entries' aliases included (see the .cpp). Remove answers
+    // false when the index must be rebuilt instead: another name of the same letters remains,
+    // whose letter-case winner the index cannot tell without reading the folder.
+    void Add(const std::string& strName);
     bool Remove(const std::string& strName);
 
     // Validation state.
@@ -64,12 +67,33 @@ private:
     void Clear();
     void AddFold(std::uint32_t nEntry);
     void AssignAliases();
+    void TakeRealSlot(std::uint32_t nEntry);
+    void TakeFirstChoice(std::uint32_t nEntry);
+    void PlaceFromAttempt(std::uint32_t nEntry, unsigned nAttempt);
+    void GiveAlias(std::uint32_t nEntry, const std::string& strAlias, unsigned nAttempt);
+    void Skip(const std::string& strShort, std::uint32_t nEntry, unsigned nAttempt);
+    void ForgetSkips(std::uint32_t nEntry, unsigned nFrom, unsigned nTo);
+    void Release(std::string strShort);
+
+    // An entry that wanted a short name and found it taken: at its first choice (which goes
+    // before every later attempt in a reading) or at a later attempt; of each, the smallest name
+    // first.
+    struct TSkip {
+        bool bLater;
+        std::string strName;
+        std::uint32_t nEntry;
+        unsigned nAttempt;
+        bool operator<(const TSkip& other) const
+        {
+            return bLater != other.bLater ? !bLater : strName < other.strName;
+        }
+    };
 
     std::vector<TFolderEntry> m_entries;
     std::unordered_map<std::string, std::uint32_t> m_byName;
     std::unordered_map<std::string, TFoldGroup> m_byFold;
     std::unordered_map<std::string, std::uint32_t> m_byShort;   // upper-case 8.3 name -> entry
-    std::unordered_set<std::string> m_contested;                // short names more than one wanted
+    std::unordered_map<std::string, std::set<TSkip>> m_skipped;  // short name -> who wanted it too
 };
 
 // The current index of the folder open at dirFd (built or rebuilt as needed); null with
