@@ -8,6 +8,11 @@ const char kGuestOptionsHelp[] =
     "  --password-file FILE   the password is the file's first line (else $VANTRY_PASSWORD,\n"
     "                         else it is asked for on a terminal)\n"
     "  --ssh                  reach the host through `ssh HOST vantry serve --stdio`\n"
+    "  --accept-new-host      trust a host not met before and pin its certificate in\n"
+    "                         $XDG_CONFIG_HOME/vantry/known_hosts (else asked on a terminal)\n"
+    "  --fingerprint SHA256:… accept only the host certificate with this fingerprint\n"
+    "  --insecure-plain       connect without TLS (the host must serve so too): the files and\n"
+    "                         the password proof cross the network readable by anyone\n"
     "  --protocol 7           ask the host for protocol version 7 instead of 9\n"
     "  -h, --help             show this help and exit\n";
 
@@ -51,6 +56,17 @@ TGuestOptions ParseGuestOptions(const TVerbArguments& args, bool bCopyOptions)
                 return options;
         } else if (strArg == "--ssh") {
             options.bSsh = true;
+        } else if (strArg == "--accept-new-host") {
+            options.bAcceptNewHost = true;
+        } else if (strArg == "--insecure-plain") {
+            options.bInsecurePlain = true;
+        } else if (strArg == "--fingerprint") {
+            if (!value(&options.strFingerprint))
+                return options;
+            if (options.strFingerprint.rfind("SHA256:", 0) != 0 || options.strFingerprint.size() < 8) {
+                options.strError = "--fingerprint wants SHA256: and the fingerprint that the host printed";
+                return options;
+            }
         } else if (strArg == "--protocol") {
             std::string strVersion;
             if (!value(&strVersion))

@@ -13,6 +13,9 @@ struct TGuestOptions {
     std::string strPasswordFile;
     bool bSsh = false;
     bool bProtocol7 = false;
+    bool bAcceptNewHost = false;
+    std::string strFingerprint;
+    bool bInsecurePlain = false;
     EReplaceMode eReplace = EReplaceMode::Ask; // Ask falls back to None away from a terminal
     bool bTranslateText = false;
     bool bHelp = false;

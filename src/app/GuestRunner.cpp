@@ -2,6 +2,7 @@
 
 #include "GuestConnection.h"
 #include "GuestServiceExports.h"
+#include "KnownHosts.h"
 #include "OVFDrives.h"
 #include "SignalWatcher.h"
 #include "Vntrgst.h"
@@ -53,6 +54,21 @@ bool ReadPassword(const TGuestOptions& options, const TGuestLocation& location, 
     std::fputc('\n', stderr);
     return true;
 }
+
+// Asks on the terminal whether a host met for the first time may be trusted.
+bool AskAboutNewHost(const std::string& strHost, const std::string& strFingerprint)
+{
+    std::fprintf(stderr,
+                 "The host %s is not known yet. Its certificate's fingerprint is\n"
+                 "  %s\n"
+                 "Compare it with the fingerprint that `vantry serve` printed on the host.\n"
+                 "Trust this host and remember its certificate (yes/no)? ",
+                 strHost.c_str(), strFingerprint.c_str());
+    std::fflush(stderr);
+    std::string strAnswer;
+    std::getline(std::cin, strAnswer);
+    return strAnswer == "yes" || strAnswer == "y";
+}
 } // namespace
 
 int UsageError(const char* pszVerb, const std::string& strError)
@@ -90,6 +106,12 @@ int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOpti
         target.command = {"ssh", strDestination, "vantry", "serve", "--stdio"};
     }
     target.options.wProtocolSelector = options.bProtocol7 ? 8 : 0;
+    target.bPlain = options.bInsecurePlain;
+    target.strKnownHostsFile = DefaultKnownHostsFile();
+    target.strFingerprint = options.strFingerprint;
+    target.bAcceptNewHost = options.bAcceptNewHost;
+    if (::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO))
+        target.fnAskNewHost = AskAboutNewHost;
     target.bTranslateDownload = options.bTranslateText;
     target.bTranslateUpload = options.bTranslateText;
 

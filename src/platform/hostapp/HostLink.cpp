@@ -5,6 +5,7 @@
 #include "OpenBlocks.h"
 #include "ServeLog.h"
 #include "ServiceExports.h"
+#include "TlsContext.h"
 #include "VantryHostSession.h"
 
 #include <cstring>
@@ -40,25 +41,45 @@ std::string THostLink::Who() const
 void THostLink::Begin()
 {
     m_nonce = Handshake::NewNonce();
-    Handshake::THello hello;
-    hello.nFlags = m_settings.strPassword.empty() ? 0 : Handshake::kFlagPasswordRequired;
-    hello.nonce = m_nonce;
-    const Handshake::TBytes bytes = Handshake::EncodeHello(hello);
+    Handshake::TGreeting greeting;
+    greeting.nFlags = m_settings.nCapabilities & Handshake::kCapabilityFlags;
+    if (!m_settings.strPassword.empty())
+        greeting.nFlags |= Handshake::kFlagPasswordRequired;
+    if (m_settings.pTlsContext)
+        greeting.nFlags |= Handshake::kFlagTlsFollows;
+    m_negotiated.nHostFlags = greeting.nFlags;
+    const Handshake::TBytes bytes = Handshake::EncodeGreeting(greeting);
     m_pConnection->Write(bytes.data(), bytes.size(), [](std::int32_t) {});
+    if (m_settings.pTlsContext) {
+        SSL* pTls = SSL_new(m_settings.pTlsContext);
+        if (!pTls)
+            return Fail("cannot start TLS: " + TlsErrorText());
+        SSL_set_accept_state(pTls);
+        m_pConnection->StartTls(pTls);
+        m_negotiated.bTls = true;
+    }
+    m_pConnection->Write(m_nonce.data(), m_nonce.size(), [](std::int32_t) {});
     m_timeout.setSingleShot(true);
     QObject::connect(&m_timeout, &QTimer::timeout, m_pConnection, [this] {
         if (!m_bDecided)
             Fail("handshake timed out");
     });
     m_timeout.start(m_settings.nHandshakeTimeoutMs);
-    m_pConnection->Read(m_header, 2, [this](std::int32_t nStatus) { OnRequestLength(nStatus); });
+    m_pConnection->Read(m_header, sizeof m_header, [this](std::int32_t nStatus) { OnGuestHeader(nStatus); });
 }
 
-void THostLink::OnRequestLength(std::int32_t nStatus)
+void THostLink::FailClosed()
+{
+    const std::string& strWhy = m_pConnection->FailureText();
+    Fail("closed during the handshake" + (strWhy.empty() ? std::string() : " (" + strWhy + ")"));
+}
+
+void THostLink::OnGuestHeader(std::int32_t nStatus)
 {
     if (nStatus != 0)
-        return Fail("closed during the handshake");
-    const std::uint16_t nLength = Handshake::NetWord(m_header);
+        return FailClosed();
+    m_negotiated.nGuestFlags = Handshake::NetWord(m_header);
+    const std::uint16_t nLength = Handshake::NetWord(m_header + 2);
     if (nLength < 1 || nLength > Handshake::kMaxRequest)
         return Fail("bad open request length " + std::to_string(nLength));
     m_request.resize(nLength);
@@ -68,14 +89,14 @@ void THostLink::OnRequestLength(std::int32_t nStatus)
 void THostLink::OnRequest(std::int32_t nStatus)
 {
     if (nStatus != 0)
-        return Fail("closed during the handshake");
+        return FailClosed();
     m_pConnection->Read(m_header, 1, [this](std::int32_t n) { OnNameLength(n); });
 }
 
 void THostLink::OnNameLength(std::int32_t nStatus)
 {
     if (nStatus != 0)
-        return Fail("closed during the handshake");
+        return FailClosed();
     if (m_header[0] > Handshake::kMaxUserName)
         return Fail("user name too long");
     m_nameAndProof.resize(m_header[0] + Handshake::kProofSize);
@@ -85,7 +106,7 @@ void THostLink::OnNameLength(std::int32_t nStatus)
 void THostLink::OnNameAndProof(std::int32_t nStatus)
 {
     if (nStatus != 0)
-        return Fail("closed during the handshake");
+        return FailClosed();
     const std::size_t nNameLength = m_nameAndProof.size() - Handshake::kProofSize;
     m_strUser.assign(reinterpret_cast<const char*>(m_nameAndProof.data()), nNameLength);
     Decide();
@@ -98,7 +119,12 @@ void THostLink::Decide()
     if (!m_settings.strPassword.empty()) {
         Handshake::TProof proof;
         std::memcpy(proof.data(), m_nameAndProof.data() + m_strUser.size(), proof.size());
-        if (!Handshake::ProofsEqual(proof, Handshake::ComputeProof(m_settings.strPassword, m_nonce, m_request))) {
+        Handshake::TBytes binding;
+        if (m_pConnection->Tls() && (binding = ExportBinding(m_pConnection->Tls())).empty())
+            return Fail("cannot export keying material from the TLS session");
+        const Handshake::TProof expected =
+            Handshake::ComputeProof(m_settings.strPassword, m_nonce, m_negotiated.nGuestFlags, m_request, binding);
+        if (!Handshake::ProofsEqual(proof, expected)) {
             ServeLog(Who() + ": authentication refused");
             m_refusalDelay.setSingleShot(true);
             QObject::connect(&m_refusalDelay, &QTimer::timeout, m_pConnection, [this] {
@@ -143,7 +169,8 @@ void THostLink::OpenSession()
     response[kRespPathMode] = kPathModeByString;
     Handshake::ResponseToWire(response);
     Answer(Handshake::kAccepted, response, nResponseLength);
-    ServeLog(Who() + ": accepted, protocol version " + std::to_string(pSession->Version()));
+    ServeLog(Who() + ": accepted, protocol version " + std::to_string(pSession->Version()) +
+             (m_negotiated.bTls ? ", TLS" : ", in the clear"));
 }
 
 void THostLink::Answer(std::int16_t nStatus, const std::uint8_t* pResponse, std::size_t nLength)

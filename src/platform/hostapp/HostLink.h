@@ -13,12 +13,15 @@
 class TConnection;
 class TLoopServiceTable;
 class TVantryHostSession;
+struct ssl_ctx_st;
 
 struct THostLinkSettings {
     TLoopServiceTable* pTable = nullptr;
     std::string strPassword; // empty: no password is asked for
     std::uint16_t nPrivileges = 0;
     int nHandshakeTimeoutMs = 5000;
+    ssl_ctx_st* pTlsContext = nullptr; // null: the connection stays in the clear
+    std::uint16_t nCapabilities = 0;   // the capability flags this host announces
 };
 
 class THostLink {
@@ -30,14 +33,16 @@ public:
     THostLink(const THostLink&) = delete;
     THostLink& operator=(const THostLink&) = delete;
 
-    // Sends the host's hello and reads the guest's.
+    // Sends the greeting (and starts TLS) and the nonce, and reads the guest's hello.
     void Begin();
     TVantryHostSession* Session() const { return m_pSession; }
+    // What the handshake agreed; complete once the guest's hello has been read.
+    const Handshake::TNegotiated& Negotiated() const { return m_negotiated; }
     // Stops the module's session (the answer to its stop request, or a shutdown).
     void EndSession(std::int32_t nStopValue);
 
 private:
-    void OnRequestLength(std::int32_t nStatus);
+    void OnGuestHeader(std::int32_t nStatus);
     void OnRequest(std::int32_t nStatus);
     void OnNameLength(std::int32_t nStatus);
     void OnNameAndProof(std::int32_t nStatus);
@@ -45,6 +50,7 @@ private:
     void OpenSession();
     void Answer(std::int16_t nStatus, const std::uint8_t* pResponse, std::size_t nLength);
     void Fail(const std::string& strWhy);
+    void FailClosed();
     std::string Who() const;
 
     TConnection* m_pConnection;
@@ -53,7 +59,8 @@ private:
     QTimer m_timeout;
     QTimer m_refusalDelay;
     bool m_bDecided = false;
-    std::uint8_t m_header[2] = {};
+    std::uint8_t m_header[Handshake::kGuestHeader] = {};
+    Handshake::TNegotiated m_negotiated;
     Handshake::TBytes m_request;
     Handshake::TBytes m_nameAndProof;
     std::string m_strUser;

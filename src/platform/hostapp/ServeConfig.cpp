@@ -37,6 +37,12 @@ const char kServeUsage[] =
     "  --stdio                   serve one guest over standard input and output, e.g. through\n"
     "                            `ssh host vantry serve --stdio`; no password (the pipe's owner\n"
     "                            is trusted)\n"
+    "  --host-key FILE           the TLS key and certificate (default\n"
+    "                            $XDG_CONFIG_HOME/vantry/host-key.pem, made on the first start,\n"
+    "                            readable by its owner alone); its fingerprint is printed at start\n"
+    "  --insecure-plain          no TLS: everything, password proof included, crosses the\n"
+    "                            network readable and alterable by anyone on the path; guests\n"
+    "                            must ask for it too\n"
     "  --oem-codepage CP         the OEM code page for guests that name files in it (e.g. 437)\n"
     "  -h, --help                show this help\n"
     "\n"
@@ -179,6 +185,14 @@ const std::map<std::string, TSetting>& Settings()
                        return std::string();
                    }}},
         {"oem-codepage", {true, false, SetOemCodePage}},
+        {"host-key", {true, false, [](TServeConfig& c, const std::string& v) {
+                          c.strHostKeyFile = v;
+                          return std::string();
+                      }}},
+        {"insecure-plain", {false, false, [](TServeConfig& c, const std::string&) {
+                                c.bInsecurePlain = true;
+                                return std::string();
+                            }}},
         {"handshake-timeout", {true, true, SetHandshakeTimeout}},
     };
     return kSettings;

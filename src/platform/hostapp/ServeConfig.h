@@ -39,6 +39,8 @@ struct TServeConfig {
     std::string strPassword;                 // filled from the password file, or made up
     bool bPasswordMadeUp = false;
     bool bStdio = false;
+    std::string strHostKeyFile;              // empty: the default file in the config folder
+    bool bInsecurePlain = false;             // TCP without TLS
     int nOemCodePage = 0;                    // 0: the file layer's default
     int nHandshakeTimeoutMs = kDefaultHandshakeTimeoutMs; // config file only: "handshake-timeout MS"
 };

@@ -2,6 +2,7 @@
 
 #include "Connection.h"
 #include "Handshake.h"
+#include "HostKey.h"
 #include "HostLink.h"
 #include "LoopWindow.h"
 #include "ServeDrives.h"
@@ -90,6 +91,8 @@ std::string TServeHost::Start()
     const QHostAddress address = ListenAddress(m_config.strListenHost);
     if (address.isNull())
         return "cannot listen on '" + m_config.strListenHost + "': not an IP address";
+    if (std::string strError = StartTls(); !strError.empty())
+        return strError;
     m_pListener = std::make_unique<TListener>([this](int nFd) { Accept(nFd); });
     if (!m_pListener->listen(address, m_config.nPort))
         return "cannot listen on " + HostAndPort(address, m_config.nPort) + ": " +
@@ -100,7 +103,30 @@ std::string TServeHost::Start()
         m_config.bPasswordMadeUp = true;
         ServeLog("no password file given; guests connect to " + strWhere + " with the password " + m_config.strPassword);
     }
+    if (m_pTlsContext)
+        ServeLog("host key fingerprint " + m_strFingerprint);
+    else
+        ServeLog("serving in the clear (--insecure-plain): passwords and files can be read on the network");
     ServeLog("listening on " + strWhere);
+    return {};
+}
+
+std::string TServeHost::StartTls()
+{
+    if (m_config.bInsecurePlain)
+        return {};
+    const std::string strKeyFile = m_config.strHostKeyFile.empty() ? DefaultHostKeyFile() : m_config.strHostKeyFile;
+    if (strKeyFile.empty())
+        return "no folder for the host key: set XDG_CONFIG_HOME or HOME, or give --host-key";
+    THostKey key;
+    if (std::string strError = LoadOrCreateHostKey(strKeyFile, key); !strError.empty())
+        return strError;
+    if (key.bCreated)
+        ServeLog("made a new host key in " + strKeyFile);
+    m_pTlsContext = NewServerContext(key);
+    if (!m_pTlsContext)
+        return "cannot set up TLS with " + strKeyFile + ": " + TlsErrorText();
+    m_strFingerprint = key.strFingerprint;
     return {};
 }
 
@@ -120,6 +146,7 @@ void TServeHost::AddLink(TConnection* pConnection, const std::string& strPasswor
     settings.strPassword = strPassword;
     settings.nPrivileges = m_config.nPrivileges;
     settings.nHandshakeTimeoutMs = m_config.nHandshakeTimeoutMs;
+    settings.pTlsContext = m_pTlsContext.get();
     auto pLink = std::make_unique<THostLink>(pConnection, settings);
     THostLink* pKey = pLink.get();
     // Runs from the loop once the connection has closed.

@@ -4,6 +4,7 @@
 
 #include "LoopServiceTable.h"
 #include "ServeConfig.h"
+#include "TlsContext.h"
 
 #include <QObject>
 
@@ -35,11 +36,15 @@ private:
     void AddLink(TConnection* pConnection, const std::string& strPassword);
     void OnWindowMessage(std::uint32_t nMessage, std::uintptr_t wParam, void* lParam);
     void QuitWhenIdle();
+    // Loads or makes the host key and the TLS context. Returns an error text, empty on success.
+    std::string StartTls();
 
     TServeConfig m_config;
     TLoopServiceTable m_table;
     std::unique_ptr<TLoopWindow> m_pWindow;
     std::unique_ptr<QTcpServer> m_pListener;
+    TSslContext m_pTlsContext;   // null: guests are served in the clear
+    std::string m_strFingerprint;
     std::map<THostLink*, std::unique_ptr<THostLink>> m_links;
     bool m_bShuttingDown = false;
 };

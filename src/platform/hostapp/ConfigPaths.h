@@ -1,0 +1,13 @@
+// Where vantry keeps its own files: $XDG_CONFIG_HOME/vantry (else ~/.config/vantry).
+#pragma once
+
+#include <string>
+
+// The user's configuration folder ($XDG_CONFIG_HOME, else $HOME/.config); empty when neither
+// is known.
+std::string UserConfigHome();
+// UserConfigHome() + "/vantry"; empty when no configuration folder is known.
+std::string VantryConfigDir();
+// Makes the folder and its missing parents, the last one readable by its owner alone. Returns
+// an error text, empty on success.
+std::string MakePrivateDir(const std::string& strDir);
