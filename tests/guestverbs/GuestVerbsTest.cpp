@@ -151,6 +151,8 @@ protected:
         fs::create_directories(Share());
         fs::create_directories(Local());
         WriteFile(m_root / "password", "open sesame\n");
+        // Host key and known hosts of this test alone, for the host and the guests it starts.
+        setenv("XDG_CONFIG_HOME", Config().c_str(), 1);
     }
     void TearDown() override
     {
@@ -161,13 +163,20 @@ protected:
 
     fs::path Share() const { return m_root / "share"; }
     fs::path Local() const { return m_root / "local"; }
+    fs::path Config() const { return m_root / "config"; }
+    fs::path KnownHosts() const { return Config() / "vantry" / "known_hosts"; }
 
-    void StartServe(const std::string& strAllow = "read,write,remove")
+    // Starts the host and pins its certificate for the guests, as its user would after comparing
+    // the fingerprint that it prints (bPin false: the guests have not met it yet).
+    void StartServe(const std::string& strAllow = "read,write,remove", std::vector<std::string> extra = {},
+                    bool bPin = true, int nPort = 0)
     {
         StopServe();
-        m_nServe = Spawn({VANTRY_EXECUTABLE, "serve", "--listen", "127.0.0.1:0", "--share", "C=" + Share().string(),
-                          "--allow", strAllow, "--password-file", (m_root / "password").string()},
-                         m_root / "serve.out", m_root / "serve.err");
+        std::vector<std::string> args = {VANTRY_EXECUTABLE, "serve", "--listen", "127.0.0.1:" + std::to_string(nPort),
+                                         "--share", "C=" + Share().string(), "--allow", strAllow, "--password-file",
+                                         (m_root / "password").string()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        m_nServe = Spawn(args, m_root / "serve.out", m_root / "serve.err");
         for (int i = 0; i < 200 && m_nPort == 0; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
             const std::string strLog = ReadAll(m_root / "serve.out") + ReadAll(m_root / "serve.err");
@@ -176,6 +185,13 @@ protected:
                 m_nPort = std::atoi(strLog.c_str() + nAt + std::strlen("listening on 127.0.0.1:"));
         }
         ASSERT_NE(m_nPort, 0) << ReadAll(m_root / "serve.err");
+        const std::string strLog = ReadAll(m_root / "serve.err");
+        const std::string strKey = "host key fingerprint ";
+        const std::size_t nAt = strLog.find(strKey);
+        ASSERT_NE(nAt, std::string::npos) << strLog;
+        m_strFingerprint = strLog.substr(nAt + strKey.size(), strLog.find('\n', nAt) - nAt - strKey.size());
+        if (bPin)
+            WriteFile(KnownHosts(), "127.0.0.1:" + std::to_string(m_nPort) + " " + m_strFingerprint + "\n");
     }
     void StopServe()
     {
@@ -208,6 +224,7 @@ protected:
     fs::path m_root;
     pid_t m_nServe = -1;
     int m_nPort = 0;
+    std::string m_strFingerprint;
 };
 
 TEST_F(GuestVerbsTest, ListsVolumesAndFoldersOnVersionsNineAndSeven)
@@ -420,4 +437,51 @@ TEST_F(GuestVerbsTest, WrongPasswordIsAClearFailure)
     EXPECT_NE(ls.nStatus, 0);
     EXPECT_FALSE(ls.strErr.empty());
     EXPECT_TRUE(ls.strOut.empty());
+}
+
+TEST_F(GuestVerbsTest, AHostMetForTheFirstTimeIsTrustedOnlyWhenTheUserSaysSo)
+{
+    WriteFile(Share() / "a.txt", "a");
+    StartServe("read", {}, false);
+    const TResult unknown = Verb({"ls", Url("C")});
+    EXPECT_NE(unknown.nStatus, 0);
+    EXPECT_NE(unknown.strErr.find("is not known yet; its certificate is " + m_strFingerprint), std::string::npos)
+        << unknown.strErr;
+    EXPECT_FALSE(fs::exists(KnownHosts()));
+
+    const TResult wrongPin = Verb({"ls", "--fingerprint", "SHA256:AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA", Url("C")});
+    EXPECT_NE(wrongPin.nStatus, 0);
+    EXPECT_NE(wrongPin.strErr.find("not the one given with --fingerprint"), std::string::npos) << wrongPin.strErr;
+    const TResult pinned = Verb({"ls", "--fingerprint", m_strFingerprint, Url("C")});
+    EXPECT_EQ(pinned.nStatus, 0) << pinned.strErr;
+    EXPECT_NE(pinned.strOut.find("a.txt"), std::string::npos);
+    EXPECT_FALSE(fs::exists(KnownHosts())) << "a fingerprint on the command line is not written down";
+
+    const TResult accepted = Verb({"ls", "--accept-new-host", Url("C")});
+    EXPECT_EQ(accepted.nStatus, 0) << accepted.strErr;
+    EXPECT_EQ(ReadAll(KnownHosts()), "127.0.0.1:" + std::to_string(m_nPort) + " " + m_strFingerprint + "\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(KnownHosts().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(Verb({"ls", Url("C")}).nStatus, 0) << "known from now on";
+}
+
+TEST_F(GuestVerbsTest, AnotherHostKeyOnTheSameAddressIsRefusedLoudly)
+{
+    WriteFile(Share() / "a.txt", "a");
+    StartServe("read");
+    ASSERT_EQ(Verb({"get", Url("C/a.txt"), Local().string()}).nStatus, 0);
+    const std::string strPinned = m_strFingerprint;
+    const int nPort = m_nPort;
+    // Another host on the same address and port: another key.
+    StartServe("read", {"--host-key", (m_root / "impostor.pem").string()}, false, nPort);
+    ASSERT_NE(m_strFingerprint, strPinned);
+    const TResult changed = Verb({"get", "--accept-new-host", Url("C/a.txt"), Local().string()});
+    EXPECT_NE(changed.nStatus, 0);
+    const std::string strLine = "127.0.0.1:" + std::to_string(nPort) + " " + strPinned;
+    for (const std::string& strText : {std::string("HAS CHANGED"), "pinned:  " + strPinned, "offered: " + m_strFingerprint,
+                                       KnownHosts().string() + ", line 1", "  " + strLine})
+        EXPECT_NE(changed.strErr.find(strText), std::string::npos) << strText << " in:\n" << changed.strErr;
+    EXPECT_EQ(ReadAll(KnownHosts()), strLine + "\n") << "nothing replaced in silence";
+    EXPECT_EQ(ReadAll(m_root / "serve.err").find("accepted"), std::string::npos) << "the guest sent nothing";
 }

@@ -158,6 +158,9 @@ void TConnection::StartTls(ssl_st* pTls)
         SSL_set_wfd(pTls, m_nWriteFd);
     }
     m_nClearUntil = m_nOutTotal;
+    // A client speaks first: its handshake starts from the loop, with or without a read waiting.
+    if (!SSL_is_init_finished(pTls))
+        QMetaObject::invokeMethod(this, [this] { OnReadable(); }, Qt::QueuedConnection);
 }
 
 bool TConnection::TlsHasPending() const { return m_pTls && !Closed() && SSL_has_pending(m_pTls) == 1; }
@@ -321,13 +324,16 @@ void TConnection::ReadAvailable()
     const std::size_t nWanted = std::max(kInputChunk, m_pendingRead ? m_pendingRead->nLength : 0);
     if (m_in.size() < nWanted)
         m_in.resize(nWanted);
-    if (m_nInTail == m_in.size() && m_nInHead > 0) {
-        std::memmove(m_in.data(), m_in.data() + m_nInHead, m_nInTail - m_nInHead);
-        m_nInTail -= m_nInHead;
-        m_nInHead = 0;
-    }
-    // One read from a plain descriptor; through TLS, on while it holds decrypted bytes.
-    while (m_nInTail < m_in.size()) {
+    // One read from a plain descriptor; through TLS, on while it holds decrypted bytes, which
+    // wake no notifier.
+    for (;;) {
+        if (m_nInTail == m_in.size()) {
+            if (m_nInHead == 0)
+                break;
+            std::memmove(m_in.data(), m_in.data() + m_nInHead, m_nInTail - m_nInHead);
+            m_nInTail -= m_nInHead;
+            m_nInHead = 0;
+        }
         std::size_t nGot = 0;
         const ETransfer eResult = Receive(m_in.data() + m_nInTail, m_in.size() - m_nInTail, nGot);
         if (eResult == ETransfer::Done) {

@@ -12,7 +12,8 @@
 //
 // After StartTls the bytes travel inside TLS (OpenSSL over the same descriptors); bytes taken
 // before it are still sent in the clear, ahead of the TLS handshake. A server session runs its
-// handshake as the first bytes are read or sent.
+// handshake as the first bytes are read or sent; a client starts its own from the loop. TLS
+// writes to the descriptor with write(): the process must ignore SIGPIPE, as `vantry` does.
 //
 // Completions are always delivered from the event loop, never inside Read or Write. A broken
 // connection delivers a failed status to the outstanding completions, once. After Stop no
