@@ -60,24 +60,34 @@ bool TBlockingChannel::TlsShouldRetry(int nResult)
     }
 }
 
+std::size_t TBlockingChannel::ReadUpTo(std::uint8_t* pBuffer, std::size_t nLength)
+{
+    for (;;) {
+        if (m_pTls) {
+            ERR_clear_error();
+            const int n = SSL_read(m_pTls, pBuffer, Clamp(nLength));
+            if (n > 0)
+                return static_cast<std::size_t>(n);
+            if (!TlsShouldRetry(n))
+                return 0;
+            continue;
+        }
+        const ssize_t n = ::read(m_nReadFd, pBuffer, nLength);
+        if (n > 0)
+            return static_cast<std::size_t>(n);
+        if (n == 0 || (errno != EINTR && (errno != EAGAIN || !WaitFor(false))))
+            return 0;
+    }
+}
+
 std::size_t TBlockingChannel::ReadSome(std::uint8_t* pBuffer, std::size_t nLength)
 {
     std::size_t nGot = 0;
     while (nGot < nLength) {
-        if (m_pTls) {
-            ERR_clear_error();
-            const int n = SSL_read(m_pTls, pBuffer + nGot, Clamp(nLength - nGot));
-            if (n > 0)
-                nGot += static_cast<std::size_t>(n);
-            else if (!TlsShouldRetry(n))
-                break;
-            continue;
-        }
-        const ssize_t n = ::read(m_nReadFd, pBuffer + nGot, nLength - nGot);
-        if (n > 0)
-            nGot += static_cast<std::size_t>(n);
-        else if (n == 0 || (errno != EINTR && (errno != EAGAIN || !WaitFor(false))))
+        const std::size_t n = ReadUpTo(pBuffer + nGot, nLength - nGot);
+        if (n == 0)
             break;
+        nGot += n;
     }
     return nGot;
 }

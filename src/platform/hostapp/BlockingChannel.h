@@ -20,6 +20,9 @@ public:
     TBlockingChannel& operator=(const TBlockingChannel&) = delete;
 
     void SetDeadline(TClock::time_point deadline) { m_deadline = deadline; }
+    // The bytes of one read, waiting for them as long as the deadline allows; 0 at the end of
+    // the stream, on a failure or at the deadline.
+    std::size_t ReadUpTo(std::uint8_t* pBuffer, std::size_t nLength);
     // The bytes read before the deadline, the end of the stream or a failure.
     std::size_t ReadSome(std::uint8_t* pBuffer, std::size_t nLength);
     bool Read(std::uint8_t* pBuffer, std::size_t nLength) { return ReadSome(pBuffer, nLength) == nLength; }
