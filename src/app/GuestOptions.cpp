@@ -7,7 +7,12 @@ const char kGuestOptionsHelp[] =
     "Options:\n"
     "  --password-file FILE   the password is the file's first line (else $VANTRY_PASSWORD,\n"
     "                         else it is asked for on a terminal)\n"
-    "  --ssh                  reach the host through `ssh HOST vantry serve --stdio`\n"
+    "  --ssh                  reach the host through `ssh [-p PORT] [-l USER] HOST vantry serve\n"
+    "                         --stdio`: the location's port and user are ssh's; the remote\n"
+    "                         vantry serves what its $XDG_CONFIG_HOME/vantry/serve.conf says,\n"
+    "                         else the remote home folder read-only\n"
+    "  --ssh-command CMD      run CMD instead of ssh (split at blanks), e.g. \"ssh -J jump\"\n"
+    "  -v, --verbose          show the remote host's log lines (with --ssh)\n"
     "  --accept-new-host      trust a host not met before and pin its certificate in\n"
     "                         $XDG_CONFIG_HOME/vantry/known_hosts (else asked on a terminal)\n"
     "  --fingerprint SHA256:… accept only the host certificate with this fingerprint\n"
@@ -56,6 +61,15 @@ TGuestOptions ParseGuestOptions(const TVerbArguments& args, bool bCopyOptions)
                 return options;
         } else if (strArg == "--ssh") {
             options.bSsh = true;
+        } else if (strArg == "--ssh-command") {
+            if (!value(&options.strSshCommand))
+                return options;
+            if (options.strSshCommand.find_first_not_of(" \t") == std::string::npos) {
+                options.strError = "--ssh-command wants a command";
+                return options;
+            }
+        } else if (strArg == "-v" || strArg == "--verbose") {
+            options.bVerbose = true;
         } else if (strArg == "--accept-new-host") {
             options.bAcceptNewHost = true;
         } else if (strArg == "--insecure-plain") {

@@ -12,6 +12,8 @@ struct TGuestOptions {
     std::vector<std::string> operands;
     std::string strPasswordFile;
     bool bSsh = false;
+    std::string strSshCommand = "ssh"; // split at blanks
+    bool bVerbose = false;
     bool bProtocol7 = false;
     bool bAcceptNewHost = false;
     std::string strFingerprint;

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 
 namespace {
 // The password: $VANTRY_PASSWORD, the first line of --password-file, or asked on a terminal.
@@ -53,6 +54,23 @@ bool ReadPassword(const TGuestOptions& options, const TGuestLocation& location, 
         ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
     std::fputc('\n', stderr);
     return true;
+}
+
+// `ssh [-p PORT] [-l USER] HOST vantry serve --stdio`, with the command the options name.
+std::vector<std::string> SshCommand(const TGuestOptions& options, const TGuestLocation& location)
+{
+    std::vector<std::string> command;
+    std::istringstream words(options.strSshCommand);
+    for (std::string strWord; words >> strWord;)
+        command.push_back(strWord);
+    if (location.nPort)
+        command.insert(command.end(), {"-p", std::to_string(location.nPort)});
+    if (!location.strUser.empty())
+        command.insert(command.end(), {"-l", location.strUser});
+    command.insert(command.end(), {location.strHost, "vantry", "serve", "--stdio"});
+    if (!options.bVerbose)
+        command.insert(command.end(), {"--log-level", "error"});
+    return command;
 }
 
 // Asks on the terminal whether a host met for the first time may be trusted.
@@ -101,10 +119,8 @@ int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOpti
     if (location.nPort)
         target.nPort = location.nPort;
     target.strUserName = location.strUser;
-    if (options.bSsh) {
-        const std::string strDestination = location.strUser.empty() ? location.strHost : location.strUser + "@" + location.strHost;
-        target.command = {"ssh", strDestination, "vantry", "serve", "--stdio"};
-    }
+    if (options.bSsh)
+        target.command = SshCommand(options, location);
     target.options.wProtocolSelector = options.bProtocol7 ? 8 : 0;
     target.bPlain = options.bInsecurePlain;
     target.strKnownHostsFile = DefaultKnownHostsFile();

@@ -485,3 +485,46 @@ TEST_F(GuestVerbsTest, AnotherHostKeyOnTheSameAddressIsRefusedLoudly)
     EXPECT_EQ(ReadAll(KnownHosts()), strLine + "\n") << "nothing replaced in silence";
     EXPECT_EQ(ReadAll(m_root / "serve.err").find("accepted"), std::string::npos) << "the guest sent nothing";
 }
+
+TEST_F(GuestVerbsTest, SshTakesPortAndUserFromTheLocationAndTheRemoteSettingsFromItsFile)
+{
+    WriteFile(Share() / "over-ssh.txt", "ssh");
+    WriteFile(Local() / "sent.txt", "sent");
+    // A stand-in for ssh on PATH: writes down its arguments, then runs the remote command here.
+    const fs::path bin = m_root / "bin";
+    WriteFile(bin / "ssh", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n"
+                           "while [ $# -gt 0 ]; do case \"$1\" in -p|-l|-o) shift 2;; *) shift; break;; esac; done\n"
+                           "exec \"$@\"\n");
+    fs::permissions(bin / "ssh", fs::perms::owner_all);
+    fs::create_symlink(VANTRY_EXECUTABLE, bin / "vantry");
+    const std::string strPath = std::getenv("PATH");
+    setenv("PATH", (bin.string() + ":" + strPath).c_str(), 1);
+    // The remote user's settings: this share, writable.
+    WriteFile(Config() / "vantry" / "serve.conf", "share C=" + Share().string() + "\nallow read,write\n");
+    struct TCase {
+        std::vector<std::string> args;
+        std::string strSshArgs;
+        bool bRemoteLog;
+    };
+    const std::string strRemote = "vantry\nserve\n--stdio\n";
+    const TCase cases[] = {
+        {{"ls", "--ssh", "vantry://alice@far.example:2222/C"},
+         "-p\n2222\n-l\nalice\nfar.example\n" + strRemote + "--log-level\nerror\n", false},
+        {{"put", "--ssh", (Local() / "sent.txt").string(), "vantry://far.example/C"},
+         "far.example\n" + strRemote + "--log-level\nerror\n", false},
+        {{"ls", "-v", "--ssh", "--ssh-command", (bin / "ssh").string() + " -o BatchMode=yes", "vantry://far.example/C"},
+         "-o\nBatchMode=yes\nfar.example\n" + strRemote, true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        const TResult result = Verb(c.args);
+        EXPECT_EQ(result.nStatus, 0) << result.strErr;
+        EXPECT_EQ(ReadAll(bin / "ssh.args"), c.strSshArgs);
+        if (c.args[0] == "ls") {
+            EXPECT_NE(result.strOut.find("over-ssh.txt"), std::string::npos) << "the share of serve.conf";
+        }
+        EXPECT_EQ(result.strErr.find(": accepted, protocol version") != std::string::npos, c.bRemoteLog) << result.strErr;
+    }
+    setenv("PATH", strPath.c_str(), 1);
+    EXPECT_EQ(ReadAll(Share() / "sent.txt"), "sent") << "written: serve.conf allows it";
+}

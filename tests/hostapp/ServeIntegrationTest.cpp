@@ -234,7 +234,7 @@ TEST_F(ServeTest, TheHostKeyIsMadeOnceKeptPrivateAndShownByItsFingerprint)
     fs::permissions(keyFile, fs::perms::group_read, fs::perm_options::add);
     TServeProcess exposed(Args());
     EXPECT_EQ(exposed.WaitExit(5000), 1);
-    EXPECT_NE(exposed.Log().find("may be read by others"), std::string::npos) << exposed.Log();
+    EXPECT_TRUE(exposed.WaitForLog("may be read by others")) << exposed.Log();
 }
 
 TEST_F(ServeTest, AProofIsWorthlessOnAnotherConnection)
@@ -312,7 +312,7 @@ TEST_F(ServeTest, BadSettingsStopBeforeServing)
 {
     TServeProcess missing({"--share", "D=" + (m_dir / "nothere").string()});
     EXPECT_EQ(missing.WaitExit(5000), 2);
-    EXPECT_NE(missing.Log().find("is not a folder"), std::string::npos);
+    EXPECT_TRUE(missing.WaitForLog("is not a folder")) << missing.Log();
     TServeProcess unknown({"--frobnicate"});
     EXPECT_EQ(unknown.WaitExit(5000), 2);
 }

@@ -125,7 +125,7 @@ void THostLink::Decide()
         const Handshake::TProof expected =
             Handshake::ComputeProof(m_settings.strPassword, m_nonce, m_negotiated.nGuestFlags, m_request, binding);
         if (!Handshake::ProofsEqual(proof, expected)) {
-            ServeLog(Who() + ": authentication refused");
+            ServeLog(Who() + ": authentication refused", ELogLevel::Warning);
             m_refusalDelay.setSingleShot(true);
             QObject::connect(&m_refusalDelay, &QTimer::timeout, m_pConnection, [this] {
                 Answer(Handshake::kAuthenticationRefused, nullptr, 0);
@@ -152,14 +152,15 @@ void THostLink::OpenSession()
     if (nStatus == 0 && StartHostSession(m_pConnection, 0, pSession) != 0) {
         Answer(kInitFailed, nullptr, 0);
         StopHostSession(pSession, 0); // stops the connection after the answer has gone out
-        ServeLog(Who() + ": refused: the session could not be started");
+        ServeLog(Who() + ": refused: the session could not be started", ELogLevel::Warning);
         return;
     }
     if (nStatus != 0) {
         ServeLog(Who() + ": refused: " +
                  (nStatus == kInitVersionRefused
                       ? "protocol version " + std::to_string(RequestedProtocolVersion(request)) + " not supported"
-                      : "the session could not be set up (" + std::to_string(nStatus) + ")"));
+                      : "the session could not be set up (" + std::to_string(nStatus) + ")"),
+                 ELogLevel::Warning);
         Answer(nStatus, nullptr, 0);
         m_pConnection->Stop();
         return;
@@ -184,7 +185,7 @@ void THostLink::Fail(const std::string& strWhy)
 {
     m_bDecided = true;
     m_timeout.stop();
-    ServeLog(Who() + ": " + strWhy);
+    ServeLog(Who() + ": " + strWhy, ELogLevel::Warning);
     m_pConnection->Abort();
 }
 

@@ -1,5 +1,6 @@
 #include "ServeConfig.h"
 
+#include "ConfigPaths.h"
 #include "OpenBlocks.h"
 
 #include <algorithm>
@@ -34,9 +35,11 @@ const char kServeUsage[] =
     "                            without dashes (\"share D=/srv/data,fixed,Data\"); the file may\n"
     "                            also set \"handshake-timeout MS\" (default 5000). Command-line\n"
     "                            options add shares and replace the other settings\n"
+    "  --log-level LEVEL         error, warning or info (default): the least severe lines written\n"
     "  --stdio                   serve one guest over standard input and output, e.g. through\n"
-    "                            `ssh host vantry serve --stdio`; no password (the pipe's owner\n"
-    "                            is trusted)\n"
+    "                            `ssh host vantry serve --stdio`; without --config the settings\n"
+    "                            of $XDG_CONFIG_HOME/vantry/serve.conf apply when it exists. No\n"
+    "                            password and no TLS: ssh authenticates and encrypts\n"
     "  --host-key FILE           the TLS key and certificate (default\n"
     "                            $XDG_CONFIG_HOME/vantry/host-key.pem, made on the first start,\n"
     "                            readable by its owner alone); its fingerprint is printed at start\n"
@@ -159,6 +162,17 @@ std::string SetHandshakeTimeout(TServeConfig& config, const std::string& strValu
     return {};
 }
 
+std::string SetLogLevel(TServeConfig& config, const std::string& strValue)
+{
+    static const std::map<std::string, ELogLevel> kLevels = {
+        {"error", ELogLevel::Error}, {"warning", ELogLevel::Warning}, {"info", ELogLevel::Info}};
+    const auto it = kLevels.find(strValue);
+    if (it == kLevels.end())
+        return "--log-level wants error, warning or info";
+    config.eLogLevel = it->second;
+    return {};
+}
+
 struct TSetting {
     bool bTakesValue;
     bool bFileOnly;
@@ -185,6 +199,7 @@ const std::map<std::string, TSetting>& Settings()
                        return std::string();
                    }}},
         {"oem-codepage", {true, false, SetOemCodePage}},
+        {"log-level", {true, false, SetLogLevel}},
         {"host-key", {true, false, [](TServeConfig& c, const std::string& v) {
                           c.strHostKeyFile = v;
                           return std::string();
@@ -269,12 +284,22 @@ TServeArguments ParseServeArguments(const std::vector<std::string>& args)
         }
         options.emplace_back(std::move(strName), std::move(strValue));
     }
+    bool bConfigGiven = false;
+    bool bStdio = false;
     for (const auto& [strName, strValue] : options) {
+        bStdio |= strName == "stdio";
+        bConfigGiven |= strName == "config";
         if (strName == "config")
             result.strError = ReadConfigFile(result.config, strValue);
         if (!result.strError.empty())
             return result;
     }
+    // Over ssh the remote user's own file says what is served.
+    if (const std::string strDefault = DefaultServeConfigFile();
+        bStdio && !bConfigGiven && !strDefault.empty() && std::filesystem::exists(strDefault))
+        result.strError = ReadConfigFile(result.config, strDefault);
+    if (!result.strError.empty())
+        return result;
     // The command line's shares are added to the file's; a letter given on both is an error.
     for (const auto& [strName, strValue] : options) {
         if (strName != "config")
@@ -283,6 +308,12 @@ TServeArguments ParseServeArguments(const std::vector<std::string>& args)
             return result;
     }
     return result;
+}
+
+std::string DefaultServeConfigFile()
+{
+    const std::string strDir = VantryConfigDir();
+    return strDir.empty() ? std::string() : strDir + "/serve.conf";
 }
 
 std::string DefaultDesktopDir(const std::string& strHome)

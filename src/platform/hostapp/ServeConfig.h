@@ -3,6 +3,8 @@
 // their dashes, '#' starts a comment).
 #pragma once
 
+#include "ServeLog.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -41,6 +43,7 @@ struct TServeConfig {
     bool bStdio = false;
     std::string strHostKeyFile;              // empty: the default file in the config folder
     bool bInsecurePlain = false;             // TCP without TLS
+    ELogLevel eLogLevel = ELogLevel::Info;
     int nOemCodePage = 0;                    // 0: the file layer's default
     int nHandshakeTimeoutMs = kDefaultHandshakeTimeoutMs; // config file only: "handshake-timeout MS"
 };
@@ -59,6 +62,9 @@ TServeArguments ParseServeArguments(const std::vector<std::string>& args);
 // given, the user's desktop folder, read permission, the password from its file) and checks the
 // folders. Returns an error text, empty on success. Does not make up a password.
 std::string CompleteServeConfig(TServeConfig& config, const std::string& strHome);
+
+// $XDG_CONFIG_HOME/vantry/serve.conf: what `--stdio` serves when no --config is given.
+std::string DefaultServeConfigFile();
 
 // The user's desktop folder as the desktop settings name it, or home/Desktop; empty when the
 // folder does not exist.

@@ -193,6 +193,7 @@ void TServeHost::QuitWhenIdle()
 int RunServe(TServeConfig config)
 {
     std::signal(SIGPIPE, SIG_IGN);
+    SetServeLogLevel(config.eLogLevel);
     const char* pszHome = std::getenv("HOME");
     if (std::string strError = CompleteServeConfig(config, pszHome ? pszHome : ""); !strError.empty()) {
         std::fprintf(stderr, "vantry serve: %s\n", strError.c_str());
