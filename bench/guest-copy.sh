@@ -42,17 +42,19 @@ BYTES=$((SIZE_MIB * 1048576))
 echo secret > "$WORK/password"
 export VANTRY_PASSWORD=secret
 export XDG_CONFIG_HOME="$WORK/config"   # host key and known hosts of this run alone
-# serve NAME [OPTIONS]: starts a host and prints its port.
+# serve NAME [OPTIONS]: starts a host; its port is left in PORT.
 serve() {
   name=$1; shift
   "$VANTRY" serve --listen 127.0.0.1:0 --share "C=$WORK/share" --allow read,write,remove \
     --password-file "$WORK/password" "$@" > "$WORK/$name.log" 2>&1 &
   PIDS="$PIDS $!"
   for _ in $(seq 100); do grep -q "listening on" "$WORK/$name.log" && break; sleep 0.05; done
-  sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$WORK/$name.log" | head -1
+  PORT=$(sed -n 's/.*listening on 127\.0\.0\.1:\([0-9]*\).*/\1/p' "$WORK/$name.log" | head -1)
 }
-URL="vantry://127.0.0.1:$(serve tls)"
-CLEAR_URL="vantry://127.0.0.1:$(serve clear --insecure-plain)"
+serve tls
+URL="vantry://127.0.0.1:$PORT"
+serve clear --insecure-plain
+CLEAR_URL="vantry://127.0.0.1:$PORT"
 "$VANTRY" ls --accept-new-host "$URL" > /dev/null
 
 # Writing into tmpfs is much slower when the memory behind it was handed back to the machine's

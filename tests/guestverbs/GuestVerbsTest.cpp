@@ -528,3 +528,32 @@ TEST_F(GuestVerbsTest, SshTakesPortAndUserFromTheLocationAndTheRemoteSettingsFro
     setenv("PATH", strPath.c_str(), 1);
     EXPECT_EQ(ReadAll(Share() / "sent.txt"), "sent") << "written: serve.conf allows it";
 }
+
+TEST_F(GuestVerbsTest, DotNamesAreInvisibleAndUnreachableUnlessTheShareSaysSo)
+{
+    WriteFile(Share() / "visible.txt", "v");
+    WriteFile(Share() / ".hidden.txt", "h");
+    WriteFile(Share() / ".ssh/id_key", "k");
+    WriteFile(Local() / ".planted", "p");
+    StartServe("read,write,remove", {"--share", "D=" + Share().string() + ",fixed,dotfiles"});
+    const TResult hidden = Verb({"ls", Url("C")});
+    EXPECT_EQ(hidden.nStatus, 0) << hidden.strErr;
+    EXPECT_NE(hidden.strOut.find("visible.txt"), std::string::npos);
+    EXPECT_EQ(hidden.strOut.find(".hidden.txt"), std::string::npos) << hidden.strOut;
+    EXPECT_EQ(hidden.strOut.find(".ssh"), std::string::npos) << hidden.strOut;
+    for (const char* pszPath : {"C/.hidden.txt", "C/.ssh/id_key", "C/.ssh"}) {
+        SCOPED_TRACE(pszPath);
+        EXPECT_NE(Verb({"get", Url(pszPath), Local().string()}).nStatus, 0);
+        EXPECT_NE(Verb({"rm", Url(pszPath)}).nStatus, 0);
+    }
+    EXPECT_NE(Verb({"put", (Local() / ".planted").string(), Url("C")}).nStatus, 0);
+    EXPECT_FALSE(fs::exists(Share() / ".planted"));
+    EXPECT_TRUE(fs::exists(Share() / ".ssh/id_key"));
+    EXPECT_FALSE(fs::exists(Local() / "id_key"));
+
+    // The same folder shared with its dot names.
+    const TResult shown = Verb({"ls", Url("D")});
+    EXPECT_NE(shown.strOut.find(".hidden.txt"), std::string::npos) << shown.strOut;
+    EXPECT_EQ(Verb({"get", Url("D/.ssh/id_key"), Local().string()}).nStatus, 0);
+    EXPECT_EQ(ReadAll(Local() / "id_key"), "k");
+}

@@ -189,17 +189,29 @@ TEST_F(ServeTest, StandardInputAndOutputServeOneGuestWithoutAPassword)
     EXPECT_NE(serve.Log().find("stdio: session ended"), std::string::npos);
 }
 
-TEST_F(ServeTest, WithoutAPasswordFileOneIsMadeUpAndPrinted)
+TEST_F(ServeTest, WithoutAPasswordFileOneIsMadeUpAndKeptInAPrivateFile)
 {
+    setenv("XDG_RUNTIME_DIR", (m_dir / "run").c_str(), 1);
     TServeProcess serve({"--listen", "127.0.0.1:0", "--share", "D=" + (m_dir / "share").string()});
-    ASSERT_TRUE(serve.WaitForLog("with the password "));
-    const std::string strLog = serve.Log();
-    const auto nAt = strLog.find("with the password ") + 18;
-    const std::string strPassword = strLog.substr(nAt, strLog.find('\n', nAt) - nAt);
+    ASSERT_NE(serve.Port(), 0) << serve.Log();
+    const fs::path file = m_dir / "run" / "vantry" / "password";
+    EXPECT_TRUE(serve.WaitForLog("with the password in " + file.string() + "\n")) << serve.Log();
+    std::string strPassword;
+    std::getline(std::ifstream(file), strPassword);
+    ASSERT_GE(strPassword.size(), 16u);
+    EXPECT_EQ(serve.Log().find(strPassword), std::string::npos) << "the password went into a log";
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
     TRawGuest guest = TRawGuest::Tcp(serve.Port());
     EXPECT_EQ(guest.Handshake(strPassword, 9), 0);
     TRawGuest wrong = TRawGuest::Tcp(serve.Port());
     EXPECT_EQ(wrong.Handshake("", 9), -12002);
+    unsetenv("XDG_RUNTIME_DIR");
+    // Nowhere to keep it and no terminal to show it on: no made-up password.
+    TServeProcess nowhere({"--listen", "127.0.0.1:0", "--share", "D=" + (m_dir / "share").string()});
+    EXPECT_EQ(nowhere.WaitExit(5000), 1);
+    EXPECT_TRUE(nowhere.WaitForLog("no $XDG_RUNTIME_DIR")) << nowhere.Log();
 }
 
 TEST_F(ServeTest, TheHostKeyIsMadeOnceKeptPrivateAndShownByItsFingerprint)

@@ -8,6 +8,11 @@
 std::string UserConfigHome();
 // UserConfigHome() + "/vantry"; empty when no configuration folder is known.
 std::string VantryConfigDir();
+// $XDG_RUNTIME_DIR/vantry; empty when $XDG_RUNTIME_DIR is not set.
+std::string VantryRuntimeDir();
+// Writes the file (made or emptied first) readable and writable by its owner alone, making its
+// folder private too. Returns an error text, empty on success.
+std::string WritePrivateFile(const std::string& strFile, const std::string& strContent);
 // Makes the folder and its missing parents, the last one readable by its owner alone. Returns
 // an error text, empty on success.
 std::string MakePrivateDir(const std::string& strDir);

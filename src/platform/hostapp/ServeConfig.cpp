@@ -20,10 +20,12 @@ const char kServeUsage[] =
     "Options:\n"
     "  --listen ADDR:PORT        address to listen on (default 127.0.0.1:7420; port 0 picks\n"
     "                            a free one); the address in use is printed on standard error\n"
-    "  --share LETTER=DIR[,KIND[,LABEL]]\n"
+    "  --share LETTER=DIR[,KIND[,LABEL]][,dotfiles]\n"
     "                            serve DIR as drive LETTER:, repeatable; KIND is fixed (default),\n"
-    "                            remote, cdrom, removable or diskette. Without --share the\n"
-    "                            home folder is drive C:\n"
+    "                            remote, cdrom, removable or diskette. Names beginning with \".\"\n"
+    "                            (~/.ssh and the like) are neither listed nor reachable unless\n"
+    "                            the share ends with \",dotfiles\". Without --share the home\n"
+    "                            folder is drive C:\n"
     "  --desktop DIR             the folder offered as the desktop (default: the user's\n"
     "                            desktop folder)\n"
     "  --allow LIST              what guests may do: comma-separated from read, write, remove\n"
@@ -97,13 +99,17 @@ std::string SetListen(TServeConfig& config, const std::string& strValue)
 
 std::string SetShare(TServeConfig& config, const std::string& strValue)
 {
-    const std::string strForm = "--share wants LETTER=DIR[,KIND[,LABEL]]";
+    const std::string strForm = "--share wants LETTER=DIR[,KIND[,LABEL]][,dotfiles]";
     if (strValue.size() < 3 || strValue[1] != '=' || !std::isalpha(static_cast<unsigned char>(strValue[0])))
         return strForm;
     TShareConfig share;
     share.cLetter = static_cast<char>(std::toupper(static_cast<unsigned char>(strValue[0])));
     // DIR[,KIND[,LABEL]]: the label may itself hold commas.
-    const std::vector<std::string> fields = Split(strValue.substr(2), ',');
+    std::vector<std::string> fields = Split(strValue.substr(2), ',');
+    if (fields.size() > 1 && fields.back() == "dotfiles") {
+        share.bDotNames = true;
+        fields.pop_back();
+    }
     static const std::map<std::string, int> kKinds = {{"fixed", kShareFixed},         {"remote", kShareRemote},
                                                       {"cdrom", kShareCDROM},         {"removable", kShareRemovable},
                                                       {"diskette", kShareDiskette}};

@@ -27,6 +27,7 @@ struct TShareConfig {
     std::string strDir;
     int nKind = kShareFixed;
     std::string strLabel;   // empty: the file layer's own label
+    bool bDotNames = false; // names beginning with "." are served too
 };
 
 struct TServeConfig {

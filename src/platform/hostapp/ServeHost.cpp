@@ -2,6 +2,7 @@
 
 #include "Connection.h"
 #include "Handshake.h"
+#include "ConfigPaths.h"
 #include "HostKey.h"
 #include "HostLink.h"
 #include "LoopWindow.h"
@@ -98,16 +99,39 @@ std::string TServeHost::Start()
         return "cannot listen on " + HostAndPort(address, m_config.nPort) + ": " +
                m_pListener->errorString().toStdString();
     const std::string strWhere = HostAndPort(address, m_pListener->serverPort());
-    if (m_config.strPassword.empty()) {
-        m_config.strPassword = Handshake::NewPassword();
-        m_config.bPasswordMadeUp = true;
-        ServeLog("no password file given; guests connect to " + strWhere + " with the password " + m_config.strPassword);
-    }
+    if (m_config.strPassword.empty())
+        if (std::string strError = MakeUpPassword(strWhere); !strError.empty())
+            return strError;
     if (m_pTlsContext)
         ServeLog("host key fingerprint " + m_strFingerprint);
     else
         ServeLog("serving in the clear (--insecure-plain): passwords and files can be read on the network");
     ServeLog("listening on " + strWhere);
+    return {};
+}
+
+std::string TServeHost::MakeUpPassword(const std::string& strWhere)
+{
+    m_config.strPassword = Handshake::NewPassword();
+    m_config.bPasswordMadeUp = true;
+    // The password itself goes only to a terminal, never into a log file.
+    const bool bTerminal = ::isatty(STDERR_FILENO) == 1;
+    const std::string strDir = VantryRuntimeDir();
+    if (strDir.empty() && !bTerminal)
+        return "no --password-file given, and no $XDG_RUNTIME_DIR to keep a made-up password in";
+    std::string strWhereKept;
+    if (!strDir.empty()) {
+        const std::string strFile = strDir + "/password";
+        if (std::string strError = WritePrivateFile(strFile, m_config.strPassword + "\n"); !strError.empty())
+            return strError;
+        strWhereKept = " (kept in " + strFile + ", readable by you alone)";
+    }
+    if (bTerminal)
+        ServeLog("no password file given; guests connect to " + strWhere + " with the password " +
+                 m_config.strPassword + strWhereKept);
+    else
+        ServeLog("no password file given; guests connect to " + strWhere + " with the password in " +
+                 strDir + "/password");
     return {};
 }
 

@@ -38,6 +38,8 @@ private:
     void QuitWhenIdle();
     // Loads or makes the host key and the TLS context. Returns an error text, empty on success.
     std::string StartTls();
+    // Makes up the password, keeps it in a file that its owner alone may read and says where.
+    std::string MakeUpPassword(const std::string& strWhere);
 
     TServeConfig m_config;
     TLoopServiceTable m_table;

@@ -65,8 +65,16 @@ int OVF_SetDrive(char cLetter, const char* pszPosixDir, OVFDriveKind kind, const
     drive.strPosixDir = TrimSlashes(pszPosixDir);
     drive.kind = kind;
     drive.strLabel = pszLabel ? pszLabel : "";
+    drive.bHideDotNames = false;
     RepairCurrentDirectory();
     return 0;
+}
+
+void OVF_HideDotNames(char cLetter, bool bHide)
+{
+    TLock lock;
+    if (const int nIndex = LetterIndex(cLetter); nIndex >= 0)
+        State().drives[nIndex].bHideDotNames = bHide;
 }
 
 void OVF_RemoveDrive(char cLetter)

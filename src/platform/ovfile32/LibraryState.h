@@ -18,6 +18,7 @@ struct TDrive {
     std::string strPosixDir;
     OVFDriveKind kind = OVFDriveKind::none;
     std::string strLabel;
+    bool bHideDotNames = false; // names beginning with "." are neither listed nor reachable
 };
 
 struct TLibraryState {

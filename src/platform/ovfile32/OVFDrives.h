@@ -22,6 +22,9 @@
 // letter or kind, or what opening the folder failed with).
 int OVF_SetDrive(char cLetter, const char* pszPosixDir, OVFDriveKind kind, const char* pszLabel = "");
 void OVF_RemoveDrive(char cLetter);
+// Hides the names beginning with "." on the drive: searches skip them and paths through them are
+// not found (so that nothing can be read, made or removed there). Off for a newly set drive.
+void OVF_HideDotNames(char cLetter, bool bHide);
 // Removes every drive, the desktop folder and the current directory, and drops the folder indexes.
 void OVF_ClearDrives();
 // The guest's own machine: drive C: is "/" (fixed), the desktop folder is ~/Desktop (or the home
