@@ -1,8 +1,9 @@
 #!/bin/sh
 # `vantry get` and `vantry put` over loopback, everything written into tmpfs (/dev/shm), against
 # baselines measured in the same run:
-#   - a 1 GiB file, against a plain TCP copy of the same bytes into a file with 128 KiB buffers
-#     (socat -b 131072); reported as throughput ratios (target: at least 0.75 each way);
+#   - a 1 GiB file, over TLS (the default) and in the clear (--insecure-plain on both ends), against
+#     a plain TCP copy of the same bytes into a file with 128 KiB buffers (socat -b 131072);
+#     reported as throughput ratios (targets: at least 0.75 each way in the clear, 0.7 over TLS);
 #   - a folder of 20,000 files of 4 KiB, against `rsync -r` from an rsync daemon into the same
 #     place; reported as time ratios (targets: get at most 3x, put at most 5x).
 #
@@ -27,8 +28,11 @@ for i in range(int(sys.argv[2])):
         f.write(os.urandom(4096))' "$WORK/share/many" "$FILES"
 BYTES=$((SIZE_MIB * 1048576))
 
-serve_share "$WORK/share"
+serve_share "$WORK/share" tls
 URL="vantry://127.0.0.1:$PORT"
+serve_share "$WORK/share" clear --insecure-plain
+CLEAR_URL="vantry://127.0.0.1:$PORT"
+"$VANTRY" ls --accept-new-host "$URL" > /dev/null
 
 # Writing into tmpfs is much slower when the memory behind it was handed back to the machine's
 # host since it was last used (a virtual machine gives freed memory back): each timed copy starts
@@ -37,7 +41,7 @@ warm() { head -c "${SIZE_MIB}M" /dev/zero > "$WORK/scratch"; rm -f "$WORK/scratc
 
 # Rounds alternate between the baselines and vantry; the best of each counts (the machine is shared,
 # and writing into tmpfs costs more while the memory behind it is first touched).
-PLAIN="" GET="" PUT=""
+PLAIN="" GET="" PUT="" CGET="" CPUT=""
 mkdir "$WORK/share/up"
 for _ in $(seq "$ROUNDS"); do
   # Plain TCP copy of the same bytes, 128 KiB buffers, into a file.
@@ -65,13 +69,26 @@ for _ in $(seq "$ROUNDS"); do
   PUT=$(best "$PUT" "$(elapsed "$T0" "$T1")")
   cmp "$WORK/share/big.bin" "$WORK/share/up/big.bin"
   rm -f "$WORK/share/up/big.bin"
+
+  rm -f "$WORK/local/big.bin"
+  warm
+  T0=$(now); "$VANTRY" get --insecure-plain --replace all "$CLEAR_URL/C/big.bin" "$WORK/local"; T1=$(now)
+  CGET=$(best "$CGET" "$(elapsed "$T0" "$T1")")
+  cmp "$WORK/share/big.bin" "$WORK/local/big.bin"
+  warm
+  T0=$(now); "$VANTRY" put --insecure-plain --replace all "$WORK/local/big.bin" "$CLEAR_URL/C/up"; T1=$(now)
+  CPUT=$(best "$CPUT" "$(elapsed "$T0" "$T1")")
+  cmp "$WORK/share/big.bin" "$WORK/share/up/big.bin"
+  rm -f "$WORK/share/up/big.bin"
 done
 rm -f "$WORK/local/big.bin"
 
 echo "1 GiB file ($SIZE_MIB MiB), best of $ROUNDS rounds:"
 printf '  plain TCP copy  %6.3f s\n' "$PLAIN"
-printf '  vantry get      %6.3f s  throughput ratio %.2f (target >= 0.75)\n' "$GET" "$(echo "$PLAIN / $GET" | bc -l)"
-printf '  vantry put      %6.3f s  throughput ratio %.2f (target >= 0.75)\n' "$PUT" "$(echo "$PLAIN / $PUT" | bc -l)"
+printf '  vantry get, TLS %6.3f s  throughput ratio %.2f (target >= 0.7)\n' "$GET" "$(echo "$PLAIN / $GET" | bc -l)"
+printf '  vantry put, TLS %6.3f s  throughput ratio %.2f (target >= 0.7)\n' "$PUT" "$(echo "$PLAIN / $PUT" | bc -l)"
+printf '  vantry get, clear %6.3f s  throughput ratio %.2f (target >= 0.75)\n' "$CGET" "$(echo "$PLAIN / $CGET" | bc -l)"
+printf '  vantry put, clear %6.3f s  throughput ratio %.2f (target >= 0.75)\n' "$CPUT" "$(echo "$PLAIN / $CPUT" | bc -l)"
 
 HAVE_RSYNC=""
 if command -v rsync >/dev/null; then

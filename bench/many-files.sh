@@ -136,8 +136,8 @@ copy() { # tool way folder vantry-port rsync-port ssh-port
   esac
   T0=$(now)
   case "$tool-$way" in
-    vantry-get) "$VANTRY" get "vantry://127.0.0.1:$4/C/$folder" "$WORK/local" ;;
-    vantry-put) "$VANTRY" put "$WORK/local/$folder" "vantry://127.0.0.1:$4/C/up" ;;
+    vantry-get) "$VANTRY" get --accept-new-host "vantry://127.0.0.1:$4/C/$folder" "$WORK/local" ;;
+    vantry-put) "$VANTRY" put --accept-new-host "$WORK/local/$folder" "vantry://127.0.0.1:$4/C/up" ;;
     rsync-get) rsync -rt "rsync://127.0.0.1:$5/share/$folder" "$WORK/local/" ;;
     rsync-put) rsync -rt "$WORK/local/$folder" "rsync://127.0.0.1:$5/share/up/" ;;
     sftp-get) echo "get -r $WORK/share/$folder $WORK/local/" | sftp $SFTP_OPTIONS -P "$6" -b - "$SSH_USER@127.0.0.1" >/dev/null ;;

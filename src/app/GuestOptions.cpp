@@ -12,7 +12,16 @@ const char kGuestOptionsHelp[] =
     "Options:\n"
     "  --password-file FILE   the password is the file's first line (else $VANTRY_PASSWORD,\n"
     "                         else it is asked for on a terminal)\n"
-    "  --ssh                  reach the host through `ssh HOST vantry serve --stdio`\n"
+    "  --ssh                  reach the host through `ssh [-p PORT] [-l USER] HOST vantry serve\n"
+    "                         --stdio`: the location's port and user are ssh's; the remote\n"
+    "                         vantry serves what its $XDG_CONFIG_HOME/vantry/serve.conf says,\n"
+    "                         else the remote home folder read-only; -v shows its log lines\n"
+    "  --ssh-command CMD      run CMD instead of ssh (split at blanks), e.g. \"ssh -J jump\"\n"
+    "  --accept-new-host      trust a host not met before and pin its certificate in\n"
+    "                         $XDG_CONFIG_HOME/vantry/known_hosts (else asked on a terminal)\n"
+    "  --fingerprint SHA256:… accept only the host certificate with this fingerprint\n"
+    "  --insecure-plain       connect without TLS (the host must serve so too): the files and\n"
+    "                         the password proof cross the network readable by anyone\n"
     "  --protocol 7|9         the protocol version to ask the host for (default 9)\n"
     "  -q, --quiet            show no progress and no notices, only errors\n"
     "  -h, --help             show this help and exit\n";
@@ -59,6 +68,8 @@ constexpr std::array kFlags{
     TFlag{"-h", "--help", 0, &TGuestOptions::bHelp},
     TFlag{"-q", "--quiet", 0, &TGuestOptions::bQuiet},
     TFlag{nullptr, "--ssh", 0, &TGuestOptions::bSsh},
+    TFlag{nullptr, "--accept-new-host", 0, &TGuestOptions::bAcceptNewHost},
+    TFlag{nullptr, "--insecure-plain", 0, &TGuestOptions::bInsecurePlain},
     TFlag{"-v", "--verbose", VerbOption::kVerbose, &TGuestOptions::bVerbose},
     TFlag{"-r", "--recursive", VerbOption::kRecursive, &TGuestOptions::bRecursive},
     TFlag{"-R", nullptr, VerbOption::kRecursive, &TGuestOptions::bRecursive},
@@ -128,6 +139,20 @@ TGuestOptions ParseGuestOptions(const TVerbArguments& args, unsigned nAccepted)
         } else if (strArg == "--password-file") {
             if (!value(&options.strPasswordFile))
                 return options;
+        } else if (strArg == "--ssh-command") {
+            if (!value(&options.strSshCommand))
+                return options;
+            if (options.strSshCommand.find_first_not_of(" \t") == std::string::npos) {
+                options.strError = "--ssh-command wants a command";
+                return options;
+            }
+        } else if (strArg == "--fingerprint") {
+            if (!value(&options.strFingerprint))
+                return options;
+            if (options.strFingerprint.rfind("SHA256:", 0) != 0 || options.strFingerprint.size() < 8) {
+                options.strError = "--fingerprint wants SHA256: and the fingerprint that the host printed";
+                return options;
+            }
         } else if (strArg == "--protocol") {
             std::string strVersion;
             if (!value(&strVersion))

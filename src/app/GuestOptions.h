@@ -21,7 +21,11 @@ struct TGuestOptions {
     std::vector<std::string> operands;
     std::string strPasswordFile;
     bool bSsh = false;
+    std::string strSshCommand = "ssh"; // split at blanks
     bool bProtocol7 = false;
+    bool bAcceptNewHost = false;
+    std::string strFingerprint;
+    bool bInsecurePlain = false;
     EReplaceMode eReplace = EReplaceMode::Ask; // Ask falls back to None away from a terminal
     bool bTranslateText = false;
     bool bRecursive = false;

@@ -2,6 +2,7 @@
 
 #include "GuestConnection.h"
 #include "GuestServiceExports.h"
+#include "KnownHosts.h"
 #include "OVFDrives.h"
 #include "SignalWatcher.h"
 #include "Vntrgst.h"
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 
 namespace {
 // The password: $VANTRY_PASSWORD, the first line of --password-file, or asked on a terminal.
@@ -55,6 +57,38 @@ bool ReadPassword(const TGuestOptions& options, const TGuestLocation& location, 
         ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
     std::fputc('\n', stderr);
     return true;
+}
+
+// `ssh [-p PORT] [-l USER] HOST vantry serve --stdio`, with the command the options name.
+std::vector<std::string> SshCommand(const TGuestOptions& options, const TGuestLocation& location)
+{
+    std::vector<std::string> command;
+    std::istringstream words(options.strSshCommand);
+    for (std::string strWord; words >> strWord;)
+        command.push_back(strWord);
+    if (location.nPort)
+        command.insert(command.end(), {"-p", std::to_string(location.nPort)});
+    if (!location.strUser.empty())
+        command.insert(command.end(), {"-l", location.strUser});
+    command.insert(command.end(), {location.strHost, "vantry", "serve", "--stdio"});
+    if (!options.bVerbose)
+        command.insert(command.end(), {"--log-level", "error"});
+    return command;
+}
+
+// Asks on the terminal whether a host met for the first time may be trusted.
+bool AskAboutNewHost(const std::string& strHost, const std::string& strFingerprint)
+{
+    std::fprintf(stderr,
+                 "The host %s is not known yet. Its certificate's fingerprint is\n"
+                 "  %s\n"
+                 "Compare it with the fingerprint that `vantry serve` printed on the host.\n"
+                 "Trust this host and remember its certificate (yes/no)? ",
+                 strHost.c_str(), strFingerprint.c_str());
+    std::fflush(stderr);
+    std::string strAnswer;
+    std::getline(std::cin, strAnswer);
+    return strAnswer == "yes" || strAnswer == "y";
 }
 } // namespace
 
@@ -98,11 +132,15 @@ int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOpti
     if (location.nPort)
         target.nPort = location.nPort;
     target.strUserName = location.strUser;
-    if (options.bSsh) {
-        const std::string strDestination = location.strUser.empty() ? location.strHost : location.strUser + "@" + location.strHost;
-        target.command = {"ssh", strDestination, "vantry", "serve", "--stdio"};
-    }
+    if (options.bSsh)
+        target.command = SshCommand(options, location);
     target.options.wProtocolSelector = options.bProtocol7 ? 8 : 0;
+    target.bPlain = options.bInsecurePlain;
+    target.strKnownHostsFile = DefaultKnownHostsFile();
+    target.strFingerprint = options.strFingerprint;
+    target.bAcceptNewHost = options.bAcceptNewHost;
+    if (::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO))
+        target.fnAskNewHost = AskAboutNewHost;
     target.bTranslateDownload = options.bTranslateText;
     target.bTranslateUpload = options.bTranslateText;
 

@@ -19,7 +19,8 @@ const char kLsUsage[] =
 const char kLsOptions[] =
     "  --json                 one JSON object a line instead: name, kind, size (bytes),\n"
     "                         modified (ISO 8601 in UTC, or null) and attributes (a list of\n"
-    "                         read-only, hidden, system, archive)\n";
+    "                         read-only, hidden, system, archive)\n"
+    "  -v, --verbose          show the remote host's log lines (with --ssh)\n";
 
 TListedItem ItemOfEntry(const TRemoteEntry& entry)
 {
@@ -53,7 +54,7 @@ std::vector<TListedItem> ListedItems(TGuestRun& run)
 
 int RunLsVerb(int argc, char** argv, const TVerbArguments& args)
 {
-    const TGuestOptions options = ParseGuestOptions(args, VerbOption::kJson);
+    const TGuestOptions options = ParseGuestOptions(args, VerbOption::kJson | VerbOption::kVerbose);
     if (options.bHelp) {
         PrintGuestVerbHelp(kLsUsage, kLsOptions);
         return 0;

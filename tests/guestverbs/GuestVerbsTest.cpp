@@ -189,6 +189,8 @@ protected:
         fs::create_directories(Share());
         fs::create_directories(Local());
         WriteFile(m_root / "password", "open sesame\n");
+        // Host key and known hosts of this test alone, for the host and the guests it starts.
+        setenv("XDG_CONFIG_HOME", Config().c_str(), 1);
     }
     void TearDown() override
     {
@@ -199,14 +201,19 @@ protected:
 
     fs::path Share() const { return m_root / "share"; }
     fs::path Local() const { return m_root / "local"; }
+    fs::path Config() const { return m_root / "config"; }
+    fs::path KnownHosts() const { return Config() / "vantry" / "known_hosts"; }
 
-    void StartServe(const std::string& strAllow = "read,write,remove", const std::string& strHost = "127.0.0.1",
-                    const std::vector<std::string>& extra = {})
+    // Starts the host and pins its certificate for the guests, as its user would after comparing
+    // the fingerprint that it prints (bPin false: the guests have not met it yet).
+    void StartServe(const std::string& strAllow = "read,write,remove", std::vector<std::string> extra = {},
+                    bool bPin = true, int nPort = 0, const std::string& strHost = "127.0.0.1")
     {
         StopServe();
         const std::string strListen = strHost.find(':') == std::string::npos ? strHost : "[" + strHost + "]";
-        std::vector<std::string> args = {VANTRY_EXECUTABLE, "serve", "--listen", strListen + ":0", "--share", "C=" + Share().string(),
-                                         "--allow", strAllow, "--password-file", (m_root / "password").string()};
+        std::vector<std::string> args = {VANTRY_EXECUTABLE, "serve", "--listen", strListen + ":" + std::to_string(nPort),
+                                         "--share", "C=" + Share().string(), "--allow", strAllow, "--password-file",
+                                         (m_root / "password").string()};
         args.insert(args.end(), extra.begin(), extra.end());
         m_nServe = Spawn(args, m_root / "serve.out", m_root / "serve.err");
         const std::string strWhere = "listening on " + strListen + ":";
@@ -219,6 +226,13 @@ protected:
         }
         ASSERT_NE(m_nPort, 0) << ReadAll(m_root / "serve.err");
         m_strHost = strListen;
+        const std::string strLog = ReadAll(m_root / "serve.err");
+        const std::string strKey = "host key fingerprint ";
+        const std::size_t nAt = strLog.find(strKey);
+        ASSERT_NE(nAt, std::string::npos) << strLog;
+        m_strFingerprint = strLog.substr(nAt + strKey.size(), strLog.find('\n', nAt) - nAt - strKey.size());
+        if (bPin)
+            WriteFile(KnownHosts(), strListen + ":" + std::to_string(m_nPort) + " " + m_strFingerprint + "\n");
     }
     void StopServe()
     {
@@ -252,6 +266,7 @@ protected:
     pid_t m_nServe = -1;
     int m_nPort = 0;
     std::string m_strHost = "127.0.0.1";
+    std::string m_strFingerprint;
 };
 
 TEST_F(GuestVerbsTest, ListsVolumesAndFoldersOnVersionsNineAndSeven)
@@ -295,7 +310,7 @@ TEST_F(GuestVerbsTest, DesktopOutsideTheSharesIsServed)
     const fs::path desktop = m_root / "desk";
     WriteFile(desktop / "note.txt", "on the desktop");
     WriteFile(Local() / "sent.txt", "sent");
-    StartServe("read,write,remove", "127.0.0.1", {"--desktop", desktop.string()});
+    StartServe("read,write,remove", {"--desktop", desktop.string()});
     TResult result = Verb({"ls", Url()});
     EXPECT_EQ(result.nStatus, 0) << result.strErr;
     EXPECT_NE(result.strOut.find("volume    4294967295 -                          Desktop\n"), std::string::npos) << result.strOut;
@@ -795,7 +810,7 @@ TEST_F(GuestVerbsTest, LsSpeaksLikeAPosixCommand)
 TEST_F(GuestVerbsTest, LocationsReachAnIpv6Host)
 {
     WriteFile(Share() / "six.txt", "6");
-    StartServe("read", "::1");
+    StartServe("read", {}, true, 0, "::1");
     const TResult ls = Verb({"ls", Url("C")});
     EXPECT_EQ(ls.nStatus, 0) << ls.strErr;
     EXPECT_TRUE(Contains(ls.strOut, "six.txt")) << ls.strOut;
@@ -898,4 +913,123 @@ TEST_F(GuestVerbsTest, ProgressOnATerminalEndsWithASummary)
         RunOnTerminal({VANTRY_EXECUTABLE, "serve", "--stdio", "--share", "C=" + Share().string()}, true, m_root / "verb.out");
     EXPECT_EQ(nServeStatus, 2);
     EXPECT_TRUE(Contains(strServe, "must not be a terminal")) << strServe;
+}
+
+TEST_F(GuestVerbsTest, AHostMetForTheFirstTimeIsTrustedOnlyWhenTheUserSaysSo)
+{
+    WriteFile(Share() / "a.txt", "a");
+    StartServe("read", {}, false);
+    const TResult unknown = Verb({"ls", Url("C")});
+    EXPECT_NE(unknown.nStatus, 0);
+    EXPECT_NE(unknown.strErr.find("is not known yet; its certificate is " + m_strFingerprint), std::string::npos)
+        << unknown.strErr;
+    EXPECT_FALSE(fs::exists(KnownHosts()));
+
+    const TResult wrongPin = Verb({"ls", "--fingerprint", "SHA256:AAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA", Url("C")});
+    EXPECT_NE(wrongPin.nStatus, 0);
+    EXPECT_NE(wrongPin.strErr.find("not the one given with --fingerprint"), std::string::npos) << wrongPin.strErr;
+    const TResult pinned = Verb({"ls", "--fingerprint", m_strFingerprint, Url("C")});
+    EXPECT_EQ(pinned.nStatus, 0) << pinned.strErr;
+    EXPECT_NE(pinned.strOut.find("a.txt"), std::string::npos);
+    EXPECT_FALSE(fs::exists(KnownHosts())) << "a fingerprint on the command line is not written down";
+
+    const TResult accepted = Verb({"ls", "--accept-new-host", Url("C")});
+    EXPECT_EQ(accepted.nStatus, 0) << accepted.strErr;
+    EXPECT_EQ(ReadAll(KnownHosts()), "127.0.0.1:" + std::to_string(m_nPort) + " " + m_strFingerprint + "\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(KnownHosts().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(Verb({"ls", Url("C")}).nStatus, 0) << "known from now on";
+}
+
+TEST_F(GuestVerbsTest, AnotherHostKeyOnTheSameAddressIsRefusedLoudly)
+{
+    WriteFile(Share() / "a.txt", "a");
+    StartServe("read");
+    ASSERT_EQ(Verb({"get", Url("C/a.txt"), Local().string()}).nStatus, 0);
+    const std::string strPinned = m_strFingerprint;
+    const int nPort = m_nPort;
+    // Another host on the same address and port: another key.
+    StartServe("read", {"--host-key", (m_root / "impostor.pem").string()}, false, nPort);
+    ASSERT_NE(m_strFingerprint, strPinned);
+    const TResult changed = Verb({"get", "--accept-new-host", Url("C/a.txt"), Local().string()});
+    EXPECT_NE(changed.nStatus, 0);
+    const std::string strLine = "127.0.0.1:" + std::to_string(nPort) + " " + strPinned;
+    for (const std::string& strText : {std::string("HAS CHANGED"), "pinned:  " + strPinned, "offered: " + m_strFingerprint,
+                                       KnownHosts().string() + ", line 1", "  " + strLine})
+        EXPECT_NE(changed.strErr.find(strText), std::string::npos) << strText << " in:\n" << changed.strErr;
+    EXPECT_EQ(ReadAll(KnownHosts()), strLine + "\n") << "nothing replaced in silence";
+    EXPECT_EQ(ReadAll(m_root / "serve.err").find("accepted"), std::string::npos) << "the guest sent nothing";
+}
+
+TEST_F(GuestVerbsTest, SshTakesPortAndUserFromTheLocationAndTheRemoteSettingsFromItsFile)
+{
+    WriteFile(Share() / "over-ssh.txt", "ssh");
+    WriteFile(Local() / "sent.txt", "sent");
+    // A stand-in for ssh on PATH: writes down its arguments, then runs the remote command here.
+    const fs::path bin = m_root / "bin";
+    WriteFile(bin / "ssh", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n"
+                           "while [ $# -gt 0 ]; do case \"$1\" in -p|-l|-o) shift 2;; *) shift; break;; esac; done\n"
+                           "exec \"$@\"\n");
+    fs::permissions(bin / "ssh", fs::perms::owner_all);
+    fs::create_symlink(VANTRY_EXECUTABLE, bin / "vantry");
+    const std::string strPath = std::getenv("PATH");
+    setenv("PATH", (bin.string() + ":" + strPath).c_str(), 1);
+    // The remote user's settings: this share, writable.
+    WriteFile(Config() / "vantry" / "serve.conf", "share C=" + Share().string() + "\nallow read,write\n");
+    struct TCase {
+        std::vector<std::string> args;
+        std::string strSshArgs;
+        bool bRemoteLog;
+    };
+    const std::string strRemote = "vantry\nserve\n--stdio\n";
+    const TCase cases[] = {
+        {{"ls", "--ssh", "vantry://alice@far.example:2222/C"},
+         "-p\n2222\n-l\nalice\nfar.example\n" + strRemote + "--log-level\nerror\n", false},
+        {{"put", "--ssh", (Local() / "sent.txt").string(), "vantry://far.example/C"},
+         "far.example\n" + strRemote + "--log-level\nerror\n", false},
+        {{"ls", "-v", "--ssh", "--ssh-command", (bin / "ssh").string() + " -o BatchMode=yes", "vantry://far.example/C"},
+         "-o\nBatchMode=yes\nfar.example\n" + strRemote, true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        const TResult result = Verb(c.args);
+        EXPECT_EQ(result.nStatus, 0) << result.strErr;
+        EXPECT_EQ(ReadAll(bin / "ssh.args"), c.strSshArgs);
+        if (c.args[0] == "ls") {
+            EXPECT_NE(result.strOut.find("over-ssh.txt"), std::string::npos) << "the share of serve.conf";
+        }
+        EXPECT_EQ(result.strErr.find(": accepted, protocol version") != std::string::npos, c.bRemoteLog) << result.strErr;
+    }
+    setenv("PATH", strPath.c_str(), 1);
+    EXPECT_EQ(ReadAll(Share() / "sent.txt"), "sent") << "written: serve.conf allows it";
+}
+
+TEST_F(GuestVerbsTest, DotNamesAreInvisibleAndUnreachableUnlessTheShareSaysSo)
+{
+    WriteFile(Share() / "visible.txt", "v");
+    WriteFile(Share() / ".hidden.txt", "h");
+    WriteFile(Share() / ".ssh/id_key", "k");
+    WriteFile(Local() / ".planted", "p");
+    StartServe("read,write,remove", {"--share", "D=" + Share().string() + ",fixed,dotfiles"});
+    const TResult hidden = Verb({"ls", Url("C")});
+    EXPECT_EQ(hidden.nStatus, 0) << hidden.strErr;
+    EXPECT_NE(hidden.strOut.find("visible.txt"), std::string::npos);
+    EXPECT_EQ(hidden.strOut.find(".hidden.txt"), std::string::npos) << hidden.strOut;
+    EXPECT_EQ(hidden.strOut.find(".ssh"), std::string::npos) << hidden.strOut;
+    for (const char* pszPath : {"C/.hidden.txt", "C/.ssh/id_key", "C/.ssh"}) {
+        SCOPED_TRACE(pszPath);
+        EXPECT_NE(Verb({"get", Url(pszPath), Local().string()}).nStatus, 0);
+        EXPECT_NE(Verb({"rm", Url(pszPath)}).nStatus, 0);
+    }
+    EXPECT_NE(Verb({"put", (Local() / ".planted").string(), Url("C")}).nStatus, 0);
+    EXPECT_FALSE(fs::exists(Share() / ".planted"));
+    EXPECT_TRUE(fs::exists(Share() / ".ssh/id_key"));
+    EXPECT_FALSE(fs::exists(Local() / "id_key"));
+
+    // The same folder shared with its dot names.
+    const TResult shown = Verb({"ls", Url("D")});
+    EXPECT_NE(shown.strOut.find(".hidden.txt"), std::string::npos) << shown.strOut;
+    EXPECT_EQ(Verb({"get", Url("D/.ssh/id_key"), Local().string()}).nStatus, 0);
+    EXPECT_EQ(ReadAll(Local() / "id_key"), "k");
 }

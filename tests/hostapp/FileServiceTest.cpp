@@ -226,18 +226,15 @@ TEST_F(FileServiceTest, LargeSizesOnlyForAGuestThatTakesThem)
     }
 
     TRawGuest forger = TRawGuest::Tcp(m_pServe->Port());
-    const TBytes helloBytes = forger.Receive(Handshake::kHelloSize);
-    const auto hello = Handshake::DecodeHello(helloBytes.data(), helloBytes.size());
-    ASSERT_TRUE(hello);
-    EXPECT_TRUE(hello->nFlags & Handshake::kFlagLargeSizes);
+    const auto greeting = forger.Greet();
+    ASSERT_TRUE(greeting);
+    EXPECT_TRUE(greeting->nFlags & Handshake::kFlagLargeSizes);
     Handshake::TGuestHello guestHello;
     guestHello.request = OpenRequest(9);
-    guestHello.nFlags = Handshake::kFlagLargeSizes;
-    guestHello.proof = Handshake::ComputeProof("pw", hello->nonce, Handshake::ProvenBytes(guestHello.request, 0));
+    guestHello.proof = Handshake::ComputeProof("pw", forger.Nonce(), 0, guestHello.request, forger.Binding());
+    guestHello.nFlags = Handshake::kFlagLargeSizes; // not what the proof covers
     forger.Send(Handshake::EncodeGuestHello(guestHello));
-    const TBytes answer = forger.Receive(Handshake::kAnswerHeader);
-    ASSERT_EQ(answer.size(), Handshake::kAnswerHeader);
-    EXPECT_EQ(static_cast<std::int16_t>(Handshake::NetWord(answer.data())), Handshake::kAuthenticationRefused);
+    EXPECT_EQ(forger.Answer(), Handshake::kAuthenticationRefused);
 }
 
 TEST_F(FileServiceTest, UnfinishedUploadsLeaveNothingAfterSIGTERM)

@@ -25,6 +25,7 @@ protected:
                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(m_dir);
         std::ofstream(m_dir / "pw") << "letmein\n";
+        setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
     }
     void TearDown() override { fs::remove_all(m_dir); }
 
@@ -57,12 +58,14 @@ protected:
         args.insert(args.end(), extra.begin(), extra.end());
         return args;
     }
-    static TGuestTarget TcpTarget(std::uint16_t nPort)
+    TGuestTarget TcpTarget(std::uint16_t nPort) const
     {
         TGuestTarget target;
         target.strHost = "127.0.0.1";
         target.nPort = nPort;
         target.strPassword = "letmein";
+        target.strKnownHostsFile = (m_dir / "known_hosts").string();
+        target.bAcceptNewHost = true;
         return target;
     }
 
@@ -89,7 +92,12 @@ TEST_F(GuestConnectionTest, ConnectsOverTcpWithTheOpenRequestOfThisGuest)
     EXPECT_EQ(ReadHostWord(pEntry->openResponse, OpenBlock::kRespPrivileges), 0x60);
     EXPECT_EQ(pEntry->openResponse[6], 1);
     EXPECT_STREQ(OVGetAddressName(&pEntry->address), "127.0.0.1");
-    EXPECT_TRUE(serve.WaitForLog("user 'guest-tester': accepted, protocol version 7"));
+    EXPECT_TRUE(serve.WaitForLog("user 'guest-tester': accepted, protocol version 7, TLS"));
+    const Handshake::TNegotiated* pNegotiated = hostApp.Negotiated(pEntry);
+    ASSERT_NE(pNegotiated, nullptr);
+    EXPECT_TRUE(pNegotiated->bTls);
+    EXPECT_EQ(pNegotiated->nHostFlags,
+              Handshake::kFlagPasswordRequired | Handshake::kFlagTlsFollows | Handshake::kFlagLargeSizes);
     ExpectConversation(pEntry);
 
     OVGuestDeleteEntry(pEntry);
@@ -107,6 +115,52 @@ TEST_F(GuestConnectionTest, ConnectsOverTcpWithTheOpenRequestOfThisGuest)
     EXPECT_NE(OVGuestSetupConnection(pEntry, 0, 0, 0), 0);
     EXPECT_NE(hostApp.LastError().find("cannot connect"), std::string::npos);
     OVGuestDeleteEntry(pEntry);
+    OVSetGuestHost(nullptr);
+}
+
+TEST_F(GuestConnectionTest, PlainOnOneEndOnlyFailsAtOnceWithAClearMessage)
+{
+    TGuestHostApp hostApp(nullptr);
+    OVSetGuestHost(&hostApp);
+    struct TCase {
+        bool bHostPlain;
+        bool bGuestPlain;
+        std::string strError; // empty: connects
+    };
+    const TCase cases[] = {
+        {false, true, "the host serves over TLS only; connect without --insecure-plain"},
+        {true, false, "the host serves without encryption (vantry serve --insecure-plain)"},
+        {true, true, ""},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::to_string(c.bHostPlain) + std::to_string(c.bGuestPlain));
+        std::vector<std::string> args = {"--listen", "127.0.0.1:0", "--password-file", (m_dir / "pw").string(),
+                                         "--share", "D=" + m_dir.string(), "--desktop", m_dir.string()};
+        if (c.bHostPlain)
+            args.push_back("--insecure-plain");
+        TServeProcess serve(args);
+        ASSERT_NE(serve.Port(), 0) << serve.Log();
+        TGuestTarget target;
+        target.strHost = "127.0.0.1";
+        target.nPort = serve.Port();
+        target.strPassword = "letmein";
+        target.bPlain = c.bGuestPlain;
+        target.bAcceptNewHost = true;
+        target.nTimeoutMs = 3000;
+        OVGuestEntry* pEntry = OVGuestAllocateEntry(TGuestHostApp::Handle(target), kOVGuestEntryKindFileTransfer);
+        const auto started = std::chrono::steady_clock::now();
+        const int nStatus = OVGuestSetupConnection(pEntry, 0, 0, 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1)) << "not reported at once";
+        if (c.strError.empty()) {
+            EXPECT_EQ(nStatus, 0) << hostApp.LastError();
+            EXPECT_FALSE(hostApp.Negotiated(pEntry)->bTls);
+            ExpectConversation(pEntry);
+        } else {
+            EXPECT_NE(nStatus, 0);
+            EXPECT_NE(hostApp.LastError().find(c.strError), std::string::npos) << hostApp.LastError();
+        }
+        OVGuestDeleteEntry(pEntry);
+    }
     OVSetGuestHost(nullptr);
 }
 

@@ -17,6 +17,8 @@ protected:
         m_dir = fs::temp_directory_path() / ("vantry-config-" + std::to_string(::getpid()));
         fs::create_directories(m_dir / "home" / "Desktop");
         fs::create_directories(m_dir / "data");
+        fs::create_directories(m_dir / "config" / "vantry");
+        setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
     }
     void TearDown() override { fs::remove_all(m_dir); }
     std::string Write(const std::string& strName, const std::string& strText)
@@ -54,6 +56,37 @@ TEST_F(ServeConfigTest, OptionsAreParsed)
     EXPECT_EQ(c.nOemCodePage, 850);
     EXPECT_TRUE(c.bStdio);
     EXPECT_TRUE(ParseServeArguments({"--share", "C=/x", "--help"}).bHelp);
+}
+
+TEST_F(ServeConfigTest, SecuritySettingsAndTheOwnConfigFileOfStdio)
+{
+    const TServeArguments parsed = ParseServeArguments(
+        {"--share", "D=/srv/a,dotfiles", "--share", "E=/srv/b,remote,Label, with comma,dotfiles", "--share", "F=/srv/c",
+         "--host-key", "/k.pem", "--insecure-plain", "--log-level", "warning"});
+    ASSERT_EQ(parsed.strError, "");
+    const TServeConfig& c = parsed.config;
+    ASSERT_EQ(c.shares.size(), 3u);
+    EXPECT_TRUE(c.shares[0].bDotNames);
+    EXPECT_EQ(c.shares[0].nKind, kShareFixed);
+    EXPECT_TRUE(c.shares[1].bDotNames);
+    EXPECT_EQ(c.shares[1].strLabel, "Label, with comma");
+    EXPECT_FALSE(c.shares[2].bDotNames) << "dot names are hidden by default";
+    EXPECT_EQ(c.strHostKeyFile, "/k.pem");
+    EXPECT_TRUE(c.bInsecurePlain);
+    EXPECT_EQ(c.eLogLevel, ELogLevel::Warning);
+    EXPECT_NE(ParseServeArguments({"--log-level", "loud"}).strError, "");
+
+    // Over ssh, the remote user's serve.conf applies unless --config names another file.
+    Write("config/vantry/serve.conf", "share D=/srv/remote\nallow read,write\n");
+    const TServeConfig stdio = ParseServeArguments({"--stdio"}).config;
+    ASSERT_EQ(stdio.shares.size(), 1u);
+    EXPECT_EQ(stdio.shares[0].strDir, "/srv/remote");
+    EXPECT_EQ(stdio.nPrivileges, kRead | kWrite);
+    EXPECT_TRUE(ParseServeArguments({}).config.shares.empty()) << "only --stdio reads it by itself";
+    const std::string strOther = Write("other.conf", "share E=/srv/other\n");
+    const TServeConfig other = ParseServeArguments({"--stdio", "--config", strOther}).config;
+    ASSERT_EQ(other.shares.size(), 1u);
+    EXPECT_EQ(other.shares[0].cLetter, 'E');
 }
 
 TEST_F(ServeConfigTest, BadOptionsAreRefusedWithAReason)

@@ -1,5 +1,6 @@
-// `vantry serve` as a guest meets it: the handshake, raw protocol packets over TCP and over
-// standard input/output, many guests at once, disconnects and signals.
+// `vantry serve` as a guest meets it: the handshake and its TLS, raw protocol packets over TCP
+// and over standard input/output, many guests at once, disconnects and signals.
+#include "CaptureProxy.h"
 #include "ServeProcess.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -26,6 +28,8 @@ protected:
                 ("vantry-serve-" + std::to_string(::getpid()) + "-" +
                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(m_dir / "share");
+        // The host key is made in the test's own configuration folder.
+        setenv("XDG_CONFIG_HOME", (m_dir / "config").c_str(), 1);
         std::ofstream(m_dir / "pw") << "open sesame\n";
         std::ofstream(m_dir / "vantry.conf") << "handshake-timeout 400\n";
     }
@@ -142,25 +146,36 @@ TEST_F(ServeTest, SlowAndSilentConnectionsAreClosed)
 {
     TServeProcess serve(Args());
     TRawGuest silent = TRawGuest::Tcp(serve.Port());
-    EXPECT_EQ(silent.Receive(Handshake::kHelloSize).size(), Handshake::kHelloSize);
+    EXPECT_EQ(silent.Receive(Handshake::kGreetingSize).size(), Handshake::kGreetingSize);
     EXPECT_TRUE(silent.ClosedByHost(3000)) << "the handshake timeout did not close the connection";
     EXPECT_TRUE(serve.WaitForLog("handshake timed out"));
 
     TRawGuest hostile = TRawGuest::Tcp(serve.Port());
-    hostile.Receive(Handshake::kHelloSize);
-    hostile.Send({0x02, 0x00}); // a request block longer than 508 bytes
+    ASSERT_TRUE(hostile.Greet());
+    hostile.Nonce();
+    hostile.Send({0, 0, 0x02, 0x00}); // a request block longer than 508 bytes
     EXPECT_TRUE(hostile.ClosedByHost());
     EXPECT_TRUE(serve.WaitForLog("bad open request length 512"));
+
+    // A guest that goes on in the clear where TLS was announced is dropped at once.
+    TRawGuest plain = TRawGuest::Tcp(serve.Port());
+    plain.Receive(Handshake::kGreetingSize);
+    Handshake::TGuestHello hello;
+    hello.request = OpenRequest(9);
+    plain.Send(Handshake::EncodeGuestHello(hello));
+    EXPECT_TRUE(plain.ClosedByHost(2000));
+    EXPECT_TRUE(serve.WaitForLog("closed during the handshake (TLS"));
 }
 
 TEST_F(ServeTest, StandardInputAndOutputServeOneGuestWithoutAPassword)
 {
     TServeProcess serve({"--stdio", "--share", "D=" + (m_dir / "share").string()}, true);
     TRawGuest guest(serve.StdoutFd(), serve.StdinFd(), false);
-    const TBytes hello = guest.Receive(Handshake::kHelloSize);
-    const auto decoded = Handshake::DecodeHello(hello.data(), hello.size());
-    ASSERT_TRUE(decoded) << serve.Log();
-    EXPECT_EQ(decoded->nFlags & Handshake::kFlagPasswordRequired, 0);
+    const auto greeting = guest.Greet();
+    ASSERT_TRUE(greeting) << serve.Log();
+    EXPECT_EQ(greeting->nFlags & (Handshake::kFlagPasswordRequired | Handshake::kFlagTlsFollows), 0)
+        << "ssh already encrypts and authenticates";
+    guest.Nonce();
     Handshake::TGuestHello guestHello;
     guestHello.request = OpenRequest(9);
     TBytes bytes = Handshake::EncodeGuestHello(guestHello);
@@ -175,24 +190,142 @@ TEST_F(ServeTest, StandardInputAndOutputServeOneGuestWithoutAPassword)
     EXPECT_NE(serve.Log().find("stdio: session ended"), std::string::npos);
 }
 
-TEST_F(ServeTest, WithoutAPasswordFileOneIsMadeUpAndPrinted)
+TEST_F(ServeTest, WithoutAPasswordFileOneIsMadeUpAndKeptInAPrivateFile)
 {
+    setenv("XDG_RUNTIME_DIR", (m_dir / "run").c_str(), 1);
     TServeProcess serve({"--listen", "127.0.0.1:0", "--share", "D=" + (m_dir / "share").string()});
-    ASSERT_TRUE(serve.WaitForLog("with the password "));
-    const std::string strLog = serve.Log();
-    const auto nAt = strLog.find("with the password ") + 18;
-    const std::string strPassword = strLog.substr(nAt, strLog.find('\n', nAt) - nAt);
+    ASSERT_NE(serve.Port(), 0) << serve.Log();
+    const fs::path file = m_dir / "run" / "vantry" / "password";
+    EXPECT_TRUE(serve.WaitForLog("with the password in " + file.string() + "\n")) << serve.Log();
+    std::string strPassword;
+    std::getline(std::ifstream(file), strPassword);
+    ASSERT_GE(strPassword.size(), 16u);
+    EXPECT_EQ(serve.Log().find(strPassword), std::string::npos) << "the password went into a log";
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
     TRawGuest guest = TRawGuest::Tcp(serve.Port());
     EXPECT_EQ(guest.Handshake(strPassword, 9), 0);
     TRawGuest wrong = TRawGuest::Tcp(serve.Port());
     EXPECT_EQ(wrong.Handshake("", 9), -12002);
+    unsetenv("XDG_RUNTIME_DIR");
+    // Nowhere to keep it and no terminal to show it on: no made-up password.
+    TServeProcess nowhere({"--listen", "127.0.0.1:0", "--share", "D=" + (m_dir / "share").string()});
+    EXPECT_EQ(nowhere.WaitExit(5000), 1);
+    EXPECT_TRUE(nowhere.WaitForLog("no $XDG_RUNTIME_DIR")) << nowhere.Log();
+}
+
+TEST_F(ServeTest, TheHostKeyIsMadeOnceKeptPrivateAndShownByItsFingerprint)
+{
+    const fs::path keyFile = m_dir / "config" / "vantry" / "host-key.pem";
+    std::string strFingerprint;
+    {
+        TServeProcess serve(Args());
+        ASSERT_NE(serve.Port(), 0) << serve.Log();
+        EXPECT_NE(serve.Log().find("made a new host key in " + keyFile.string()), std::string::npos);
+        struct stat st {};
+        ASSERT_EQ(::stat(keyFile.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+        TRawGuest guest = TRawGuest::Tcp(serve.Port());
+        EXPECT_EQ(guest.Handshake(kPassword, 9), 0);
+        strFingerprint = guest.HostFingerprint();
+        EXPECT_NE(serve.Log().find("host key fingerprint " + strFingerprint + "\n"), std::string::npos) << serve.Log();
+    }
+    {
+        TServeProcess again(Args());
+        ASSERT_NE(again.Port(), 0) << again.Log();
+        EXPECT_EQ(again.Log().find("made a new host key"), std::string::npos);
+        EXPECT_NE(again.Log().find(strFingerprint), std::string::npos) << "the key is kept";
+    }
+    {
+        TServeProcess other(Args({"--host-key", (m_dir / "other.pem").string()}));
+        ASSERT_NE(other.Port(), 0) << other.Log();
+        TRawGuest guest = TRawGuest::Tcp(other.Port());
+        EXPECT_EQ(guest.Handshake(kPassword, 9), 0);
+        EXPECT_NE(guest.HostFingerprint(), strFingerprint);
+    }
+    fs::permissions(keyFile, fs::perms::group_read, fs::perm_options::add);
+    TServeProcess exposed(Args());
+    EXPECT_EQ(exposed.WaitExit(5000), 1);
+    EXPECT_TRUE(exposed.WaitForLog("may be read by others")) << exposed.Log();
+}
+
+TEST_F(ServeTest, AProofIsWorthlessOnAnotherConnection)
+{
+    TServeProcess serve(Args());
+    ASSERT_NE(serve.Port(), 0) << serve.Log();
+    // The proof of a first connection, sent again on a second.
+    TRawGuest first = TRawGuest::Tcp(serve.Port());
+    ASSERT_EQ(first.Handshake(kPassword, 9), 0);
+    const TBytes firstBinding = first.Binding();
+    ASSERT_EQ(firstBinding.size(), Handshake::kBindingSize);
+    Handshake::TGuestHello hello;
+    hello.request = OpenRequest(9);
+    hello.strUserName = "tester";
+    hello.proof = first.LastProof();
+    TRawGuest replay = TRawGuest::Tcp(serve.Port());
+    ASSERT_TRUE(replay.Greet());
+    replay.Nonce();
+    replay.Send(Handshake::EncodeGuestHello(hello));
+    EXPECT_EQ(replay.Answer(), Handshake::kAuthenticationRefused);
+    // A relay in the middle: the host's nonce, but proven over the relay's own TLS session.
+    TRawGuest relayed = TRawGuest::Tcp(serve.Port());
+    ASSERT_TRUE(relayed.Greet());
+    hello.proof = Handshake::ComputeProof(kPassword, relayed.Nonce(), 0, hello.request, firstBinding);
+    relayed.Send(Handshake::EncodeGuestHello(hello));
+    EXPECT_EQ(relayed.Answer(), Handshake::kAuthenticationRefused);
+    // The guest flags are covered too.
+    TRawGuest flagged = TRawGuest::Tcp(serve.Port());
+    ASSERT_TRUE(flagged.Greet());
+    hello.proof = Handshake::ComputeProof(kPassword, flagged.Nonce(), 0, hello.request, flagged.Binding());
+    hello.nFlags = Handshake::kFlagLargeSizes;
+    flagged.Send(Handshake::EncodeGuestHello(hello));
+    EXPECT_EQ(flagged.Answer(), Handshake::kAuthenticationRefused);
+}
+
+TEST_F(ServeTest, BytesOnTheNetworkHoldNeitherContentNorProof)
+{
+    std::string strContent;
+    for (int i = 0; strContent.size() < 20000; ++i)
+        strContent += "confidential line " + std::to_string(i) + "\n";
+    std::ofstream(m_dir / "share" / "secret.txt", std::ios::binary) << strContent;
+    TServeProcess serve(Args());
+    ASSERT_NE(serve.Port(), 0) << serve.Log();
+    TCaptureProxy proxy(serve.Port());
+    TRawGuest guest = TRawGuest::Tcp(proxy.Port());
+    ASSERT_EQ(guest.Handshake(kPassword, 9, nullptr, "someone-special"), 0);
+    // kFTP_msgReqFork for the data fork of D:\secret.txt; the packets up to kFTP_msgEndData.
+    const std::string strName = "secret.txt";
+    TBytes request = {0x8E, 0, 0, 4, 0, 0x80, 0, 0, 0, static_cast<std::uint8_t>(strName.size())};
+    request.insert(request.end(), strName.begin(), strName.end());
+    request.insert(request.end(), {1, '\\'});
+    guest.Send(request);
+    std::string strReceived;
+    for (;;) {
+        const TBytes code = guest.Receive(1);
+        if (code.empty() || code[0] != 0x8C)
+            break;
+        const TBytes length = guest.Receive(2);
+        ASSERT_EQ(length.size(), 2u);
+        const TBytes data = guest.Receive(Handshake::NetWord(length.data()));
+        strReceived.append(data.begin(), data.end());
+    }
+    EXPECT_EQ(strReceived, strContent);
+    guest.Close();
+    const std::string strCaptured = proxy.Captured();
+    ASSERT_GT(strCaptured.size(), strContent.size());
+    EXPECT_EQ(strCaptured.rfind("VNTR", 0), 0u) << "the greeting stays in the clear";
+    const std::string strProof(guest.LastProof().begin(), guest.LastProof().end());
+    for (const std::string& strSecret : {std::string("confidential line"), strProof, kPassword,
+                                         std::string("someone-special"), std::string("secret.txt")})
+        EXPECT_EQ(strCaptured.find(strSecret), std::string::npos) << "in the clear: " << strSecret;
 }
 
 TEST_F(ServeTest, BadSettingsStopBeforeServing)
 {
     TServeProcess missing({"--share", "D=" + (m_dir / "nothere").string()});
     EXPECT_EQ(missing.WaitExit(5000), 2);
-    EXPECT_NE(missing.Log().find("is not a folder"), std::string::npos);
+    EXPECT_TRUE(missing.WaitForLog("is not a folder")) << missing.Log();
     TServeProcess unknown({"--frobnicate"});
     EXPECT_EQ(unknown.WaitExit(5000), 2);
 }

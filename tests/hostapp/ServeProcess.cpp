@@ -139,10 +139,16 @@ TRawGuest TRawGuest::Tcp(std::uint16_t nPort)
     return TRawGuest(nFd, nFd, true);
 }
 
-TRawGuest::TRawGuest(int nReadFd, int nWriteFd, bool bOwned) : m_nReadFd(nReadFd), m_nWriteFd(nWriteFd), m_bOwned(bOwned) {}
+TRawGuest::TRawGuest(int nReadFd, int nWriteFd, bool bOwned)
+    : m_nReadFd(nReadFd), m_nWriteFd(nWriteFd), m_bOwned(bOwned),
+      m_pChannel(std::make_unique<TBlockingChannel>(nReadFd, nWriteFd, std::chrono::steady_clock::now()))
+{
+    std::signal(SIGPIPE, SIG_IGN);
+}
 
 TRawGuest::TRawGuest(TRawGuest&& other) noexcept
-    : m_nReadFd(other.m_nReadFd), m_nWriteFd(other.m_nWriteFd), m_bOwned(other.m_bOwned)
+    : m_nReadFd(other.m_nReadFd), m_nWriteFd(other.m_nWriteFd), m_bOwned(other.m_bOwned),
+      m_pChannel(std::move(other.m_pChannel)), m_lastProof(other.m_lastProof)
 {
     other.m_bOwned = false;
 }
@@ -151,6 +157,7 @@ TRawGuest::~TRawGuest() { Close(); }
 
 void TRawGuest::Close()
 {
+    m_pChannel.reset();
     if (!m_bOwned)
         return;
     ::close(m_nReadFd);
@@ -162,10 +169,9 @@ void TRawGuest::Close()
 void TRawGuest::Send(const TBytes& bytes, std::size_t nSplit)
 {
     const std::size_t nStep = nSplit ? nSplit : bytes.size();
+    m_pChannel->SetDeadline(std::chrono::steady_clock::now() + std::chrono::seconds(5));
     for (std::size_t i = 0; i < bytes.size(); i += nStep) {
-        const std::size_t n = std::min(nStep, bytes.size() - i);
-        if (::send(m_nWriteFd, bytes.data() + i, n, MSG_NOSIGNAL) < 0 && errno == ENOTSOCK)
-            (void)!::write(m_nWriteFd, bytes.data() + i, n);
+        m_pChannel->Write(bytes.data() + i, std::min(nStep, bytes.size() - i));
         if (nSplit)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -174,46 +180,50 @@ void TRawGuest::Send(const TBytes& bytes, std::size_t nSplit)
 TBytes TRawGuest::Receive(std::size_t nLength, int nMilliseconds)
 {
     TBytes bytes(nLength);
-    std::size_t nGot = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nMilliseconds);
-    while (nGot < nLength) {
-        const int nLeft = static_cast<int>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count());
-        pollfd pfd{m_nReadFd, POLLIN, 0};
-        if (nLeft <= 0 || ::poll(&pfd, 1, nLeft) <= 0)
-            break;
-        const ssize_t n = ::read(m_nReadFd, bytes.data() + nGot, nLength - nGot);
-        if (n <= 0)
-            break;
-        nGot += static_cast<std::size_t>(n);
-    }
-    bytes.resize(nGot);
+    m_pChannel->SetDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(nMilliseconds));
+    bytes.resize(m_pChannel->ReadSome(bytes.data(), nLength));
     return bytes;
 }
 
 bool TRawGuest::ClosedByHost(int nMilliseconds)
 {
-    pollfd pfd{m_nReadFd, POLLIN, 0};
-    if (::poll(&pfd, 1, nMilliseconds) <= 0)
-        return false;
-    char c;
-    return ::read(m_nReadFd, &c, 1) <= 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nMilliseconds);
+    m_pChannel->SetDeadline(deadline);
+    std::uint8_t c = 0;
+    return m_pChannel->ReadSome(&c, 1) == 0 && std::chrono::steady_clock::now() < deadline;
 }
 
-std::int16_t TRawGuest::Handshake(const std::string& strPassword, std::uint16_t nVersion, TBytes* pResponse,
-                                  const std::string& strUser, std::uint16_t nGuestFlags)
+std::optional<Handshake::TGreeting> TRawGuest::Greet()
 {
-    const TBytes helloBytes = Receive(Handshake::kHelloSize);
-    const auto hello = Handshake::DecodeHello(helloBytes.data(), helloBytes.size());
-    if (!hello)
-        return 1;
-    Handshake::TGuestHello guest;
-    guest.request = OpenRequest(nVersion);
-    guest.strUserName = strUser;
-    guest.nFlags = nGuestFlags;
-    if (hello->nFlags & Handshake::kFlagPasswordRequired)
-        guest.proof = Handshake::ComputeProof(strPassword, hello->nonce, Handshake::ProvenBytes(guest.request, guest.nFlags));
-    Send(Handshake::EncodeGuestHello(guest));
+    const TBytes bytes = Receive(Handshake::kGreetingSize);
+    auto greeting = Handshake::DecodeGreeting(bytes.data(), bytes.size());
+    if (greeting && (greeting->nFlags & Handshake::kFlagTlsFollows)) {
+        static TSslContext s_pContext = NewClientContext();
+        std::string strError;
+        m_pChannel->SetDeadline(std::chrono::steady_clock::now() + std::chrono::seconds(5));
+        if (!m_pChannel->StartTlsClient(s_pContext.get(), strError))
+            return std::nullopt;
+    }
+    return greeting;
+}
+
+Handshake::TNonce TRawGuest::Nonce()
+{
+    const TBytes bytes = Receive(Handshake::kNonceSize);
+    Handshake::TNonce nonce{};
+    std::copy_n(bytes.begin(), std::min(bytes.size(), nonce.size()), nonce.begin());
+    return nonce;
+}
+
+TBytes TRawGuest::Binding() const { return m_pChannel->Tls() ? ExportBinding(m_pChannel->Tls()) : TBytes(); }
+
+std::string TRawGuest::HostFingerprint() const
+{
+    return m_pChannel->Tls() ? PeerFingerprint(m_pChannel->Tls()) : std::string();
+}
+
+std::int16_t TRawGuest::Answer(TBytes* pResponse)
+{
     const TBytes answer = Receive(Handshake::kAnswerHeader);
     if (answer.size() != Handshake::kAnswerHeader)
         return 2;
@@ -221,6 +231,24 @@ std::int16_t TRawGuest::Handshake(const std::string& strPassword, std::uint16_t 
     if (pResponse)
         *pResponse = response;
     return static_cast<std::int16_t>(Handshake::NetWord(answer.data()));
+}
+
+std::int16_t TRawGuest::Handshake(const std::string& strPassword, std::uint16_t nVersion, TBytes* pResponse,
+                                  const std::string& strUser, std::uint16_t nGuestFlags)
+{
+    const auto greeting = Greet();
+    if (!greeting)
+        return 1;
+    const Handshake::TNonce nonce = Nonce();
+    Handshake::TGuestHello guest;
+    guest.request = OpenRequest(nVersion);
+    guest.strUserName = strUser;
+    guest.nFlags = nGuestFlags;
+    if (greeting->nFlags & Handshake::kFlagPasswordRequired)
+        guest.proof = Handshake::ComputeProof(strPassword, nonce, guest.nFlags, guest.request, Binding());
+    m_lastProof = guest.proof;
+    Send(Handshake::EncodeGuestHello(guest));
+    return Answer(pResponse);
 }
 
 TBytes OpenRequest(std::uint16_t nVersion)

@@ -2,13 +2,17 @@
 // handshake and protocol bytes to it.
 #pragma once
 
+#include "BlockingChannel.h"
 #include "Handshake.h"
+#include "TlsContext.h"
 
 #include <sys/types.h>
 
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -49,7 +53,8 @@ private:
     int m_nExitStatus = -1;
 };
 
-// A guest speaking raw bytes over a blocking descriptor pair (a socket, or the serve pipes).
+// A guest speaking raw bytes over a descriptor pair (a socket, or the serve pipes), through TLS
+// once the host's greeting asks for it.
 class TRawGuest {
 public:
     static TRawGuest Tcp(std::uint16_t nPort);
@@ -60,6 +65,17 @@ public:
     // Runs the handshake; returns the status and fills the response block.
     std::int16_t Handshake(const std::string& strPassword, std::uint16_t nVersion, TBytes* pResponse = nullptr,
                            const std::string& strUser = "tester", std::uint16_t nGuestFlags = 0);
+    // The handshake step by step: the greeting (and TLS when it says so), then the nonce, then
+    // the guest's hello, then the answer's status (its block in pResponse).
+    std::optional<Handshake::TGreeting> Greet();
+    Handshake::TNonce Nonce();
+    // Keying material of this connection's TLS session; empty in the clear.
+    TBytes Binding() const;
+    std::int16_t Answer(TBytes* pResponse = nullptr);
+    // The proof the last Handshake sent.
+    const Handshake::TProof& LastProof() const { return m_lastProof; }
+    // The fingerprint of the host's certificate; empty in the clear.
+    std::string HostFingerprint() const;
     void Send(const TBytes& bytes, std::size_t nSplit = 0);
     // Exactly n bytes; fewer when the host closed the connection or 5 s passed.
     TBytes Receive(std::size_t nLength, int nMilliseconds = 5000);
@@ -71,6 +87,8 @@ private:
     int m_nReadFd;
     int m_nWriteFd;
     bool m_bOwned;
+    std::unique_ptr<TBlockingChannel> m_pChannel;
+    Handshake::TProof m_lastProof{};
 };
 
 // The open request a guest of this system sends, asking for nVersion.

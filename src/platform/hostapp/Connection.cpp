@@ -1,12 +1,18 @@
 #include "Connection.h"
 
+#include "TlsContext.h"
+
 #include <QAbstractEventDispatcher>
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -99,8 +105,13 @@ std::int32_t TConnection::Read(void* pBuffer, std::size_t nLength, TCompletion c
     if (m_bStopped || m_bBroken || m_pendingRead)
         return 1;
     m_pendingRead = TPendingRead{static_cast<std::uint8_t*>(pBuffer), nLength, std::move(completion)};
-    if (!SatisfyRead() && m_bEof)
-        Break();
+    if (!SatisfyRead()) {
+        // Bytes that TLS has read already wake no notifier.
+        if (TlsHasPending())
+            ReadAvailable();
+        else if (m_bEof)
+            Break();
+    }
     UpdateReadNotifier();
     return 0;
 }
@@ -138,6 +149,21 @@ void TConnection::SetMinimumOutputLimit(std::size_t nBytes)
     m_nMinimumOutputLimit = nBytes;
     SetOutputLimit(m_nOutputLimit);
 }
+
+void TConnection::StartTls(ssl_st* pTls)
+{
+    m_pTls = pTls;
+    if (!SSL_get_rbio(pTls)) {
+        SSL_set_rfd(pTls, m_nReadFd);
+        SSL_set_wfd(pTls, m_nWriteFd);
+    }
+    m_nClearUntil = m_nOutTotal;
+    // A client speaks first: its handshake starts from the loop, with or without a read waiting.
+    if (!SSL_is_init_finished(pTls))
+        QMetaObject::invokeMethod(this, [this] { OnReadable(); }, Qt::QueuedConnection);
+}
+
+bool TConnection::TlsHasPending() const { return m_pTls && !Closed() && SSL_has_pending(m_pTls) == 1; }
 
 void TConnection::Stop()
 {
@@ -197,7 +223,8 @@ void TConnection::OnLoopAboutToBlock()
     // A loop that runs while this connection pumps is nested in one of its completions (a
     // modal dialog): that loop takes over the delivering and the sending meanwhile.
     // Bytes that wait for room are sent by the write notifier, not by turn after turn.
-    const bool bUnsentUntried = Unsent() > 0 && !(m_pWriteNotifier && m_pWriteNotifier->isEnabled());
+    const bool bUnsentUntried =
+        Unsent() > 0 && !m_bWriteWantsRead && !(m_pWriteNotifier && m_pWriteNotifier->isEnabled());
     if (m_bPumping && (!m_ready.empty() || bUnsentUntried))
         PostPump();
 }
@@ -267,15 +294,22 @@ void TConnection::Deliver(TCompletion& completion, std::int32_t nStatus)
 void TConnection::OnReadable()
 {
     // Called from the loop: what the bytes complete is delivered now, not in another turn.
+    const auto readAndResumeWriting = [this] {
+        ReadAvailable();
+        if (m_bWriteWantsRead) {
+            m_bWriteWantsRead = false;
+            Flush();
+        }
+    };
     if (m_bPumping) {
         // A loop nested in one of this connection's completions: a posted turn delivers.
-        ReadAvailable();
+        readAndResumeWriting();
         if (!m_ready.empty())
             PostPump();
         return;
     }
     m_bPumping = true;
-    ReadAvailable();
+    readAndResumeWriting();
     m_bPumping = false;
     if (!m_ready.empty() && !m_bStopped)
         Pump();
@@ -290,22 +324,34 @@ void TConnection::ReadAvailable()
     const std::size_t nWanted = std::max(kInputChunk, m_pendingRead ? m_pendingRead->nLength : 0);
     if (m_in.size() < nWanted)
         m_in.resize(nWanted);
-    if (m_nInTail == m_in.size() && m_nInHead > 0) {
-        std::memmove(m_in.data(), m_in.data() + m_nInHead, m_nInTail - m_nInHead);
-        m_nInTail -= m_nInHead;
-        m_nInHead = 0;
-    }
-    if (m_nInTail < m_in.size()) {
-        const ssize_t n = ::read(m_nReadFd, m_in.data() + m_nInTail, m_in.size() - m_nInTail);
-        if (n > 0) {
-            m_nInTail += static_cast<std::size_t>(n);
-            m_nReceivedTotal += static_cast<std::uint64_t>(n);
-        } else if (n == 0) {
+    // One read from a plain descriptor; through TLS, on while it holds decrypted bytes, which
+    // wake no notifier.
+    for (;;) {
+        if (m_nInTail == m_in.size()) {
+            if (m_nInHead == 0)
+                break;
+            std::memmove(m_in.data(), m_in.data() + m_nInHead, m_nInTail - m_nInHead);
+            m_nInTail -= m_nInHead;
+            m_nInHead = 0;
+        }
+        std::size_t nGot = 0;
+        const ETransfer eResult = Receive(m_in.data() + m_nInTail, m_in.size() - m_nInTail, nGot);
+        if (eResult == ETransfer::Done) {
+            m_nInTail += nGot;
+            m_nReceivedTotal += nGot;
+            if (TlsHasPending())
+                continue;
+        } else if (eResult == ETransfer::Closed) {
             m_bEof = true;
-        } else if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            Break();
+        } else if (eResult == ETransfer::WantsWrite) {
+            m_bReadWantsWrite = true;
+            if (m_pWriteNotifier)
+                m_pWriteNotifier->setEnabled(true);
+        } else if (eResult == ETransfer::Failed) {
+            Break(m_strFailure);
             return;
         }
+        break;
     }
     if (!SatisfyRead() && m_bEof && m_pendingRead)
         Break();
@@ -332,12 +378,82 @@ void TConnection::UpdateReadNotifier()
         return;
     const std::size_t nCapacity = std::max({kInputChunk, m_in.size(), m_pendingRead ? m_pendingRead->nLength : 0});
     const bool bRoom = m_nInTail - m_nInHead < nCapacity;
-    m_pReadNotifier->setEnabled(!m_bStopped && !m_bBroken && !m_bEof && bRoom);
+    m_pReadNotifier->setEnabled(!m_bStopped && !m_bBroken && !m_bEof && (bRoom || m_bWriteWantsRead));
 }
 
 void TConnection::OnWritable()
 {
+    if (m_bReadWantsWrite) {
+        m_bReadWantsWrite = false;
+        ReadAvailable();
+    }
     Flush();
+}
+
+TConnection::ETransfer TConnection::Receive(std::uint8_t* pBuffer, std::size_t nLength, std::size_t& nDone)
+{
+    if (m_pTls) {
+        ERR_clear_error();
+        return TlsResult(SSL_read(m_pTls, pBuffer, static_cast<int>(std::min<std::size_t>(nLength, INT_MAX))), nDone);
+    }
+    for (;;) {
+        const ssize_t n = ::read(m_nReadFd, pBuffer, nLength);
+        if (n > 0) {
+            nDone = static_cast<std::size_t>(n);
+            return ETransfer::Done;
+        }
+        if (n == 0)
+            return ETransfer::Closed;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return ETransfer::WantsRead;
+        if (errno != EINTR) {
+            m_strFailure = std::strerror(errno);
+            return ETransfer::Failed;
+        }
+    }
+}
+
+TConnection::ETransfer TConnection::Send(const std::uint8_t* pData, std::size_t nLength, bool bMore, std::size_t& nDone)
+{
+    if (m_pTls && m_nSentTotal >= m_nClearUntil) {
+        ERR_clear_error();
+        return TlsResult(SSL_write(m_pTls, pData, static_cast<int>(std::min<std::size_t>(nLength, INT_MAX))), nDone);
+    }
+    if (m_pTls)
+        nLength = std::min<std::size_t>(nLength, m_nClearUntil - m_nSentTotal);
+    for (;;) {
+        const ssize_t n = m_bSocket ? ::send(m_nWriteFd, pData, nLength, MSG_NOSIGNAL | (bMore ? MSG_MORE : 0))
+                                    : ::write(m_nWriteFd, pData, nLength);
+        if (n > 0) {
+            nDone = static_cast<std::size_t>(n);
+            return ETransfer::Done;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return ETransfer::WantsWrite;
+        m_strFailure = n < 0 ? std::strerror(errno) : "nothing could be sent";
+        return ETransfer::Failed;
+    }
+}
+
+TConnection::ETransfer TConnection::TlsResult(int nResult, std::size_t& nDone)
+{
+    if (nResult > 0) {
+        nDone = static_cast<std::size_t>(nResult);
+        return ETransfer::Done;
+    }
+    switch (SSL_get_error(m_pTls, nResult)) {
+    case SSL_ERROR_WANT_READ: return ETransfer::WantsRead;
+    case SSL_ERROR_WANT_WRITE: return ETransfer::WantsWrite;
+    case SSL_ERROR_ZERO_RETURN: return ETransfer::Closed;
+    case SSL_ERROR_SYSCALL:
+        if (errno == 0)
+            return ETransfer::Closed;
+        m_strFailure = std::strerror(errno);
+        return ETransfer::Failed;
+    default: m_strFailure = "TLS: " + TlsErrorText(); return ETransfer::Failed;
+    }
 }
 
 void TConnection::Flush()
@@ -349,24 +465,27 @@ void TConnection::Flush()
     // 4 KB packets leaves in full segments, with a fraction of the sends and wake-ups.
     const bool bMore = m_bTcp && !m_bStopped && (!m_heldWrites.empty() || !m_ready.empty());
     while (Unsent() > 0) {
-        const std::uint8_t* pData = m_out.data() + m_nOutHead;
-        const ssize_t n = m_bSocket ? ::send(m_nWriteFd, pData, Unsent(), MSG_NOSIGNAL | (bMore ? MSG_MORE : 0))
-                                    : ::write(m_nWriteFd, pData, Unsent());
-        if (n > 0) {
-            m_nOutHead += static_cast<std::size_t>(n);
-            m_nSentTotal += static_cast<std::uint64_t>(n);
-            m_bHeldBack = bMore;
-        } else if (n < 0 && errno == EINTR) {
+        std::size_t nSent = 0;
+        const ETransfer eResult = Send(m_out.data() + m_nOutHead, Unsent(), bMore, nSent);
+        if (eResult == ETransfer::Done) {
+            m_nOutHead += nSent;
+            m_nSentTotal += nSent;
+            m_bHeldBack = bMore && !m_pTls;
             continue;
-        } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+        }
+        if (eResult == ETransfer::WantsWrite)
             break;
-        } else if (m_bStopped) {
+        if (eResult == ETransfer::WantsRead) {
+            m_bWriteWantsRead = true;
+            UpdateReadNotifier();
+            break;
+        }
+        if (m_bStopped) {
             CloseDescriptors();
             return;
-        } else {
-            Break();
-            return;
         }
+        Break(m_strFailure);
+        return;
     }
     if (Unsent() == 0) {
         m_out.clear();
@@ -379,7 +498,7 @@ void TConnection::Flush()
         }
     }
     if (m_pWriteNotifier)
-        m_pWriteNotifier->setEnabled(Unsent() > 0);
+        m_pWriteNotifier->setEnabled((Unsent() > 0 && !m_bWriteWantsRead) || m_bReadWantsWrite);
     if (m_bStopped) {
         if (Unsent() == 0)
             CloseDescriptors();
@@ -396,11 +515,12 @@ void TConnection::ReleaseHeldWrites()
     }
 }
 
-void TConnection::Break()
+void TConnection::Break(std::string strWhy)
 {
     if (m_bBroken || m_bStopped)
         return;
     m_bBroken = true;
+    m_strFailure = std::move(strWhy);
     if (m_pendingRead) {
         Queue(std::move(m_pendingRead->completion), kConnectionLost);
         m_pendingRead.reset();
@@ -430,6 +550,14 @@ void TConnection::CloseDescriptors()
     std::erase(OpenConnections(), this);
     if (m_pLingerTimer)
         m_pLingerTimer->stop();
+    if (m_pTls) {
+        // The peer learns that the end is deliberate; nothing waits for its answer.
+        if (!m_bBroken && SSL_is_init_finished(m_pTls))
+            SSL_shutdown(m_pTls);
+        ERR_clear_error();
+        SSL_free(m_pTls);
+        m_pTls = nullptr;
+    }
     ::close(m_nReadFd);
     if (m_nWriteFd != m_nReadFd)
         ::close(m_nWriteFd);

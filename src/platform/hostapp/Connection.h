@@ -10,6 +10,11 @@
 // bytes sent while more are sure to follow in the same turn of the loop may wait in the kernel
 // for a full segment; they are pushed out as soon as nothing more follows.
 //
+// After StartTls the bytes travel inside TLS (OpenSSL over the same descriptors); bytes taken
+// before it are still sent in the clear, ahead of the TLS handshake. A server session runs its
+// handshake as the first bytes are read or sent; a client starts its own from the loop. TLS
+// writes to the descriptor with write(): the process must ignore SIGPIPE, as `vantry` does.
+//
 // Completions are always delivered from the event loop, never inside Read or Write. A broken
 // connection delivers a failed status to the outstanding completions, once. After Stop no
 // completion is delivered any more.
@@ -29,6 +34,7 @@
 
 class QSocketNotifier;
 class QTimer;
+struct ssl_st;
 
 // Status given to completions of a connection that broke (the peer went away or an I/O error).
 inline constexpr std::int32_t kConnectionLost = 2;
@@ -61,6 +67,13 @@ public:
     // never below the minimum.
     void SetOutputLimit(std::size_t nBytes);
     void SetMinimumOutputLimit(std::size_t nBytes);
+
+    // Runs TLS over the descriptors from now on; the connection owns the session. A session
+    // without descriptors of its own is given the connection's.
+    void StartTls(ssl_st* pTls);
+    ssl_st* Tls() const { return m_pTls; }
+    // Why the connection broke, when the transport said (a TLS alert, an I/O error).
+    const std::string& FailureText() const { return m_strFailure; }
 
     // Ends the conversation: drops every outstanding completion, stops reading, sends what is
     // already taken (for a few seconds at most) and then closes the descriptors.
@@ -104,6 +117,13 @@ private:
     // to be delivered in the same turn.
     bool AwaitAnswerBriefly();
 
+    // One transfer over the descriptor, in the clear or through TLS.
+    enum class ETransfer { Done, WantsRead, WantsWrite, Closed, Failed };
+    ETransfer Receive(std::uint8_t* pBuffer, std::size_t nLength, std::size_t& nDone);
+    ETransfer Send(const std::uint8_t* pData, std::size_t nLength, bool bMore, std::size_t& nDone);
+    ETransfer TlsResult(int nResult, std::size_t& nDone);
+    bool TlsHasPending() const;
+
     void OnReadable();
     // Takes what the descriptor has and satisfies the pending read with it.
     void ReadAvailable();
@@ -113,7 +133,7 @@ private:
     void Flush();
     void ReleaseHeldWrites();
     std::size_t Unsent() const { return m_out.size() - m_nOutHead; }
-    void Break();
+    void Break(std::string strWhy = {});
     void CloseDescriptors();
 
     int m_nReadFd;
@@ -122,6 +142,11 @@ private:
     bool m_bTcp = false;
     bool m_bHeldBack = false; // the last send let TCP hold back a partial segment
     std::string m_strPeer;
+    ssl_st* m_pTls = nullptr;
+    std::uint64_t m_nClearUntil = 0; // output position up to which bytes go in the clear
+    bool m_bReadWantsWrite = false;  // TLS must send before it can read on
+    bool m_bWriteWantsRead = false;  // TLS must read before it can send on
+    std::string m_strFailure;
     QSocketNotifier* m_pReadNotifier = nullptr;
     QSocketNotifier* m_pWriteNotifier = nullptr;
     QTimer* m_pLingerTimer = nullptr;

@@ -1,8 +1,10 @@
 #include "GuestConnection.h"
 
+#include "BlockingChannel.h"
 #include "Connection.h"
 #include "Handshake.h"
 #include "MessageCodes.h"
+#include "KnownHosts.h"
 #include "OpenBlocks.h"
 
 #include <algorithm>
@@ -53,40 +55,6 @@ bool WaitFor(int nFd, short nEvents, TClock::time_point deadline)
         if (n == 0 || errno != EINTR)
             return false;
     }
-}
-
-bool ReadFully(int nFd, std::uint8_t* pBuffer, std::size_t nLength, TClock::time_point deadline)
-{
-    while (nLength > 0) {
-        const ssize_t n = ::read(nFd, pBuffer, nLength);
-        if (n > 0) {
-            pBuffer += n;
-            nLength -= static_cast<std::size_t>(n);
-        } else if (n == 0) {
-            return false;
-        } else if (errno == EINTR) {
-            continue;
-        } else if (errno != EAGAIN || !WaitFor(nFd, POLLIN, deadline)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool WriteFully(int nFd, const std::uint8_t* pBytes, std::size_t nLength, TClock::time_point deadline)
-{
-    while (nLength > 0) {
-        const ssize_t n = ::write(nFd, pBytes, nLength);
-        if (n > 0) {
-            pBytes += n;
-            nLength -= static_cast<std::size_t>(n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else if (n == 0 || errno != EAGAIN || !WaitFor(nFd, POLLOUT, deadline)) {
-            return false;
-        }
-    }
-    return true;
 }
 
 int OpenTcp(const TGuestTarget& target, TClock::time_point deadline, std::string& strError)
@@ -181,6 +149,50 @@ void CloseTransport(TTransport& transport)
     transport.nChild = -1;
 }
 
+// Empty when the host's certificate may be trusted; else why not, for the user. eNext becomes
+// Again when the user has just accepted a new host.
+std::string CheckHostCertificate(const TGuestTarget& target, const std::string& strHostKey,
+                                 const std::string& strFingerprint, TGuestHostApp::EAttempt& eNext)
+{
+    if (strFingerprint.empty())
+        return "the host " + strHostKey + " showed no certificate";
+    if (!target.strFingerprint.empty()) {
+        if (target.strFingerprint == strFingerprint)
+            return {};
+        return "the host " + strHostKey + " shows the certificate " + strFingerprint +
+               ", not the one given with --fingerprint (" + target.strFingerprint + ")";
+    }
+    const TKnownHost known = LookUpKnownHost(target.strKnownHostsFile, strHostKey, strFingerprint);
+    if (known.eState == TKnownHost::EState::Matches)
+        return {};
+    if (known.eState == TKnownHost::EState::Changed) {
+        return "THE CERTIFICATE OF " + strHostKey + " HAS CHANGED.\n"
+               "  pinned:  " + known.strPinned + " (" + target.strKnownHostsFile + ", line " +
+               std::to_string(known.nLine) + ")\n"
+               "  offered: " + strFingerprint + "\n"
+               "Someone may be intercepting the connection, or the host has a new key. If the host's\n"
+               "administrator confirms the new fingerprint, remove this line from " + target.strKnownHostsFile + ":\n"
+               "  " + strHostKey + " " + known.strPinned;
+    }
+    bool bAsked = false;
+    if (!target.bAcceptNewHost) {
+        if (!target.fnAskNewHost)
+            return "the host " + strHostKey + " is not known yet; its certificate is " + strFingerprint +
+                   ". Compare it with the fingerprint that `vantry serve` printed at start, then connect "
+                   "with --accept-new-host or --fingerprint " + strFingerprint;
+        if (!target.fnAskNewHost(strHostKey, strFingerprint))
+            return "the host " + strHostKey + " was not accepted";
+        bAsked = true;
+    }
+    if (target.strKnownHostsFile.empty())
+        return {};
+    if (std::string strError = AddKnownHost(target.strKnownHostsFile, strHostKey, strFingerprint); !strError.empty())
+        return strError;
+    if (bAsked)
+        eNext = TGuestHostApp::EAttempt::Again;
+    return {};
+}
+
 std::string RefusalText(std::int16_t nStatus)
 {
     switch (nStatus) {
@@ -228,7 +240,7 @@ OVGuestEntry* TGuestHostApp::AllocateEntry(std::uintptr_t hHost, int nKind)
     auto* pEntry = new OVGuestEntry;
     pEntry->pOptions = &pTarget->options;
     std::strncpy(pEntry->address.szName, pTarget->strHost.c_str(), sizeof pEntry->address.szName - 1);
-    m_entries[pEntry] = TEntryState{pTarget, -1, nullptr};
+    m_entries[pEntry] = TEntryState{pTarget, -1, nullptr, std::nullopt};
     m_pLastTarget = pTarget;
     return pEntry;
 }
@@ -238,7 +250,23 @@ int TGuestHostApp::SetupConnection(OVGuestEntry* pEntry, std::uintptr_t, std::ui
     const auto it = m_entries.find(pEntry);
     if (it == m_entries.end() || pEntry->hConnection)
         return Fail(1, "no connection request to set up");
-    const TGuestTarget& target = *it->second.pTarget;
+    EAttempt eNext = EAttempt::Done;
+    int nStatus = Connect(pEntry, it->second, eNext);
+    if (eNext == EAttempt::Again)
+        nStatus = Connect(pEntry, it->second, eNext);
+    return nStatus;
+}
+
+const Handshake::TNegotiated* TGuestHostApp::Negotiated(const OVGuestEntry* pEntry) const
+{
+    const auto it = m_entries.find(const_cast<OVGuestEntry*>(pEntry));
+    return it != m_entries.end() && it->second.negotiated ? &*it->second.negotiated : nullptr;
+}
+
+int TGuestHostApp::Connect(OVGuestEntry* pEntry, TEntryState& state, EAttempt& eNext)
+{
+    eNext = EAttempt::Done;
+    const TGuestTarget& target = *state.pTarget;
     const auto deadline = TClock::now() + std::chrono::milliseconds(target.nTimeoutMs);
 
     std::uint8_t request[kOpenBlockMax] = {};
@@ -252,7 +280,8 @@ int TGuestHostApp::SetupConnection(OVGuestEntry* pEntry, std::uintptr_t, std::ui
 
     TTransport transport;
     std::string strError;
-    if (!target.command.empty()) {
+    const bool bTcp = target.command.empty();
+    if (!bTcp) {
         if (!OpenCommand(target, transport, strError))
             return Fail(1, strError.empty() ? "cannot start the connection command" : strError);
     } else {
@@ -265,25 +294,62 @@ int TGuestHostApp::SetupConnection(OVGuestEntry* pEntry, std::uintptr_t, std::ui
     }
 
     // Everything below runs the handshake; any failure closes the transport.
+    TBlockingChannel channel(transport.nReadFd, transport.nWriteFd, deadline);
     const auto fail = [&](int nStatus, const std::string& strWhy) {
+        SSL_free(channel.ReleaseTls());
         CloseTransport(transport);
         return Fail(nStatus, strWhy);
     };
-    std::uint8_t helloBytes[Handshake::kHelloSize];
-    if (!ReadFully(transport.nReadFd, helloBytes, sizeof helloBytes, deadline))
-        return fail(1, "the host closed the connection or did not answer in time");
-    const auto hello = Handshake::DecodeHello(helloBytes, sizeof helloBytes);
-    if (!hello || hello->nVersion != Handshake::kVersion)
-        return fail(1, "the other end is not a Vantry host of this version");
+    const std::string strNoAnswer = "the host closed the connection or did not answer in time";
+    std::uint8_t greetingBytes[Handshake::kGreetingSize];
+    if (!channel.Read(greetingBytes, sizeof greetingBytes))
+        return fail(1, strNoAnswer);
+    const auto greeting = Handshake::DecodeGreeting(greetingBytes, sizeof greetingBytes);
+    if (!greeting)
+        return fail(1, "the other end is not a Vantry host");
+    if (greeting->nVersion != Handshake::kVersion)
+        return fail(1, "the host speaks handshake version " + std::to_string(greeting->nVersion) +
+                           ", this guest version " + std::to_string(Handshake::kVersion) +
+                           ": update the older of the two");
 
+    const bool bHostTls = (greeting->nFlags & Handshake::kFlagTlsFollows) != 0;
+    const bool bGuestTls = bTcp && !target.bPlain;
+    if (bHostTls && !bGuestTls)
+        return fail(1, bTcp ? "the host serves over TLS only; connect without --insecure-plain"
+                            : "the host asks for TLS on a command's standard input and output");
+    if (!bHostTls && bGuestTls)
+        return fail(1, "the host serves without encryption (vantry serve --insecure-plain); connect with "
+                       "--insecure-plain to accept that, or ask for TLS on the host");
+    Handshake::TBytes binding;
+    if (bHostTls) {
+        if (!m_pTlsContext)
+            m_pTlsContext = NewClientContext();
+        if (!channel.StartTlsClient(m_pTlsContext.get(), strError))
+            return fail(1, "TLS with " + transport.strPeer + " failed: " + strError);
+        const std::string strFingerprint = PeerFingerprint(channel.Tls());
+        const std::string strHostKey = KnownHostKey(target.strHost, target.nPort);
+        if (std::string strRefusal = CheckHostCertificate(target, strHostKey, strFingerprint, eNext);
+            !strRefusal.empty() || eNext == EAttempt::Again) {
+            // A host that the user has just accepted is reached again: the question may have
+            // taken longer than the host waits.
+            return fail(1, strRefusal.empty() ? "connecting again" : strRefusal);
+        }
+        binding = ExportBinding(channel.Tls());
+        if (binding.empty())
+            return fail(1, "cannot export keying material from the TLS session");
+    }
+
+    Handshake::TNonce nonce;
+    if (!channel.Read(nonce.data(), nonce.size()))
+        return fail(1, strNoAnswer);
     Handshake::TGuestHello guestHello;
+    guestHello.nFlags = Handshake::Acknowledge(greeting->nFlags, target.nCapabilities);
     guestHello.request.assign(request, request + nRequestLength);
-    guestHello.nFlags = hello->nFlags & Handshake::kFlagLargeSizes;
-    if (hello->nFlags & Handshake::kFlagPasswordRequired) {
+    if (greeting->nFlags & Handshake::kFlagPasswordRequired) {
         if (target.strPassword.empty())
             return fail(1, "the host asks for a password");
-        guestHello.proof = Handshake::ComputeProof(target.strPassword, hello->nonce,
-                                                   Handshake::ProvenBytes(guestHello.request, guestHello.nFlags));
+        guestHello.proof =
+            Handshake::ComputeProof(target.strPassword, nonce, guestHello.nFlags, guestHello.request, binding);
     }
     guestHello.strUserName = target.strUserName;
     if (guestHello.strUserName.empty()) {
@@ -293,29 +359,31 @@ int TGuestHostApp::SetupConnection(OVGuestEntry* pEntry, std::uintptr_t, std::ui
     }
     guestHello.strUserName.resize(std::min(guestHello.strUserName.size(), Handshake::kMaxUserName));
     const Handshake::TBytes out = Handshake::EncodeGuestHello(guestHello);
-    if (!WriteFully(transport.nWriteFd, out.data(), out.size(), deadline))
+    if (!channel.Write(out.data(), out.size()))
         return fail(1, "the host closed the connection during the handshake");
 
     std::uint8_t answer[Handshake::kAnswerHeader];
-    if (!ReadFully(transport.nReadFd, answer, sizeof answer, deadline))
-        return fail(1, "the host closed the connection or did not answer in time");
+    if (!channel.Read(answer, sizeof answer))
+        return fail(1, strNoAnswer);
     const auto nStatus = static_cast<std::int16_t>(Handshake::NetWord(answer));
     const std::uint16_t nResponseLength = Handshake::NetWord(answer + 2);
     if (nStatus != Handshake::kAccepted)
         return fail(nStatus, RefusalText(nStatus));
-    if (nResponseLength > kOpenBlockMax ||
-        !ReadFully(transport.nReadFd, pEntry->openResponse, nResponseLength, deadline))
+    if (nResponseLength > kOpenBlockMax || !channel.Read(pEntry->openResponse, nResponseLength))
         return fail(1, "the host sent a broken open response");
     Handshake::ResponseFromWire(pEntry->openResponse);
     pEntry->nOpenResponseLength = nResponseLength;
     pEntry->bLargeSizes = (guestHello.nFlags & Handshake::kFlagLargeSizes) != 0;
     auto* pConnection = new TConnection(transport.nReadFd, transport.nWriteFd, transport.strPeer);
+    if (SSL* pTls = channel.ReleaseTls())
+        pConnection->StartTls(pTls);
     // A guest has this one connection: an upload leaves in batches as large as its file reads,
     // a fraction of the sends (and of the host's wake-ups) that the session's buffering gives.
     pConnection->SetMinimumOutputLimit(kGuestSendBatch);
     pEntry->hConnection = pConnection;
-    it->second.nChild = transport.nChild;
-    it->second.pKeepAlive = KeepAlive(pConnection, target.nKeepAliveMs);
+    state.nChild = transport.nChild;
+    state.pKeepAlive = KeepAlive(pConnection, target.nKeepAliveMs);
+    state.negotiated = Handshake::TNegotiated{greeting->nFlags, guestHello.nFlags, bHostTls};
     m_strLastError.clear();
     return 0;
 }

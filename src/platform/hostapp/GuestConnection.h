@@ -17,15 +17,19 @@
 // Connecting (SetupConnection) blocks for at most the target's timeout: it opens the transport,
 // builds the open request (the module's SetupV7Request, then the block length 176, the level
 // byte 34 and the platform byte 1), runs the handshake and fills the entry's open response,
-// connection and address name. After that every read and write of the session goes through
+// connection and address name. Over TCP the handshake runs TLS and checks the host's
+// certificate against the one pinned for its host and port (KnownHosts.h), before anything of
+// the guest's is sent; the password proof is bound to the TLS session. After that every read and write of the session goes through
 // the event loop (TLoopServiceTable), with its completions delivered from the loop.
 #pragma once
 
 #include "GuestEntry.h"
+#include "Handshake.h"
 #include "LoopServiceTable.h"
 #include "LoopWindow.h"
 #include "OVGuest.h"
 #include "ServeConfig.h"
+#include "TlsContext.h"
 
 #include <QTimer>
 
@@ -35,6 +39,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +56,14 @@ struct TGuestTarget {
     bool bTranslateDownload = false;     // line-end options of the guest's command
     bool bTranslateUpload = false;
     int nTimeoutMs = 15000;              // connecting and the handshake together
+    bool bPlain = false;                 // TCP without TLS (the host must serve so too)
+    std::string strKnownHostsFile;       // where host certificates are pinned; empty: nowhere
+    std::string strFingerprint;          // not empty: the host must show this certificate
+    bool bAcceptNewHost = false;         // pin the certificate of a host not yet known
+    // Asked about a host not yet known ("HOST:PORT", its fingerprint); true pins it. The
+    // connection is then made again, as the answer may have taken longer than the host waits.
+    std::function<bool(const std::string& strHost, const std::string& strFingerprint)> fnAskNewHost;
+    std::uint16_t nCapabilities = Handshake::kFlagLargeSizes; // capability flags this guest speaks
     // A connection without a byte either way this long sends a kFTP_msgNoOp, so that a host's
     // idle timeout never ends a session that only waits for its user.
     int nKeepAliveMs = 5 * 60 * 1000;
@@ -58,6 +71,9 @@ struct TGuestTarget {
 
 class TGuestHostApp : public IOVGuestHost {
 public:
+    // After one connection attempt: done (connected or failed), or to be made once more.
+    enum class EAttempt { Done, Again };
+
     // fnStopRequested runs from the loop when the guest session asks to be closed; it is given
     // the session handle that the request carried.
     explicit TGuestHostApp(std::function<void(void* hSession)> fnStopRequested);
@@ -69,6 +85,8 @@ public:
     // Why the last SetupConnection failed, for the user.
     const std::string& LastError() const { return m_strLastError; }
     HostServiceTable* Table() { return &m_table; }
+    // What the handshake of the entry's connection agreed; null before it has run.
+    const Handshake::TNegotiated* Negotiated(const OVGuestEntry* pEntry) const;
 
     OVGuestEntry* AllocateEntry(std::uintptr_t hHost, int nKind) override;
     int SetupConnection(OVGuestEntry* pEntry, std::uintptr_t, std::uintptr_t, std::uintptr_t) override;
@@ -84,14 +102,18 @@ private:
         TGuestTarget* pTarget = nullptr;
         pid_t nChild = -1; // the command of a command transport
         std::unique_ptr<QTimer> pKeepAlive;
+        std::optional<Handshake::TNegotiated> negotiated;
     };
 
     int Fail(int nStatus, const std::string& strWhy);
     static std::unique_ptr<QTimer> KeepAlive(TConnection* pConnection, int nIntervalMs);
+    // One connection and handshake; Again when it should be made once more.
+    int Connect(OVGuestEntry* pEntry, TEntryState& state, EAttempt& eNext);
 
     TLoopServiceTable m_table;
     TLoopWindow m_window;
     std::map<OVGuestEntry*, TEntryState> m_entries;
     std::string m_strLastError;
     TGuestTarget* m_pLastTarget = nullptr;
+    TSslContext m_pTlsContext;
 };

@@ -52,10 +52,13 @@ std::string NewPassword()
     return strPassword;
 }
 
-TProof ComputeProof(std::string_view strPassword, const TNonce& nonce, const TBytes& request)
+TProof ComputeProof(std::string_view strPassword, const TNonce& nonce, std::uint16_t nGuestFlags,
+                    const TBytes& request, const TBytes& binding)
 {
     TBytes message(nonce.begin(), nonce.end());
+    PutWord(message, nGuestFlags);
     message.insert(message.end(), request.begin(), request.end());
+    message.insert(message.end(), binding.begin(), binding.end());
     TProof proof{};
     unsigned int nLength = 0;
     // An empty key is legal for HMAC; OpenSSL wants a non-null pointer for it.
@@ -68,11 +71,9 @@ TProof ComputeProof(std::string_view strPassword, const TNonce& nonce, const TBy
     return proof;
 }
 
-TBytes ProvenBytes(const TBytes& request, std::uint16_t nGuestFlags)
+std::uint16_t Acknowledge(std::uint16_t nHostFlags, std::uint16_t nSpoken)
 {
-    TBytes out = request;
-    PutWord(out, nGuestFlags);
-    return out;
+    return static_cast<std::uint16_t>(nHostFlags & nSpoken & kCapabilityFlags);
 }
 
 bool ProofsEqual(const TProof& a, const TProof& b) { return CRYPTO_memcmp(a.data(), b.data(), kProofSize) == 0; }
@@ -82,34 +83,29 @@ std::uint16_t NetWord(const std::uint8_t* pBytes)
     return static_cast<std::uint16_t>((pBytes[0] << 8) | pBytes[1]);
 }
 
-TBytes EncodeHello(const THello& hello)
+TBytes EncodeGreeting(const TGreeting& greeting)
 {
     TBytes out(kMagic, kMagic + sizeof kMagic);
-    PutWord(out, hello.nVersion);
-    PutWord(out, hello.nFlags);
-    out.insert(out.end(), hello.nonce.begin(), hello.nonce.end());
+    PutWord(out, greeting.nVersion);
+    PutWord(out, greeting.nFlags);
     return out;
 }
 
-std::optional<THello> DecodeHello(const std::uint8_t* pBytes, std::size_t nLength)
+std::optional<TGreeting> DecodeGreeting(const std::uint8_t* pBytes, std::size_t nLength)
 {
-    if (nLength != kHelloSize || std::memcmp(pBytes, kMagic, sizeof kMagic) != 0)
+    if (nLength != kGreetingSize || std::memcmp(pBytes, kMagic, sizeof kMagic) != 0)
         return std::nullopt;
-    THello hello;
-    hello.nVersion = NetWord(pBytes + 4);
-    hello.nFlags = NetWord(pBytes + 6);
-    std::memcpy(hello.nonce.data(), pBytes + 8, kNonceSize);
-    return hello;
+    return TGreeting{NetWord(pBytes + 4), NetWord(pBytes + 6)};
 }
 
 TBytes EncodeGuestHello(const TGuestHello& hello)
 {
     TBytes out;
+    PutWord(out, hello.nFlags);
     PutWord(out, static_cast<std::uint16_t>(hello.request.size()));
     out.insert(out.end(), hello.request.begin(), hello.request.end());
     out.push_back(static_cast<std::uint8_t>(hello.strUserName.size()));
     out.insert(out.end(), hello.strUserName.begin(), hello.strUserName.end());
-    PutWord(out, hello.nFlags);
     out.insert(out.end(), hello.proof.begin(), hello.proof.end());
     return out;
 }

@@ -6,6 +6,7 @@
 #include "OpenBlocks.h"
 #include "ServeLog.h"
 #include "ServiceExports.h"
+#include "TlsContext.h"
 #include "VantryHostSession.h"
 
 #include <cstring>
@@ -16,7 +17,6 @@ constexpr int kRefusalDelayMs = 1000;
 // Byte 6 of the open response: 1 tells the guest that this host names folders by directory string.
 constexpr std::size_t kRespPathMode = 6;
 constexpr std::uint8_t kPathModeByString = 1;
-constexpr std::size_t kGuestFlagsSize = 2;
 } // namespace
 
 THostLink::THostLink(TConnection* pConnection, const THostLinkSettings& settings)
@@ -44,25 +44,45 @@ std::string THostLink::Who() const
 void THostLink::Begin()
 {
     m_nonce = Handshake::NewNonce();
-    Handshake::THello hello;
-    hello.nFlags = Handshake::kFlagLargeSizes | (m_settings.strPassword.empty() ? 0 : Handshake::kFlagPasswordRequired);
-    hello.nonce = m_nonce;
-    const Handshake::TBytes bytes = Handshake::EncodeHello(hello);
+    Handshake::TGreeting greeting;
+    greeting.nFlags = m_settings.nCapabilities & Handshake::kCapabilityFlags;
+    if (!m_settings.strPassword.empty())
+        greeting.nFlags |= Handshake::kFlagPasswordRequired;
+    if (m_settings.pTlsContext)
+        greeting.nFlags |= Handshake::kFlagTlsFollows;
+    m_negotiated.nHostFlags = greeting.nFlags;
+    const Handshake::TBytes bytes = Handshake::EncodeGreeting(greeting);
     m_pConnection->Write(bytes.data(), bytes.size(), [](std::int32_t) {});
+    if (m_settings.pTlsContext) {
+        SSL* pTls = SSL_new(m_settings.pTlsContext);
+        if (!pTls)
+            return Fail("cannot start TLS: " + TlsErrorText());
+        SSL_set_accept_state(pTls);
+        m_pConnection->StartTls(pTls);
+        m_negotiated.bTls = true;
+    }
+    m_pConnection->Write(m_nonce.data(), m_nonce.size(), [](std::int32_t) {});
     m_timeout.setSingleShot(true);
     QObject::connect(&m_timeout, &QTimer::timeout, m_pConnection, [this] {
         if (!m_bDecided)
             Fail("handshake timed out");
     });
     m_timeout.start(m_settings.nHandshakeTimeoutMs);
-    m_pConnection->Read(m_header, 2, [this](std::int32_t nStatus) { OnRequestLength(nStatus); });
+    m_pConnection->Read(m_header, sizeof m_header, [this](std::int32_t nStatus) { OnGuestHeader(nStatus); });
 }
 
-void THostLink::OnRequestLength(std::int32_t nStatus)
+void THostLink::FailClosed()
+{
+    const std::string& strWhy = m_pConnection->FailureText();
+    Fail("closed during the handshake" + (strWhy.empty() ? std::string() : " (" + strWhy + ")"));
+}
+
+void THostLink::OnGuestHeader(std::int32_t nStatus)
 {
     if (nStatus != 0)
-        return Fail("closed during the handshake");
-    const std::uint16_t nLength = Handshake::NetWord(m_header);
+        return FailClosed();
+    m_negotiated.nGuestFlags = Handshake::NetWord(m_header);
+    const std::uint16_t nLength = Handshake::NetWord(m_header + 2);
     if (nLength < 1 || nLength > Handshake::kMaxRequest)
         return Fail("bad open request length " + std::to_string(nLength));
     m_request.resize(nLength);
@@ -72,27 +92,26 @@ void THostLink::OnRequestLength(std::int32_t nStatus)
 void THostLink::OnRequest(std::int32_t nStatus)
 {
     if (nStatus != 0)
-        return Fail("closed during the handshake");
+        return FailClosed();
     m_pConnection->Read(m_header, 1, [this](std::int32_t n) { OnNameLength(n); });
 }
 
 void THostLink::OnNameLength(std::int32_t nStatus)
 {
     if (nStatus != 0)
-        return Fail("closed during the handshake");
+        return FailClosed();
     if (m_header[0] > Handshake::kMaxUserName)
         return Fail("user name too long");
-    m_nameAndProof.resize(m_header[0] + kGuestFlagsSize + Handshake::kProofSize);
+    m_nameAndProof.resize(m_header[0] + Handshake::kProofSize);
     m_pConnection->Read(m_nameAndProof.data(), m_nameAndProof.size(), [this](std::int32_t n) { OnNameAndProof(n); });
 }
 
 void THostLink::OnNameAndProof(std::int32_t nStatus)
 {
     if (nStatus != 0)
-        return Fail("closed during the handshake");
-    const std::size_t nNameLength = m_nameAndProof.size() - kGuestFlagsSize - Handshake::kProofSize;
+        return FailClosed();
+    const std::size_t nNameLength = m_nameAndProof.size() - Handshake::kProofSize;
     m_strUser.assign(reinterpret_cast<const char*>(m_nameAndProof.data()), nNameLength);
-    m_nGuestFlags = Handshake::NetWord(m_nameAndProof.data() + nNameLength);
     Decide();
 }
 
@@ -118,9 +137,13 @@ void THostLink::CheckProof()
     const std::string strAddress = TLoginThrottle::SourceAddress(m_pConnection->Peer());
     if (!m_settings.strPassword.empty()) {
         Handshake::TProof proof;
-        std::memcpy(proof.data(), m_nameAndProof.data() + m_strUser.size() + kGuestFlagsSize, proof.size());
-        const Handshake::TBytes proven = Handshake::ProvenBytes(m_request, m_nGuestFlags);
-        if (!Handshake::ProofsEqual(proof, Handshake::ComputeProof(m_settings.strPassword, m_nonce, proven))) {
+        std::memcpy(proof.data(), m_nameAndProof.data() + m_strUser.size(), proof.size());
+        Handshake::TBytes binding;
+        if (m_pConnection->Tls() && (binding = ExportBinding(m_pConnection->Tls())).empty())
+            return Fail("cannot export keying material from the TLS session");
+        const Handshake::TProof expected =
+            Handshake::ComputeProof(m_settings.strPassword, m_nonce, m_negotiated.nGuestFlags, m_request, binding);
+        if (!Handshake::ProofsEqual(proof, expected)) {
             // The refusal is answered late, so that passwords cannot be tried quickly.
             int nDelayMs = kRefusalDelayMs;
             if (m_settings.pThrottle) {
@@ -130,7 +153,8 @@ void THostLink::CheckProof()
             }
             const unsigned nFailures = m_settings.pThrottle ? m_settings.pThrottle->Failures(strAddress) : 1;
             ServeLog(Who() + ": authentication refused (" + std::to_string(nFailures) +
-                     " in a row from its address; answered in " + std::to_string(nDelayMs) + " ms)");
+                         " in a row from its address; answered in " + std::to_string(nDelayMs) + " ms)",
+                     ELogLevel::Warning);
             m_refusalDelay.setSingleShot(true);
             QObject::connect(&m_refusalDelay, &QTimer::timeout, m_pConnection, [this] {
                 Answer(Handshake::kAuthenticationRefused, nullptr, 0);
@@ -159,25 +183,27 @@ void THostLink::OpenSession()
     if (nStatus == 0 && StartHostSession(m_pConnection, 0, pSession) != 0) {
         Answer(kInitFailed, nullptr, 0);
         StopHostSession(pSession, 0); // stops the connection after the answer has gone out
-        ServeLog(Who() + ": refused: the session could not be started");
+        ServeLog(Who() + ": refused: the session could not be started", ELogLevel::Warning);
         return;
     }
     if (nStatus != 0) {
         ServeLog(Who() + ": refused: " +
                  (nStatus == kInitVersionRefused
                       ? "protocol version " + std::to_string(RequestedProtocolVersion(request)) + " not supported"
-                      : "the session could not be set up (" + std::to_string(nStatus) + ")"));
+                      : "the session could not be set up (" + std::to_string(nStatus) + ")"),
+                 ELogLevel::Warning);
         Answer(nStatus, nullptr, 0);
         m_pConnection->Stop();
         return;
     }
     m_pSession = pSession;
-    pSession->SetLargeSizes((m_nGuestFlags & Handshake::kFlagLargeSizes) != 0);
+    pSession->SetLargeSizes(m_negotiated.Agreed(Handshake::kFlagLargeSizes));
     m_started = std::chrono::steady_clock::now();
     response[kRespPathMode] = kPathModeByString;
     Handshake::ResponseToWire(response);
     Answer(Handshake::kAccepted, response, nResponseLength);
-    ServeLog(Who() + ": accepted, protocol version " + std::to_string(pSession->Version()));
+    ServeLog(Who() + ": accepted, protocol version " + std::to_string(pSession->Version()) +
+             (m_negotiated.bTls ? ", TLS" : ", in the clear"));
     pSession->SetNoticeHandler([this](const std::string& strText) { ServeLog(Who() + ": " + strText); });
     WatchIdle();
 }
@@ -216,7 +242,7 @@ void THostLink::Fail(const std::string& strWhy)
 {
     m_bDecided = true;
     m_timeout.stop();
-    ServeLog(Who() + ": " + strWhy);
+    ServeLog(Who() + ": " + strWhy, ELogLevel::Warning);
     m_pConnection->Abort();
 }
 

@@ -14,12 +14,15 @@ class TConnection;
 class TLoginThrottle;
 class TLoopServiceTable;
 class TVantryHostSession;
+struct ssl_ctx_st;
 
 struct THostLinkSettings {
     TLoopServiceTable* pTable = nullptr;
     std::string strPassword; // empty: no password is asked for
     std::uint16_t nPrivileges = 0;
     int nHandshakeTimeoutMs = 5000;
+    ssl_ctx_st* pTlsContext = nullptr; // null: the connection stays in the clear
+    std::uint16_t nCapabilities = Handshake::kFlagLargeSizes; // the capability flags this host announces
     TLoginThrottle* pThrottle = nullptr; // null: each refusal waits the first delay alone
     int nIdleTimeoutSeconds = 0;         // a session without traffic this long is ended; 0 never
 };
@@ -33,14 +36,16 @@ public:
     THostLink(const THostLink&) = delete;
     THostLink& operator=(const THostLink&) = delete;
 
-    // Sends the host's hello and reads the guest's.
+    // Sends the greeting (and starts TLS) and the nonce, and reads the guest's hello.
     void Begin();
     TVantryHostSession* Session() const { return m_pSession; }
+    // What the handshake agreed; complete once the guest's hello has been read.
+    const Handshake::TNegotiated& Negotiated() const { return m_negotiated; }
     // Stops the module's session (the answer to its stop request, or a shutdown).
     void EndSession(std::int32_t nStopValue);
 
 private:
-    void OnRequestLength(std::int32_t nStatus);
+    void OnGuestHeader(std::int32_t nStatus);
     void OnRequest(std::int32_t nStatus);
     void OnNameLength(std::int32_t nStatus);
     void OnNameAndProof(std::int32_t nStatus);
@@ -50,6 +55,7 @@ private:
     void WatchIdle();
     void Answer(std::int16_t nStatus, const std::uint8_t* pResponse, std::size_t nLength);
     void Fail(const std::string& strWhy);
+    void FailClosed();
     std::string Who() const;
 
     TConnection* m_pConnection;
@@ -62,11 +68,11 @@ private:
     std::uint64_t m_nLastTraffic = 0;
     std::chrono::steady_clock::time_point m_lastTrafficChange;
     bool m_bDecided = false;
-    std::uint8_t m_header[2] = {};
+    std::uint8_t m_header[Handshake::kGuestHeader] = {};
+    Handshake::TNegotiated m_negotiated;
     Handshake::TBytes m_request;
     Handshake::TBytes m_nameAndProof;
     std::string m_strUser;
-    std::uint16_t m_nGuestFlags = 0;
     TVantryHostSession* m_pSession = nullptr;
     std::chrono::steady_clock::time_point m_started;
 };

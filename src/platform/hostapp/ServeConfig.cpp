@@ -1,5 +1,6 @@
 #include "ServeConfig.h"
 
+#include "ConfigPaths.h"
 #include "OpenBlocks.h"
 
 #include <algorithm>
@@ -19,25 +20,36 @@ const char kServeUsage[] =
     "Options:\n"
     "  --listen ADDR:PORT        address to listen on (default 127.0.0.1:7420; port 0 picks\n"
     "                            a free one); the address in use is printed on standard error\n"
-    "  --share LETTER=DIR[,KIND[,LABEL]]\n"
+    "  --share LETTER=DIR[,KIND[,LABEL]][,dotfiles]\n"
     "                            serve DIR as drive LETTER:, repeatable; KIND is fixed (default),\n"
-    "                            remote, cdrom, removable or diskette. Without --share the\n"
-    "                            home folder is drive C:\n"
+    "                            remote, cdrom, removable or diskette. Names beginning with \".\"\n"
+    "                            (~/.ssh and the like) are neither listed nor reachable unless\n"
+    "                            the share ends with \",dotfiles\". Without --share the home\n"
+    "                            folder is drive C:\n"
     "  --desktop DIR             the folder offered as the Desktop volume, inside a share or\n"
     "                            not (default: the user's desktop folder; without one, no\n"
     "                            Desktop volume)\n"
     "  --allow LIST              what guests may do: comma-separated from read, write, remove\n"
     "                            (default read)\n"
     "  --password-file FILE      the password is the file's first line. Over TCP a password is\n"
-    "                            always required: without this option one is made up and\n"
-    "                            printed once on standard error\n"
+    "                            always required: without this option one is made up, kept in\n"
+    "                            $XDG_RUNTIME_DIR/vantry/password (readable by you alone) and\n"
+    "                            shown only when standard error is a terminal\n"
     "  --config FILE             read settings from FILE: one per line, the option names\n"
     "                            without dashes (\"share D=/srv/data,fixed,Data\"); the file may\n"
     "                            also set \"handshake-timeout MS\" (default 5000). Command-line\n"
     "                            options add shares and replace the other settings\n"
+    "  --log-level LEVEL         error, warning or info (default): the least severe lines written\n"
     "  --stdio                   serve one guest over standard input and output, e.g. through\n"
-    "                            `ssh host vantry serve --stdio`; no password (the pipe's owner\n"
-    "                            is trusted)\n"
+    "                            `ssh host vantry serve --stdio`; without --config the settings\n"
+    "                            of $XDG_CONFIG_HOME/vantry/serve.conf apply when it exists. No\n"
+    "                            password and no TLS: ssh authenticates and encrypts\n"
+    "  --host-key FILE           the TLS key and certificate (default\n"
+    "                            $XDG_CONFIG_HOME/vantry/host-key.pem, made on the first start,\n"
+    "                            readable by its owner alone); its fingerprint is printed at start\n"
+    "  --insecure-plain          no TLS: everything, password proof included, crosses the\n"
+    "                            network readable and alterable by anyone on the path; guests\n"
+    "                            must ask for it too\n"
     "  --oem-codepage CP         the OEM code page for guests that name files in it (e.g. 437)\n"
     "  --idle-timeout SECONDS    close a guest's connection after this long without a byte\n"
     "                            either way (default 1800; 0 never)\n"
@@ -95,13 +107,17 @@ std::string SetListen(TServeConfig& config, const std::string& strValue)
 
 std::string SetShare(TServeConfig& config, const std::string& strValue)
 {
-    const std::string strForm = "--share wants LETTER=DIR[,KIND[,LABEL]]";
+    const std::string strForm = "--share wants LETTER=DIR[,KIND[,LABEL]][,dotfiles]";
     if (strValue.size() < 3 || strValue[1] != '=' || !std::isalpha(static_cast<unsigned char>(strValue[0])))
         return strForm;
     TShareConfig share;
     share.cLetter = static_cast<char>(std::toupper(static_cast<unsigned char>(strValue[0])));
     // DIR[,KIND[,LABEL]]: the label may itself hold commas.
-    const std::vector<std::string> fields = Split(strValue.substr(2), ',');
+    std::vector<std::string> fields = Split(strValue.substr(2), ',');
+    if (fields.size() > 1 && fields.back() == "dotfiles") {
+        share.bDotNames = true;
+        fields.pop_back();
+    }
     static const std::map<std::string, int> kKinds = {{"fixed", kShareFixed},         {"remote", kShareRemote},
                                                       {"cdrom", kShareCDROM},         {"removable", kShareRemovable},
                                                       {"diskette", kShareDiskette}};
@@ -154,6 +170,17 @@ TSetter NumberSetter(int TServeConfig::*pField, long nMin, long nMax, const char
     };
 }
 
+std::string SetLogLevel(TServeConfig& config, const std::string& strValue)
+{
+    static const std::map<std::string, ELogLevel> kLevels = {
+        {"error", ELogLevel::Error}, {"warning", ELogLevel::Warning}, {"info", ELogLevel::Info}};
+    const auto it = kLevels.find(strValue);
+    if (it == kLevels.end())
+        return "--log-level wants error, warning or info";
+    config.eLogLevel = it->second;
+    return {};
+}
+
 struct TSetting {
     bool bTakesValue;
     bool bFileOnly;
@@ -187,6 +214,15 @@ const std::map<std::string, TSetting>& Settings()
                                                     "--idle-timeout wants seconds (0 to 604800; 0 never)")}},
         {"max-guests", {true, false, NumberSetter(&TServeConfig::nMaxGuests, 1, 100000,
                                                   "--max-guests wants a number of connections (1 to 100000)")}},
+        {"log-level", {true, false, SetLogLevel}},
+        {"host-key", {true, false, [](TServeConfig& c, const std::string& v) {
+                          c.strHostKeyFile = v;
+                          return std::string();
+                      }}},
+        {"insecure-plain", {false, false, [](TServeConfig& c, const std::string&) {
+                                c.bInsecurePlain = true;
+                                return std::string();
+                            }}},
     };
     return kSettings;
 }
@@ -262,12 +298,22 @@ TServeArguments ParseServeArguments(const std::vector<std::string>& args)
         }
         options.emplace_back(std::move(strName), std::move(strValue));
     }
+    bool bConfigGiven = false;
+    bool bStdio = false;
     for (const auto& [strName, strValue] : options) {
+        bStdio |= strName == "stdio";
+        bConfigGiven |= strName == "config";
         if (strName == "config")
             result.strError = ReadConfigFile(result.config, strValue);
         if (!result.strError.empty())
             return result;
     }
+    // Over ssh the remote user's own file says what is served.
+    if (const std::string strDefault = DefaultServeConfigFile();
+        bStdio && !bConfigGiven && !strDefault.empty() && std::filesystem::exists(strDefault))
+        result.strError = ReadConfigFile(result.config, strDefault);
+    if (!result.strError.empty())
+        return result;
     // The command line's shares are added to the file's; a letter given on both is an error.
     for (const auto& [strName, strValue] : options) {
         if (strName != "config")
@@ -276,6 +322,12 @@ TServeArguments ParseServeArguments(const std::vector<std::string>& args)
             return result;
     }
     return result;
+}
+
+std::string DefaultServeConfigFile()
+{
+    const std::string strDir = VantryConfigDir();
+    return strDir.empty() ? std::string() : strDir + "/serve.conf";
 }
 
 std::string DefaultDesktopDir(const std::string& strHome)

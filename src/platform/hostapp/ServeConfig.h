@@ -3,6 +3,8 @@
 // their dashes, '#' starts a comment).
 #pragma once
 
+#include "ServeLog.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,6 +29,7 @@ struct TShareConfig {
     std::string strDir;
     int nKind = kShareFixed;
     std::string strLabel;   // empty: the file layer's own label
+    bool bDotNames = false; // names beginning with "." are served too
 };
 
 struct TServeConfig {
@@ -41,6 +44,9 @@ struct TServeConfig {
     std::string strPassword;                 // filled from the password file, or made up
     bool bPasswordMadeUp = false;
     bool bStdio = false;
+    std::string strHostKeyFile;              // empty: the default file in the config folder
+    bool bInsecurePlain = false;             // TCP without TLS
+    ELogLevel eLogLevel = ELogLevel::Info;
     int nOemCodePage = 0;                    // 0: the file layer's default
     int nHandshakeTimeoutMs = kDefaultHandshakeTimeoutMs; // config file only: "handshake-timeout MS"
     int nIdleTimeoutSeconds = kDefaultIdleTimeoutSeconds;  // 0: connections may stay silent for ever
@@ -61,6 +67,9 @@ TServeArguments ParseServeArguments(const std::vector<std::string>& args);
 // given, the user's desktop folder, read permission, the password from its file) and checks the
 // folders. Returns an error text, empty on success. Does not make up a password.
 std::string CompleteServeConfig(TServeConfig& config, const std::string& strHome);
+
+// $XDG_CONFIG_HOME/vantry/serve.conf: what `--stdio` serves when no --config is given.
+std::string DefaultServeConfigFile();
 
 // The user's desktop folder as the desktop settings name it, or home/Desktop; empty when the
 // folder does not exist.

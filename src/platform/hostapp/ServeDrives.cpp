@@ -20,6 +20,7 @@ std::string InstallServeDrives(const TServeConfig& config)
                                         share.strLabel.c_str());
         if (nError != 0)
             return std::string("cannot share ") + share.strDir + " as " + share.cLetter + ": " + std::strerror(nError);
+        OVF_HideDotNames(share.cLetter, !share.bDotNames);
     }
     if (const int nError = OVF_SetDesktopFolder(config.strDesktopDir.c_str()))
         return "cannot offer " + config.strDesktopDir + " as the desktop: " + std::strerror(nError);

@@ -3,6 +3,8 @@
 #include "Acceptor.h"
 #include "Connection.h"
 #include "Handshake.h"
+#include "ConfigPaths.h"
+#include "HostKey.h"
 #include "HostLink.h"
 #include "LoopWindow.h"
 #include "OVFUploads.h"
@@ -61,16 +63,64 @@ std::string TServeHost::Start()
         AddLink(new TConnection(STDIN_FILENO, STDOUT_FILENO, "stdio"), std::string());
         return {};
     }
-    m_pListener = std::make_unique<TAcceptor>([this](int nFd) { Accept(nFd); }, ServeLog);
+    if (std::string strError = StartTls(); !strError.empty())
+        return strError;
+    m_pListener = std::make_unique<TAcceptor>([this](int nFd) { Accept(nFd); }, [](const std::string& strLine) { ServeLog(strLine, ELogLevel::Warning); });
     if (std::string strError = m_pListener->Listen(m_config.strListenHost, m_config.nPort); !strError.empty())
         return strError;
     const std::string strWhere = m_pListener->Where();
-    if (m_config.strPassword.empty()) {
-        m_config.strPassword = Handshake::NewPassword();
-        m_config.bPasswordMadeUp = true;
-        ServeLog("no password file given; guests connect to " + strWhere + " with the password " + m_config.strPassword);
-    }
+    if (m_config.strPassword.empty())
+        if (std::string strError = MakeUpPassword(strWhere); !strError.empty())
+            return strError;
+    if (m_pTlsContext)
+        ServeLog("host key fingerprint " + m_strFingerprint);
+    else
+        ServeLog("serving in the clear (--insecure-plain): passwords and files can be read on the network");
     ServeLog("listening on " + strWhere);
+    return {};
+}
+
+std::string TServeHost::MakeUpPassword(const std::string& strWhere)
+{
+    m_config.strPassword = Handshake::NewPassword();
+    m_config.bPasswordMadeUp = true;
+    // The password itself goes only to a terminal, never into a log file.
+    const bool bTerminal = ::isatty(STDERR_FILENO) == 1;
+    const std::string strDir = VantryRuntimeDir();
+    if (strDir.empty() && !bTerminal)
+        return "no --password-file given, and no $XDG_RUNTIME_DIR to keep a made-up password in";
+    std::string strWhereKept;
+    if (!strDir.empty()) {
+        const std::string strFile = strDir + "/password";
+        if (std::string strError = WritePrivateFile(strFile, m_config.strPassword + "\n"); !strError.empty())
+            return strError;
+        strWhereKept = " (kept in " + strFile + ", readable by you alone)";
+    }
+    if (bTerminal)
+        ServeLog("no password file given; guests connect to " + strWhere + " with the password " +
+                 m_config.strPassword + strWhereKept);
+    else
+        ServeLog("no password file given; guests connect to " + strWhere + " with the password in " +
+                 strDir + "/password");
+    return {};
+}
+
+std::string TServeHost::StartTls()
+{
+    if (m_config.bInsecurePlain)
+        return {};
+    const std::string strKeyFile = m_config.strHostKeyFile.empty() ? DefaultHostKeyFile() : m_config.strHostKeyFile;
+    if (strKeyFile.empty())
+        return "no folder for the host key: set XDG_CONFIG_HOME or HOME, or give --host-key";
+    THostKey key;
+    if (std::string strError = LoadOrCreateHostKey(strKeyFile, key); !strError.empty())
+        return strError;
+    if (key.bCreated)
+        ServeLog("made a new host key in " + strKeyFile);
+    m_pTlsContext = NewServerContext(key);
+    if (!m_pTlsContext)
+        return "cannot set up TLS with " + strKeyFile + ": " + TlsErrorText();
+    m_strFingerprint = key.strFingerprint;
     return {};
 }
 
@@ -101,6 +151,7 @@ void TServeHost::AddLink(TConnection* pConnection, const std::string& strPasswor
     settings.nHandshakeTimeoutMs = m_config.nHandshakeTimeoutMs;
     settings.pThrottle = &m_throttle;
     settings.nIdleTimeoutSeconds = m_config.nIdleTimeoutSeconds;
+    settings.pTlsContext = m_pTlsContext.get();
     auto pLink = std::make_unique<THostLink>(pConnection, settings);
     THostLink* pKey = pLink.get();
     // Runs from the loop once the connection has closed.
@@ -147,6 +198,7 @@ void TServeHost::QuitWhenIdle()
 int RunServe(TServeConfig config)
 {
     std::signal(SIGPIPE, SIG_IGN);
+    SetServeLogLevel(config.eLogLevel);
     const char* pszHome = std::getenv("HOME");
     if (std::string strError = CompleteServeConfig(config, pszHome ? pszHome : ""); !strError.empty()) {
         std::fprintf(stderr, "vantry serve: %s\n", strError.c_str());

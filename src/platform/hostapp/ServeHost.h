@@ -5,6 +5,7 @@
 #include "LoginThrottle.h"
 #include "LoopServiceTable.h"
 #include "ServeConfig.h"
+#include "TlsContext.h"
 
 #include <QObject>
 
@@ -36,12 +37,18 @@ private:
     void AddLink(TConnection* pConnection, const std::string& strPassword);
     void OnWindowMessage(std::uint32_t nMessage, std::uintptr_t wParam, void* lParam);
     void QuitWhenIdle();
+    // Loads or makes the host key and the TLS context. Returns an error text, empty on success.
+    std::string StartTls();
+    // Makes up the password, keeps it in a file that its owner alone may read and says where.
+    std::string MakeUpPassword(const std::string& strWhere);
 
     TServeConfig m_config;
     TLoopServiceTable m_table;
     TLoginThrottle m_throttle;
     std::unique_ptr<TLoopWindow> m_pWindow;
     std::unique_ptr<TAcceptor> m_pListener;
+    TSslContext m_pTlsContext;   // null: guests are served in the clear
+    std::string m_strFingerprint;
     std::map<THostLink*, std::unique_ptr<THostLink>> m_links;
     bool m_bShuttingDown = false;
     bool m_bAtGuestLimit = false; // said once until a connection is taken again

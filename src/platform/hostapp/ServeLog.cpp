@@ -3,8 +3,16 @@
 #include <cstdio>
 #include <ctime>
 
-void ServeLog(const std::string& strLine)
+namespace {
+ELogLevel g_eLevel = ELogLevel::Info;
+} // namespace
+
+void SetServeLogLevel(ELogLevel eLevel) { g_eLevel = eLevel; }
+
+void ServeLog(const std::string& strLine, ELogLevel eLevel)
 {
+    if (eLevel > g_eLevel)
+        return;
     const std::time_t now = std::time(nullptr);
     char szTime[32] = {};
     std::tm tmNow {};

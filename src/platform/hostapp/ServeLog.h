@@ -4,6 +4,11 @@
 #include <string>
 #include <string_view>
 
-void ServeLog(const std::string& strLine);
+// From the most to the least severe; a line is written when it is at least as severe as the
+// level set.
+enum class ELogLevel { Error, Warning, Info };
+
+void SetServeLogLevel(ELogLevel eLevel);
+void ServeLog(const std::string& strLine, ELogLevel eLevel = ELogLevel::Info);
 // Text from a guest made safe for one log line: control characters become '?', at most 64 bytes.
 std::string LogSafe(std::string_view str);

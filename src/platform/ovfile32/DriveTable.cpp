@@ -67,6 +67,7 @@ int OVF_SetDrive(char cLetter, const char* pszPosixDir, OVFDriveKind kind, const
     drive.kind = kind;
     drive.strLabel = pszLabel ? pszLabel : "";
     drive.bExactCase = false;
+    drive.bHideDotNames = false;
     RepairCurrentDirectory();
     return 0;
 }
@@ -77,6 +78,13 @@ void OVF_SetDriveExactCase(char cLetter, bool bExactCase)
     const int nIndex = LetterIndex(cLetter);
     if (nIndex >= 0)
         State().drives[nIndex].bExactCase = bExactCase;
+}
+
+void OVF_HideDotNames(char cLetter, bool bHide)
+{
+    TLock lock;
+    if (const int nIndex = LetterIndex(cLetter); nIndex >= 0)
+        State().drives[nIndex].bHideDotNames = bHide;
 }
 
 void OVF_RemoveDrive(char cLetter)

@@ -19,6 +19,7 @@ struct TDrive {
     OVFDriveKind kind = OVFDriveKind::none;
     std::string strLabel;
     bool bExactCase = false;    // names match only as written (a guest's own POSIX disk)
+    bool bHideDotNames = false; // names beginning with "." are neither listed nor reachable
 };
 
 struct TLibraryState {

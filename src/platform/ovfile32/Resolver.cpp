@@ -2,6 +2,7 @@
 
 #include "FolderIndex.h"
 
+#include <algorithm>
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/syscall.h>
@@ -151,6 +152,9 @@ int ResolveParsed(const TWinPath& path, TTarget& target)
     target.path = path;
     target.pDrive = Drive(path.nDrive);
     if (target.pDrive == nullptr)
+        return ENOENT;
+    if (target.pDrive->bHideDotNames &&
+        std::any_of(path.parts.begin(), path.parts.end(), [](const std::string& strPart) { return strPart.starts_with('.'); }))
         return ENOENT;
     if (path.parts.empty()) {
         target.bRoot = true;

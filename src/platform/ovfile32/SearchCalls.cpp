@@ -176,7 +176,7 @@ int StartSearch(const char* pszPattern, TSearch& search)
     const bool bAll = strPattern == "*" || strPattern == "*.*";
     const std::u32string pattern = Folded(strDiskPattern);
     for (const TFolderEntry& entry : pIndex->Entries()) {
-        if (!entry.bLive)
+        if (!entry.bLive || (target.pDrive->bHideDotNames && entry.strName.starts_with('.')))
             continue;
         if (bAll || Matches(pattern, 0, Folded(entry.strName), 0) ||
             (!entry.strAlias.empty() && Matches(pattern, 0, Folded(entry.strAlias), 0)))
