@@ -24,6 +24,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -52,6 +53,16 @@ struct TCase {
     EDestination eDestination;
     ESide eKilled;
 };
+
+std::string CaseText(const TCase& c)
+{
+    return std::string(c.eDirection == EDirection::get ? "Get" : "Put") + (c.eSubject == ESubject::file ? "File" : "Tree") +
+           (c.eDestination == EDestination::empty ? "New" : "Replacing") +
+           (c.eKilled == ESide::guest ? "KillGuest" : "KillHost");
+}
+
+// For gtest's messages.
+void PrintTo(const TCase& c, std::ostream* pOut) { *pOut << CaseText(c); }
 
 std::vector<TCase> Cases()
 {
@@ -313,10 +324,7 @@ TEST_P(InterruptionTest, LeavesOldOrNewAndNoTemporaryAndTheNextTransferSucceeds)
 
 std::string CaseName(const ::testing::TestParamInfo<std::tuple<TCase, int>>& param)
 {
-    const TCase& c = std::get<0>(param.param);
-    return std::string(c.eDirection == EDirection::get ? "Get" : "Put") + (c.eSubject == ESubject::file ? "File" : "Tree") +
-           (c.eDestination == EDestination::empty ? "New" : "Replacing") +
-           (c.eKilled == ESide::guest ? "KillGuest" : "KillHost") + "_N" + std::to_string(std::get<1>(param.param));
+    return CaseText(std::get<0>(param.param)) + "_N" + std::to_string(std::get<1>(param.param));
 }
 
 INSTANTIATE_TEST_SUITE_P(Cuts, InterruptionTest,
