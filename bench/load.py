@@ -447,7 +447,7 @@ def main():
     work = tempfile.mkdtemp(prefix="vantry-load-")
     try:
         os.makedirs(os.path.join(work, "share", "up"))
-        os.makedirs(os.path.join(work, "state"))
+        os.makedirs(os.path.join(work, "state"), mode=0o700)
         with open(os.path.join(work, "share", "data.bin"), "wb") as out:
             out.write(random.Random(0).randbytes(DOWNLOAD_BYTES))
         with open(os.path.join(work, "share", "probe.txt"), "w") as out:

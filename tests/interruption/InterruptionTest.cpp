@@ -229,6 +229,7 @@ protected:
         m_root = szTemplate;
         for (const char* pszFolder : {"share", "local", "state"})
             fs::create_directories(m_root / pszFolder);
+        fs::permissions(m_root / "state", fs::perms::owner_all);
         std::ofstream(m_root / "password") << kPassword << "\n";
         // Both sides keep their upload journal here, as they would under one user's home.
         setenv("XDG_STATE_HOME", (m_root / "state").c_str(), 1);
