@@ -269,7 +269,7 @@ class Run:
 
     def data_guest(self, index):
         local = os.path.join(self.work, "guests", str(index))
-        os.makedirs(local)
+        os.makedirs(local, exist_ok=True)
         upload = os.path.join(local, "up%d.bin" % index)
         env = dict(os.environ, VANTRY_PASSWORD=PASSWORD, XDG_STATE_HOME=os.path.join(self.work, "state"))
         rng = random.Random(index)
@@ -425,6 +425,82 @@ def temporaries(root):
             if name.startswith(".vantry-upload:")]
 
 
+def one_round(args, work, host, baseline, before):
+    """The clients for args.duration seconds against the host; the figures and the count of bad transfers."""
+    cpu_before = host.cpu_seconds()
+    run = Run(args, work, host, baseline)
+    # The probe and the hostile clients first, then the guests; all begin together.
+    threads = [threading.Thread(target=run.probe)]
+    threads += [threading.Thread(target=run.garbage, args=(i,)) for i in range(args.garbage)]
+    threads += [threading.Thread(target=run.stalled_reader, args=(i,)) for i in range(args.stalled)]
+    threads += [threading.Thread(target=run.half_handshake, args=(i,)) for i in range(args.half)]
+    threads += [threading.Thread(target=run.guesser, args=("127.0.0.%d" % (2 + a),))
+                for a in range(args.guess_addresses) for _ in range(args.guess_connections)]
+    threads += [threading.Thread(target=run.data_guest, args=(i,)) for i in range(args.guests)]
+    for thread in threads:
+        thread.start()
+    threading.Thread(target=run.sample, daemon=True).start()
+    started = time.monotonic()
+    run.begin()
+    for thread in threads:
+        thread.join()
+    elapsed = time.monotonic() - started
+    host_cpu = host.cpu_seconds() - cpu_before
+    during = {"resident KiB": max(run.counters.lists["resident KiB"]),
+              "descriptors": max(run.counters.lists["descriptors"])}
+    # Every client has gone: the host should come back to where it started.
+    settle_deadline = time.monotonic() + 15
+    while time.monotonic() < settle_deadline and host.descriptors() > before["descriptors"]:
+        time.sleep(0.1)
+    after = {"resident KiB": host.resident_kib(), "descriptors": host.descriptors()}
+    left = temporaries(os.path.join(work, "share"))
+    run.stopping.set()
+
+    c = run.counters
+    guesses = c.values.get("guesses answered", 0)
+    per_address = [c.values.get("guesses from 127.0.0.%d" % (2 + a), 0) for a in range(args.guess_addresses)]
+    def spread(name, digits=2):
+        """Median, 99th percentile and maximum of a list of figures."""
+        values = c.lists.get(name, [])
+        if not values:
+            return None
+        return [round(statistics.median(values), digits), round(percentile(values, 0.99), digits),
+                round(max(values), digits)]
+
+    probes = c.lists.get("probe (ms)", [])
+    figures = {
+        "duration s": round(elapsed, 1),
+        "counts": dict(sorted(c.values.items())),
+        "get s median/p99/max": spread("get seconds"),
+        "put s median/p99/max": spread("put seconds"),
+        "guesses per s": round(guesses / elapsed, 1),
+        "guesses per s per address max": round(max(per_address) / elapsed, 2) if per_address else 0,
+        "refusal wait s median/p99/max": spread("refusal wait (s)"),
+        "half handshake held s median/p99/max": spread("half handshake held (s)", 1),
+        "probe ms median/p99/max": spread("probe (ms)", 1),
+        "  connect ms": spread("probe connect (ms)", 1),
+        "  greeting ms": spread("probe greeting (ms)", 1),
+        "  handshake answer ms": spread("probe answer (ms)", 1),
+        "  small file ms": spread("probe data (ms)", 1),
+        "baseline probe ms median/p99/max": spread("baseline probe (ms)", 1),
+        "probes over 100 ms": sum(1 for p in probes if p > 100),
+        "probes": len(probes),
+        "host CPU share": round(host_cpu / elapsed, 2),
+        "host before": before, "host max during": during, "host after": after,
+        "temporaries left in the share": len(left),
+        "host log lines": len(host.log),
+    }
+    for name, value in figures.items():
+        if name != "counts":
+            print("%-34s %s" % (name, value))
+    print("counts:")
+    for name, value in figures["counts"].items():
+        print("  %-40s %s" % (name, value))
+    bad = (c.values.get("get differs", 0) + c.values.get("put differs", 0) + c.values.get("get failed", 0)
+           + c.values.get("put failed", 0))
+    return figures, bad
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--duration", type=float, default=60)
@@ -439,6 +515,7 @@ def main():
                         help="the host's scheduling priority (below 0 needs the privilege): the host gets the CPU first")
     parser.add_argument("--vantry", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "build",
                                                          "src", "app", "vantry"))
+    parser.add_argument("--rounds", type=int, default=1, help="runs one after the other against the same host")
     parser.add_argument("--json", help="also write the figures to this file")
     args = parser.parse_args()
     if not os.access(args.vantry, os.X_OK):
@@ -457,83 +534,22 @@ def main():
         host = Host(args.vantry, work, args.host_nice)
         time.sleep(0.5)
         before = {"resident KiB": host.resident_kib(), "descriptors": host.descriptors()}
-        cpu_before = host.cpu_seconds()
         baseline = Baseline()
-        run = Run(args, work, host, baseline)
-        # The probe and the hostile clients first, then the guests; all begin together.
-        threads = [threading.Thread(target=run.probe)]
-        threads += [threading.Thread(target=run.garbage, args=(i,)) for i in range(args.garbage)]
-        threads += [threading.Thread(target=run.stalled_reader, args=(i,)) for i in range(args.stalled)]
-        threads += [threading.Thread(target=run.half_handshake, args=(i,)) for i in range(args.half)]
-        threads += [threading.Thread(target=run.guesser, args=("127.0.0.%d" % (2 + a),))
-                    for a in range(args.guess_addresses) for _ in range(args.guess_connections)]
-        threads += [threading.Thread(target=run.data_guest, args=(i,)) for i in range(args.guests)]
-        for thread in threads:
-            thread.start()
-        threading.Thread(target=run.sample, daemon=True).start()
-        started = time.monotonic()
-        run.begin()
-        for thread in threads:
-            thread.join()
-        elapsed = time.monotonic() - started
-        host_cpu = host.cpu_seconds() - cpu_before
-        during = {"resident KiB": max(run.counters.lists["resident KiB"]),
-                  "descriptors": max(run.counters.lists["descriptors"])}
-        # Every client has gone: the host should come back to where it started.
-        settle_deadline = time.monotonic() + 15
-        while time.monotonic() < settle_deadline and host.descriptors() > before["descriptors"]:
-            time.sleep(0.1)
-        after = {"resident KiB": host.resident_kib(), "descriptors": host.descriptors()}
-        left = temporaries(os.path.join(work, "share"))
-        run.stopping.set()
+        rounds = []
+        bad = 0
+        # Later rounds run against the same host: what it keeps after one round, it should not
+        # keep again after the next.
+        for number in range(1, args.rounds + 1):
+            if args.rounds > 1:
+                print("round %d:" % number)
+            figures, round_bad = one_round(args, work, host, baseline, before)
+            rounds.append(figures)
+            bad += round_bad
         host.stop()
         baseline.stop()
-
-        c = run.counters
-        guesses = c.values.get("guesses answered", 0)
-        per_address = [c.values.get("guesses from 127.0.0.%d" % (2 + a), 0) for a in range(args.guess_addresses)]
-        def spread(name, digits=2):
-            """Median, 99th percentile and maximum of a list of figures."""
-            values = c.lists.get(name, [])
-            if not values:
-                return None
-            return [round(statistics.median(values), digits), round(percentile(values, 0.99), digits),
-                    round(max(values), digits)]
-
-        probes = c.lists.get("probe (ms)", [])
-        figures = {
-            "duration s": round(elapsed, 1),
-            "counts": dict(sorted(c.values.items())),
-            "get s median/p99/max": spread("get seconds"),
-            "put s median/p99/max": spread("put seconds"),
-            "guesses per s": round(guesses / elapsed, 1),
-            "guesses per s per address max": round(max(per_address) / elapsed, 2) if per_address else 0,
-            "refusal wait s median/p99/max": spread("refusal wait (s)"),
-            "half handshake held s median/p99/max": spread("half handshake held (s)", 1),
-            "probe ms median/p99/max": spread("probe (ms)", 1),
-            "  connect ms": spread("probe connect (ms)", 1),
-            "  greeting ms": spread("probe greeting (ms)", 1),
-            "  handshake answer ms": spread("probe answer (ms)", 1),
-            "  small file ms": spread("probe data (ms)", 1),
-            "baseline probe ms median/p99/max": spread("baseline probe (ms)", 1),
-            "probes over 100 ms": sum(1 for p in probes if p > 100),
-            "probes": len(probes),
-            "host CPU share": round(host_cpu / elapsed, 2),
-            "host before": before, "host max during": during, "host after": after,
-            "temporaries left in the share": len(left),
-            "host log lines": len(host.log),
-        }
-        for name, value in figures.items():
-            if name != "counts":
-                print("%-34s %s" % (name, value))
-        print("counts:")
-        for name, value in figures["counts"].items():
-            print("  %-40s %s" % (name, value))
         if args.json:
             with open(args.json, "w") as out:
-                json.dump(figures, out, indent=1)
-        bad = (c.values.get("get differs", 0) + c.values.get("put differs", 0) + c.values.get("get failed", 0)
-               + c.values.get("put failed", 0))
+                json.dump(rounds if args.rounds > 1 else rounds[0], out, indent=1)
         return 1 if bad else 0
     finally:
         shutil.rmtree(work, ignore_errors=True)
