@@ -2,9 +2,26 @@
 
 #include "Connection.h"
 
+#include <csignal>
+#include <cstdlib>
 #include <new>
 
 namespace {
+// A debugging aid for the interruption tests: with VANTRY_KILL_AT_PACKET=N in the environment,
+// the process kills itself (SIGKILL, as a crash or a pulled plug would) when the module asks
+// for its Nth read or write on any connection. The module's own sequence of requests decides
+// the point, not timing, so a run can be repeated at the same N.
+void CountPacket()
+{
+    static const long nKillAt = [] {
+        const char* pszValue = std::getenv("VANTRY_KILL_AT_PACKET");
+        return pszValue ? std::atol(pszValue) : 0L;
+    }();
+    static long nCount = 0;
+    if (nKillAt > 0 && ++nCount == nKillAt)
+        std::raise(SIGKILL);
+}
+
 // A stream only names a direction of a connection; the connection keeps the state.
 struct TStream {
     int nUnused = 0;
@@ -22,6 +39,7 @@ std::int32_t TLoopServiceTable::Read(HConnection hConnection, void* pBuffer, std
 {
     if (!hConnection || !pfnCompletion)
         return 1;
+    CountPacket();
     return ConnectionOf(hConnection)->Read(pBuffer, nLength,
                                            TConnection::TCompletion{pfnCompletion, pSession, hStream, {}});
 }
@@ -31,6 +49,7 @@ std::int32_t TLoopServiceTable::Write(HConnection hConnection, const void* pBuff
 {
     if (!hConnection || !pfnCompletion)
         return 1;
+    CountPacket();
     return ConnectionOf(hConnection)->Write(pBuffer, nLength,
                                             TConnection::TCompletion{pfnCompletion, pSession, hStream, {}});
 }
