@@ -196,7 +196,9 @@ void TCopyEngine::OnCreateResult()
         NextItem();
         return;
     }
-    if (m_session.PathMode() == 0 || !m_session.LongNames()) {
+    // An empty file opens no fork, so nothing would replace the host's file at the end of its
+    // data: it takes the place of the old one by removal, as on hosts that name folders by number.
+    if (m_session.PathMode() == 0 || !m_session.LongNames() || m_nLocalLength == 0) {
         m_nResult = 0;
         m_session.m_pOperationResult = &m_nResult;
         SendNamesRequest(kFTP_msgRemove, kPhaseRemoveForReplace, m_sWireName);

@@ -452,6 +452,11 @@ TEST_F(GuestVerbsTest, ReplaceAnswersFromTheOption)
         if (bNone) {
             EXPECT_NE(put.strErr.find("vantry put: skipped C/f.txt: exists"), std::string::npos) << put.strErr;
         }
+        // An empty file replaces a full one too (it sends no data to end with).
+        WriteFile(Local() / "f.txt", "");
+        const TResult empty = Verb({"put", "--replace", c.pszMode, (Local() / "f.txt").string(), Url("C")});
+        EXPECT_EQ(empty.nStatus, bNone ? 3 : 0) << empty.strErr;
+        EXPECT_EQ(ReadAll(Share() / "f.txt"), bNone ? "remote old" : "");
     }
 }
 
