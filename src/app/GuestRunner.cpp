@@ -4,6 +4,7 @@
 #include "GuestServiceExports.h"
 #include "KnownHosts.h"
 #include "OVFDrives.h"
+#include "OVFUploads.h"
 #include "SignalWatcher.h"
 #include "Vntrgst.h"
 
@@ -155,6 +156,9 @@ int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOpti
     });
     OVSetGuestHost(&hostApp);
     OVF_UseLocalMachineDrives();
+    // Downloads arrive in temporaries as uploads do on a host: a guest that was killed left its
+    // own behind, which the next run takes away.
+    OVF_RemoveUploadLeftovers();
     TTerminalWindow* pWindow = nullptr;
     SetVantryWindowFactory([&](TVantryGuestSession& session) -> std::unique_ptr<IVantryWindow> {
         auto window = std::make_unique<TTerminalWindow>(session, options, pszVerb, &bFailed, &bSkipped);
@@ -165,6 +169,7 @@ int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOpti
     auto cleanUp = [] {
         SetVantryWindowFactory(nullptr);
         OVSetGuestHost(nullptr);
+        OVF_EndUploads(); // this process's journal entry goes with it
     };
 
     const OVGuestConnectionRequest request{TGuestHostApp::Handle(target)};
