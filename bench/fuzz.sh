@@ -36,8 +36,9 @@ for target in $TARGETS; do
   mkdir -p "$corpus" "$findings"
   [ -n "$(ls -A "$corpus")" ] || VANTRY_FUZZ_SEEDS="$corpus" "$exe"
   log=$BUILD/findings/$target.log
-  # -timeout: an input taking longer than this is a hang, kept like a crash.
-  if "$exe" $LIMIT -timeout=25 -artifact_prefix="$ROOT/$findings/" -print_final_stats=1 "$corpus" >"$log" 2>&1; then
+  # -timeout: an input taking longer than this is a hang, kept like a crash; -len_control=0: long
+  # inputs (whole uploads and listings) from the start.
+  if "$exe" $LIMIT -timeout=25 -len_control=0 -artifact_prefix="$ROOT/$findings/" -print_final_stats=1 "$corpus" >"$log" 2>&1; then
     result="nothing found"
   else
     result="FOUND SOMETHING: see $log and $findings/"

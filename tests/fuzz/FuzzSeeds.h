@@ -29,3 +29,11 @@ inline void WriteSeedsIfAsked(const std::function<TSeeds()>& makeSeeds)
     }
     std::exit(0);
 }
+
+// Defines the target's initialisation: its seeds, written when asked.
+#define VANTRY_FUZZ_SEEDS(makeSeeds)                      \
+    extern "C" int LLVMFuzzerInitialize(int*, char***)    \
+    {                                                     \
+        WriteSeedsIfAsked(makeSeeds);                     \
+        return 0;                                         \
+    }

@@ -85,11 +85,7 @@ public:
 };
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    WriteSeedsIfAsked(MakeSeeds);
-    return 0;
-}
+VANTRY_FUZZ_SEEDS(MakeSeeds)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize)
 {

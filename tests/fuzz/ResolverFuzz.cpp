@@ -80,11 +80,7 @@ TSeeds MakeSeeds()
 }
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    WriteSeedsIfAsked(MakeSeeds);
-    return 0;
-}
+VANTRY_FUZZ_SEEDS(MakeSeeds)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSize)
 {
