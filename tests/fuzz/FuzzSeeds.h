@@ -31,9 +31,9 @@ inline void WriteSeedsIfAsked(const std::function<TSeeds()>& makeSeeds)
 }
 
 // Defines the target's initialisation: its seeds, written when asked.
-#define VANTRY_FUZZ_SEEDS(makeSeeds)                      \
-    extern "C" int LLVMFuzzerInitialize(int*, char***)    \
-    {                                                     \
-        WriteSeedsIfAsked(makeSeeds);                     \
-        return 0;                                         \
+#define VANTRY_FUZZ_SEEDS(makeSeeds) \
+    extern "C" int LLVMFuzzerInitialize(int*, char***) \
+    { \
+        WriteSeedsIfAsked(makeSeeds); \
+        return 0; \
     }

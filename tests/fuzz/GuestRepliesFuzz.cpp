@@ -22,17 +22,20 @@ TSeeds MakeSeeds()
         const bool bLong = nVersionBits == 0x10;
         const Bytes relisting = Concat({AFileReply(false, 10, 0x20, "Report.dat", bLong), kEnd});
         const std::vector<std::pair<ECase, Bytes>> cases = {
-            {ECase::ListVolumes, Concat({AVolReply(3, 0x02, "c: (System)", bLong), AVolReply(4, 0x00, "d: (Data)", bLong), kEnd,
-                                         AFileReply(true, 0, 0x10, "Sub", bLong), relisting})},
+            {ECase::ListVolumes,
+             Concat({AVolReply(3, 0x02, "c: (System)", bLong), AVolReply(4, 0x00, "d: (Data)", bLong), kEnd,
+                     AFileReply(true, 0, 0x10, "Sub", bLong), relisting})},
             {ECase::DownloadFile, Concat({FileInfoReply({0, 10, "TEXT", false, 0xB0000000, 0x21}),
                                           ForkDataReplies("0123456789", 4), kEnd, relisting})},
             {ECase::DownloadFile, Concat({FileInfoReply({-43}), ResultReply(-43), relisting})},
-            {ECase::DownloadFolder, Concat({FileInfoReply({0, 0, "????", true}), AFileReply(false, 3, 0x20, "a.txt", bLong), kEnd,
-                                            FileInfoReply({0, 3}), ForkDataReplies("abc"), kEnd, relisting})},
-            {ECase::UploadFile, Concat({ResultReply(0), ResultReply(0), ResultReply(0), FileInfoReply({0, 10}), relisting})},
+            {ECase::DownloadFolder,
+             Concat({FileInfoReply({0, 0, "????", true}), AFileReply(false, 3, 0x20, "a.txt", bLong), kEnd,
+                     FileInfoReply({0, 3}), ForkDataReplies("abc"), kEnd, relisting})},
+            {ECase::UploadFile,
+             Concat({ResultReply(0), ResultReply(0), ResultReply(0), FileInfoReply({0, 10}), relisting})},
             {ECase::UploadFile, Concat({ResultReply(-48), ResultReply(-5000), relisting})},
-            {ECase::UploadFolder, Concat({ResultReply(0), ResultReply(0), ResultReply(0), ResultReply(0), ResultReply(0),
-                                          FileInfoReply({0, 3000}), relisting})},
+            {ECase::UploadFolder, Concat({ResultReply(0), ResultReply(0), ResultReply(0), ResultReply(0),
+                                          ResultReply(0), FileInfoReply({0, 3000}), relisting})},
         };
         for (const auto& [eCase, replies] : cases)
             for (const std::uint8_t nPathMode : {0x00, 0x20}) {
@@ -65,13 +68,15 @@ public:
             OpenAt("c:\\Src",
                    Concat({AFileReply(false, 10, 0x20, "Report.dat", bLong), AFileReply(true, 0, 0x10, "Sub", bLong)}),
                    hostAnswer);
-            Start(ECopySource::Remote, {{eCase == ECase::DownloadFile ? "Report.dat" : "Sub", eCase == ECase::DownloadFolder}},
-                  "c:\\Src", "C:\\dest");
+            Start(ECopySource::Remote,
+                  {{eCase == ECase::DownloadFile ? "Report.dat" : "Sub", eCase == ECase::DownloadFolder}}, "c:\\Src",
+                  "C:\\dest");
             break;
         default:
             OpenAt("c:\\Dst", {}, hostAnswer);
-            Start(ECopySource::Local, {{eCase == ECase::UploadFile ? "Notes.txt" : "Tree", eCase == ECase::UploadFolder}},
-                  "C:\\src", "c:\\Dst");
+            Start(ECopySource::Local,
+                  {{eCase == ECase::UploadFile ? "Notes.txt" : "Tree", eCase == ECase::UploadFolder}}, "C:\\src",
+                  "c:\\Dst");
             break;
         }
         app.TakeWritten();
@@ -80,7 +85,8 @@ public:
     // The upload's sources are as they were.
     bool SourcesUntouched() const
     {
-        return ReadLocal("src/Notes.txt") == "local data" && ReadLocal("src/Tree/Inner/deep.bin") == std::string(3000, 'd');
+        return ReadLocal("src/Notes.txt") == "local data" &&
+               ReadLocal("src/Tree/Inner/deep.bin") == std::string(3000, 'd');
     }
 };
 } // namespace
@@ -97,7 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* pData, std::size_t nSi
     hostAnswer.nPathMode = (nConfig >> 5) & 1;
     {
         TGuestRun run;
-        run.Run(static_cast<ECase>((nConfig & 7) % static_cast<int>(ECase::Count)), hostAnswer, Bytes(pData + 1, pData + nSize));
+        run.Run(static_cast<ECase>((nConfig & 7) % static_cast<int>(ECase::Count)), hostAnswer,
+                Bytes(pData + 1, pData + nSize));
         if (!run.SourcesUntouched()) {
             std::fprintf(stderr, "a host's answers changed the upload's sources\n");
             std::abort();

@@ -1,8 +1,8 @@
 // The host session after an accepted open, fed any bytes as the guest's requests (seeded with
 // request sequences of the host tests). The first byte picks the protocol version, the name
 // mode, the privileges and how the bytes are split; every run serves a fresh temporary share
-// holding a file and a folder, beside a folder no request may reach. Stops on a crash, a broken table rule, a buffer or stream left over, or any
-// change outside the share.
+// holding a file and a folder, beside a folder no request may reach. Stops on a crash, a broken
+// table rule, a buffer or stream left over, or any change outside the share.
 #include "FuzzFixture.h"
 #include "HostFilesFixture.h"
 #include "OpenBlocks.h"
@@ -12,9 +12,9 @@
 
 namespace {
 constexpr std::uint16_t kVersions[] = {5, 7, 9};
-constexpr std::uint16_t kPrivileges[] = {
-    kPrivilegeAll, PrivilegeMask(kPrivilegeBitRead) | PrivilegeMask(kPrivilegeBitWrite),
-    PrivilegeMask(kPrivilegeBitRead), 0};
+constexpr std::uint16_t kPrivileges[] = {kPrivilegeAll,
+                                         PrivilegeMask(kPrivilegeBitRead) | PrivilegeMask(kPrivilegeBitWrite),
+                                         PrivilegeMask(kPrivilegeBitRead), 0};
 constexpr std::size_t kSplits[] = {4096, 1, 3, 600};
 
 // The first byte: version (bits 0-1), OEM names (bit 2), privileges (bits 3-4), split (bits 5-6).
@@ -30,13 +30,15 @@ TSeeds MakeSeeds()
         Concat({NamesRequestOnVolume(0x8E, 3, "Inner.dat", "\\Folder\\"), {0x95}, {0x84}}),
         Concat({NamesRequestOnVolume(0x8B, 3, "New.txt", "\\"), SetInfoRequest("New.txt", 0xB0000000),
                 NamesRequestOnVolume(0x8D, 3, "New.txt", "\\"), ForkDataPacket("new data"), kEnd}),
-        Concat({NamesRequestOnVolume(0x8D, 3, "A.BIN", "\\"), ForkDataPacket("a"), NamesRequestOnVolume(0x8D, 3, "B.BIN", "\\"),
-                ForkDataPacket("b"), kEnd}),
+        Concat({NamesRequestOnVolume(0x8D, 3, "A.BIN", "\\"), ForkDataPacket("a"),
+                NamesRequestOnVolume(0x8D, 3, "B.BIN", "\\"), ForkDataPacket("b"), kEnd}),
         Concat({NamesRequestOnVolume(0x8B, 3, "REPORT", "\\"), SetInfoRequest("REPORT", 0xB0000000),
                 NamesRequestOnVolume(0x8D, 3, "REPORT", "\\"), ForkDataPacket("x"), kEnd}),
         Concat({NamesRequestOnVolume(0x8A, 3, "Report.txt", "\\"), NamesRequestOnVolume(0x88, 3, "New Folder", "\\"),
                 NamesRequestOnVolume(0x8A, 3, "Folder", "\\")}),
-        Concat({{0x87, 0x10, 0x00}, {0x85, 1, 0, 0, 0, 0, 0, 0}, NamesRequestOnVolume(0x8E, 3, "..\\..\\secret.txt", "\\")}),
+        Concat({{0x87, 0x10, 0x00},
+                {0x85, 1, 0, 0, 0, 0, 0, 0},
+                NamesRequestOnVolume(0x8E, 3, "..\\..\\secret.txt", "\\")}),
     };
     TSeeds seeds;
     for (const Bytes& sequence : sequences)

@@ -23,7 +23,10 @@ namespace stdfs = std::filesystem;
 
 stdfs::path g_base;
 
-void RemoveBase() { stdfs::remove_all(g_base); }
+void RemoveBase()
+{
+    stdfs::remove_all(g_base);
+}
 
 // The drive's real folder, made once per process.
 const std::string& DriveFolder()
