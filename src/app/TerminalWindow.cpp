@@ -119,6 +119,8 @@ std::string TTerminalWindow::Describe(const TTransferEvent& event) const
     case ETransferCause::Exists: return sItem + ": exists (use --replace all)";
     case ETransferCause::NoRemovePrivilege: return sItem + ": exists, and replacing needs the host's remove privilege";
     case ETransferCause::HostCannotCreate: return sItem + ": the host cannot create it";
+    case ETransferCause::HostCannotRemove:
+        return "cannot remove " + sItem + ": the host refused (read-only, in use, or no remove privilege)";
     case ETransferCause::HostCannotWrite: return sItem + ": the host cannot write it";
     case ETransferCause::HostDiskFull: return sItem + ": the host's disk is full";
     case ETransferCause::LocalCannotRead: return sItem + ": cannot read it";

@@ -41,7 +41,7 @@ BOOL MungeLocalPath(const char* pszPath, char* pszOut)
         pszOut[0] = '\0';
         return FALSE;
     }
-    std::memcpy(pszOut, folder.data(), folder.size());
+    folder.copy(pszOut, folder.size()); // (no folder: an empty view whose data() may be null)
     std::memcpy(pszOut + folder.size(), szLeaf, nLeaf + 1);
     return 1;
 }

@@ -1,6 +1,7 @@
 // Remote remove, one item per request, and the new remote folder.
 #include "Vntrgst.h"
 
+#include "LocalCopyFiles.h"
 #include "StringTable.h"
 
 void TVantryGuestSession::StartRemoteRemove(std::vector<TRemoveItem> items)
@@ -15,10 +16,15 @@ void TVantryGuestSession::RemoveRemoteSelItems()
 {
     ++m_nRemoveIndex;
     IssueCodeRead();
-    if (m_nRemoveIndex > 0 && m_nRemoveResult != kFTP_resOK && m_nRemoveResult != kFTP_resFailure && m_pWindow) {
+    if (m_nRemoveIndex > 0 && m_nRemoveResult != kFTP_resOK && m_pWindow) {
+        // The window says nothing of a general failure (1); a front end that names each failed
+        // item hears of it all the same.
         const TRemoveItem& failed = m_removeItems[static_cast<std::size_t>(m_nRemoveIndex - 1)];
-        m_pWindow->MessageBoxText(FormatStringId(IDS_REMOVE_ERROR, failed.sName), std::string(),
-                                  MessageBoxStyle::kTaskModal | MessageBoxStyle::kIconStop);
+        m_pWindow->ReportTransfer(
+            {ETransferEventKind::Failed, ETransferCause::HostCannotRemove, JoinLocalPath(ListedRemotePath(), failed.sName),
+             true, {}},
+            m_nRemoveResult == kFTP_resFailure ? std::string() : FormatStringId(IDS_REMOVE_ERROR, failed.sName), std::string(),
+            MessageBoxStyle::kTaskModal | MessageBoxStyle::kIconStop);
     }
     if (static_cast<std::size_t>(m_nRemoveIndex) < m_removeItems.size()) {
         // Folders go by the same single request: the host removes their contents.

@@ -18,6 +18,7 @@ enum class ETransferCause {
     Exists,             // an item of that name exists and is kept
     NoRemovePrivilege,  // replacing needs the host's remove privilege
     HostCannotCreate,   // the host refused to create the file or folder
+    HostCannotRemove,   // the host refused to remove the item
     HostCannotWrite,    // the host could not take the file's data or information
     HostDiskFull,       // the host's disk filled while it took the file
     LocalCannotRead,    // the local file or folder cannot be read

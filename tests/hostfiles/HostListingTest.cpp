@@ -172,13 +172,13 @@ TEST_F(HostListing, EmptyAndMissingFoldersAndUnknownVolumesEndTheListAtOnce)
     fs::create_directories(Drive('C') / "Empty");
     const struct {
         std::uint16_t nVolume;
-        const char* pszDir;
-    } cases[] = {{3, "\\Empty\\"}, {3, "\\Missing\\"}, {4, "\\"}, {27, "\\"}, {3, std::string(300, 'x').c_str()}};
+        std::string dir;
+    } cases[] = {{3, "\\Empty\\"}, {3, "\\Missing\\"}, {4, "\\"}, {27, "\\"}, {3, std::string(300, 'x')}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.pszDir);
+        SCOPED_TRACE(c.dir);
         Restart();
         OpenSession();
-        Send(ListFilesRequest(c.nVolume, std::string(c.pszDir).substr(0, 255)));
+        Send(ListFilesRequest(c.nVolume, c.dir.substr(0, 255)));
         EXPECT_EQ(m_app.Written(), (Bytes{0x96}));
         EXPECT_EQ(m_app.PendingReadLength(), 1u);
     }

@@ -223,6 +223,8 @@ TGuestHostApp::~TGuestHostApp()
             pEntry->hConnection = nullptr;
         }
         Reap(state.nChild);
+        // The session closes its connection but leaves the entry to us.
+        delete pEntry;
     }
 }
 
