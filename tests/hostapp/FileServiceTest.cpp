@@ -172,11 +172,13 @@ TEST_F(FileServiceTest, AGuestThatStopsReadingHoldsLittleMemoryAndOthersAreStill
         for (int i = 0; i < 64; ++i)
             big << strBlock;
     }
-    const long nBefore = m_pServe->ResidentKiB();
+    [[maybe_unused]] const long nBefore = m_pServe->ResidentKiB();
     stalled.Send(ForkRequest(kReqFork, "big.bin"));
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
-    const long nAfter = m_pServe->ResidentKiB();
+    [[maybe_unused]] const long nAfter = m_pServe->ResidentKiB();
+#ifndef __SANITIZE_ADDRESS__ // the sanitizer's own quarantine of freed memory counts as resident
     EXPECT_LT(nAfter - nBefore, 4096) << "the host kept buffering for a guest that does not read";
+#endif
 
     TRawGuest other = Guest();
     const auto started = std::chrono::steady_clock::now();
