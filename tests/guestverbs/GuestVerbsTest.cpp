@@ -70,17 +70,20 @@ std::string RandomBytes(std::size_t n, unsigned nSeed)
 
 pid_t Spawn(const std::vector<std::string>& args, const fs::path& out, const fs::path& err)
 {
+    // Emptied before the child exists, so that no one reads an earlier process's output as its own.
+    const int nOut = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int nErr = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     const pid_t nPid = fork();
     if (nPid == 0) {
         setpgid(0, 0);
         const int nIn = open("/dev/null", O_RDONLY);
-        const int nOut = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int nErr = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         dup2(nIn, 0);
         dup2(nOut, 1);
         dup2(nErr, 2);
         Exec(args);
     }
+    close(nOut);
+    close(nErr);
     return nPid;
 }
 
