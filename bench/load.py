@@ -5,7 +5,8 @@ For DURATION seconds, GUESTS guests run `vantry get` and `vantry put` in a loop 
 random bytes, each download checked byte for byte) while hostile clients work on the same host:
   - garbage senders: random bytes in place of a handshake, or after a good one;
   - stalled readers: a good handshake, a request for a file's data, and nothing read after;
-  - half handshakes: the greeting read, part of the guest's hello sent, then silence;
+  - half handshakes: the greeting read, part of the guest's hello sent, then silence (these and
+    the garbage senders come from 127.0.0.250: to the host they are failed logins);
   - password guessers: wrong proofs, several connections per address, each address its own
     127.0.0.x (x from 2), so that a throttle per address is exercised.
 A probe connects every PROBE_MS from 127.0.0.1 and measures how long a new guest waits: from
@@ -100,6 +101,11 @@ def log_in(sock, password):
     nonce = read_greeting(sock)
     sock.sendall(guest_hello(nonce, password))
     return read_answer(sock)
+
+
+# Garbage and half handshakes count as refused logins; they come from an address of their own, as
+# the guessers do, so that the throttle of that address does not hold the guests at 127.0.0.1.
+HOSTILE_SOURCE = "127.0.0.250"
 
 
 def connect(port, source="127.0.0.1", timeout=10.0):
@@ -309,7 +315,7 @@ class Run:
         rng = random.Random(1000 + index)
         while self.running():
             try:
-                with connect(self.host.port, timeout=5) as sock:
+                with connect(self.host.port, source=HOSTILE_SOURCE, timeout=5) as sock:
                     if rng.random() < 0.5:
                         # In place of the guest's hello.
                         sock.sendall(rng.randbytes(rng.randint(1, 4096)))
@@ -352,7 +358,7 @@ class Run:
         while self.running():
             started = time.monotonic()
             try:
-                with connect(self.host.port, timeout=self.args.duration + 30) as sock:
+                with connect(self.host.port, source=HOSTILE_SOURCE, timeout=self.args.duration + 30) as sock:
                     if index % 2:
                         read_greeting(sock)
                         sock.sendall(guest_hello(b"\0" * 16, PASSWORD)[:3])
