@@ -1,6 +1,8 @@
 // The guest verbs against a real `vantry serve` on 127.0.0.1 with temporary shares: listing,
 // copying trees both ways on versions 9 and 7, replace answers, privileges, cancel mid-file,
 // remove and new folder, and a wrong password.
+#include "RandomBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -46,15 +48,6 @@ void WriteFile(const fs::path& path, const std::string& strData)
 {
     fs::create_directories(path.parent_path());
     std::ofstream(path, std::ios::binary) << strData;
-}
-
-std::string RandomBytes(std::size_t n, unsigned nSeed)
-{
-    std::mt19937 random(nSeed);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = static_cast<char>(random());
-    return s;
 }
 
 // In a child: runs args in place of this process.

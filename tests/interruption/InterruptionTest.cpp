@@ -7,6 +7,7 @@
 //   - that next transfer succeeds and brings everything.
 // The packet numbers come from VANTRY_INTERRUPT_PACKETS ("7", "1-200", "1,5,9-12"), else a short
 // default list; bench/interrupt-sweep.sh runs long ranges. A failing case is replayed by its N.
+#include "RandomBytes.h"
 #include "ServeProcess.h"
 
 #include <gtest/gtest.h>
@@ -93,15 +94,6 @@ std::vector<int> PacketNumbers()
     // Spread over the steps of these transfers: the requests before the data, the first data
     // packets, the middle of the first file, and later files of the tree.
     return ParsePacketNumbers(pszList && *pszList ? pszList : "3,11,24,47,90");
-}
-
-std::string RandomBytes(std::size_t n, unsigned nSeed)
-{
-    std::mt19937 random(nSeed);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = static_cast<char>(random());
-    return s;
 }
 
 // Relative path -> contents. The tree spans several packets per file, an empty file and a
