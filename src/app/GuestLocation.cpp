@@ -135,8 +135,10 @@ std::string ParseGuestLocation(const std::string& strText, TGuestLocation* pLoca
 std::string RemoteDisplayPath(const std::string& strFolder)
 {
     std::string strPath = strFolder;
-    if (strPath.size() >= 2 && strPath[1] == ':')
+    if (strPath.size() >= 2 && strPath[1] == ':') {
         strPath.erase(1, 1);
+        strPath[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(strPath[0])));
+    }
     for (char& c : strPath) {
         if (c == '\\')
             c = '/';

@@ -23,5 +23,6 @@ std::string PercentDecoded(std::string_view text, std::string* pDecoded);
 std::string ParseGuestLocation(const std::string& strText, TGuestLocation* pLocation);
 // True when both name the same host, port and user.
 bool SameHost(const TGuestLocation& a, const TGuestLocation& b);
-// A remote pane folder as the verbs name it to the user: "C:\dir\sub" is "C/dir/sub", "C:\" is "C".
+// A remote pane path as the verbs name it to the user: "c:\dir\sub" is "C/dir/sub", "C:\" is "C",
+// "Desktop\f" is "Desktop/f".
 std::string RemoteDisplayPath(const std::string& strFolder);

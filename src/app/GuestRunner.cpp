@@ -195,7 +195,7 @@ int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOpti
         if (!strListFirst.empty() && (pSession->m_nPaneResult != kFTP_resOK || pSession->ListedRemotePath() != strListFirst)) {
             // A folder the host cannot read has been reported already.
             if (!pWindow->FailureShown())
-                pWindow->Fail("remote folder " + RemoteDisplayName(strListFirst) + " does not exist");
+                pWindow->Fail("remote folder " + RemoteDisplayPath(strListFirst) + " does not exist");
             run.Finish();
             return;
         }

@@ -71,23 +71,12 @@ void TTerminalWindow::ReportTransfer(const TTransferEvent& event, const std::str
     }
 }
 
-std::string RemoteDisplayName(const std::string& sPanePath)
-{
-    std::string sName = sPanePath;
-    if (sName.size() >= 2 && sName[1] == ':')
-        sName = std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(sName[0])))) + sName.substr(2);
-    while (!sName.empty() && sName.back() == '\\')
-        sName.pop_back();
-    std::replace(sName.begin(), sName.end(), '\\', '/');
-    return sName;
-}
-
 // Remote items as DRIVE/path, local ones as the user typed them (below a path the user typed)
 // or as their POSIX path.
 std::string TTerminalWindow::ItemName(const TTransferEvent& event) const
 {
     if (event.bRemoteItem)
-        return RemoteDisplayName(event.sItem);
+        return RemoteDisplayPath(event.sItem);
     std::size_t nBest = 0;
     std::string sName;
     for (const auto& [sWindows, sTyped] : m_localNames) {

@@ -13,9 +13,6 @@
 #include <utility>
 #include <vector>
 
-// A remote pane path as the verbs name it: "c:\\dir\\f" -> "C/dir/f", "Desktop\\f" -> "Desktop/f".
-std::string RemoteDisplayName(const std::string& sPanePath);
-
 class TTerminalWindow : public IVantryWindow {
 public:
     // *pFailed is set by every failure shown, *pSkipped by every item left out; both outlive the
