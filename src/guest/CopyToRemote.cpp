@@ -16,6 +16,7 @@
 #include "WireSizes.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace {
@@ -95,14 +96,14 @@ bool TCopyEngine::TakeRemoteName()
     m_sWireName = LocalToRemoteName(m_sItemName);
     // The host matches names without regard to case: two local names that differ only in case
     // (or that fit to one name) would land on one remote item.
-    std::vector<std::string>& sent = m_level.sentNames;
-    const auto itSent =
-        std::find_if(sent.begin(), sent.end(), [this](const std::string& sName) { return EqualNoCase(sName, m_sItemName); });
-    if (itSent != sent.end()) {
-        Report(ETransferEventKind::Failed, ETransferCause::NameClash, m_sLocalPath, false, {}, *itSent);
+    std::string sFolded = m_sItemName;
+    for (char& c : sFolded)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const auto [itSent, bNew] = m_level.sentNames.try_emplace(std::move(sFolded), m_sItemName);
+    if (!bNew) {
+        Report(ETransferEventKind::Failed, ETransferCause::NameClash, m_sLocalPath, false, {}, itSent->second);
         return false;
     }
-    sent.push_back(m_sItemName);
     if (m_sItemName != sLocalName)
         Report(ETransferEventKind::Renamed, ETransferCause::NameFitted, m_sLocalPath, false, {}, m_sItemName);
     return true;

@@ -15,6 +15,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 enum class ECopySource { Local, Remote };
@@ -71,7 +72,8 @@ private:
         TRemoteFolderRef remote;      // the remote folder that requests name
         std::uint32_t nListingLevel = 0;
         std::uint32_t dwFolderTime = 0;        // download: the remote folder's Mac time, host order; 0 none
-        std::vector<std::string> sentNames;    // upload: the names sent to this folder
+        // upload: the names sent to this folder, by their case-folded form (the host matches so)
+        std::unordered_map<std::string, std::string> sentNames;
         std::string sRemoteName;               // upload: this folder's name in its remote parent, as sent
     };
 
