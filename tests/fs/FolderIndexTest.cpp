@@ -155,5 +155,44 @@ TEST_F(FolderIndexTest, ShortNameOfARemovedRealNameGoesToTheNameThatWantedIt)
     }
 }
 
+// On a disk that tells letter case apart, names that differ only in case live side by side: a
+// removal hands the case winner and the shared short name on in place, without reading the
+// folder again.
+TEST_F(FolderIndexTest, RemovingACaseTwinIsAppliedInPlace)
+{
+    OVF_SetDriveExactCase('C', true);
+    Put("t/other.txt");
+    struct TStep {
+        bool bCreate;
+        const char* pszName;
+    };
+    const TStep steps[] = {
+        {true, "Readme.txt"},           {true, "README.TXT"},           {true, "readme.txt"},
+        {true, "Long Shared Name.txt"}, {true, "LONG SHARED NAME.TXT"}, {true, "long shared name.txt"},
+        {true, "LONGSH~1.TXT"},         {false, "README.TXT"},          {false, "Long Shared Name.txt"},
+        {false, "readme.txt"},          {false, "LONG SHARED NAME.TXT"}, {false, "LONGSH~1.TXT"},
+        {false, "Readme.txt"},          {false, "long shared name.txt"},
+    };
+    EXPECT_TRUE(Aliases("C:\\t").count("other.txt"));
+    for (const TStep& step : steps) {
+        SCOPED_TRACE(step.pszName);
+        const std::string strPath = std::string("C:\\t\\") + step.pszName;
+        const std::uint64_t nInPlace = OVF_GetIndexStats().nInPlaceUpdates;
+        DWORD dwError = 0;
+        if (step.bCreate) {
+            const DWORD h = Open32(strPath.c_str(), kOVF_modeCreate | kOVF_modeWrite, &dwError);
+            ASSERT_NE(h, kOVF_invalid);
+            ASSERT_TRUE(Close32(h, &dwError));
+        } else {
+            ASSERT_TRUE(Remove32(strPath.c_str(), &dwError));
+        }
+        EXPECT_EQ(OVF_GetIndexStats().nInPlaceUpdates, nInPlace + 1);
+        const std::map<std::string, std::string> inPlace = Aliases("C:\\t");
+        EXPECT_EQ(inPlace.count(step.pszName), step.bCreate ? 1u : 0u);
+        TouchFromOutside("t");
+        EXPECT_EQ(Aliases("C:\\t"), inPlace);
+    }
+}
+
 } // namespace
 } // namespace fs_test

@@ -52,6 +52,7 @@ void TFolderIndex::Clear()
     m_entries.clear();
     m_byName.clear();
     m_byFold.clear();
+    m_twins.clear();
     m_byShort.clear();
     m_skipped.clear();
 }
@@ -112,9 +113,43 @@ void TFolderIndex::AddFold(std::uint32_t nEntry)
     const auto [it, bNew] = m_byFold.try_emplace(FoldName(m_entries[nEntry].strName), TFoldGroup{nEntry, 1});
     if (bNew)
         return;
+    std::vector<std::uint32_t>& twins = m_twins[it->first];
+    if (twins.empty())
+        twins.push_back(it->second.nWinner);   // the group's only member so far
+    twins.push_back(nEntry);
     ++it->second.nCount;
     if (m_entries[nEntry].strName < m_entries[it->second.nWinner].strName)
         it->second.nWinner = nEntry;
+}
+
+// The smallest remaining name of the group wins; the real 8.3 names of the group point their
+// short names at it, as a reading does. Answers whether one of them is the leaving name in
+// other letters, so that its short name stays taken.
+bool TFolderIndex::LeaveFold(const std::string& strFold, std::uint32_t nEntry)
+{
+    const auto itFold = m_byFold.find(strFold);
+    if (itFold->second.nCount == 1) {
+        m_byFold.erase(itFold);
+        return false;
+    }
+    std::vector<std::uint32_t>& twins = m_twins.at(strFold);
+    twins.erase(std::find(twins.begin(), twins.end(), nEntry));
+    const std::uint32_t nWinner = *std::min_element(twins.begin(), twins.end(), [this](std::uint32_t a, std::uint32_t b) {
+        return m_entries[a].strName < m_entries[b].strName;
+    });
+    const std::string strLeaving = UpperAscii(m_entries[nEntry].strName);
+    bool bShortKept = false;
+    for (std::uint32_t nTwin : twins) {
+        if (!IsLegalShortName(m_entries[nTwin].strName))
+            continue;
+        std::string strShort = UpperAscii(m_entries[nTwin].strName);
+        bShortKept = bShortKept || strShort == strLeaving;
+        m_byShort[std::move(strShort)] = nWinner;
+    }
+    itFold->second = {nWinner, static_cast<std::uint32_t>(twins.size())};
+    if (twins.size() == 1)
+        m_twins.erase(strFold);
+    return bShortKept;
 }
 
 void TFolderIndex::AssignAliases()
@@ -326,23 +361,21 @@ void TFolderIndex::Release(std::string strShort)
     }
 }
 
-bool TFolderIndex::Remove(const std::string& strName)
+void TFolderIndex::Remove(const std::string& strName)
 {
     const auto itName = m_byName.find(strName);
     if (itName == m_byName.end())
-        return true;
+        return;
     const std::uint32_t nEntry = itName->second;
-    const std::string strFold = FoldName(strName);
-    const auto itFold = m_byFold.find(strFold);
-    if (itFold != m_byFold.end() && itFold->second.nCount > 1)
-        return false;   // another name of the same letters may become the winner
     TFolderEntry& entry = m_entries[nEntry];
     ForgetSkips(nEntry, 0, entry.strAlias.empty() ? 0 : entry.nAttempt);
-    Release(entry.strAlias.empty() ? UpperAscii(strName) : entry.strAlias);
-    m_byFold.erase(strFold);
     m_byName.erase(itName);
     entry.bLive = false;
-    return true;
+    const bool bShortKept = LeaveFold(FoldName(strName), nEntry);
+    if (!entry.strAlias.empty())
+        Release(entry.strAlias);
+    else if (!bShortKept)
+        Release(UpperAscii(strName));
 }
 
 // ---- The cache ------------------------------------------------------------------------------
@@ -439,16 +472,17 @@ TFolderChange::~TFolderChange()
     TFolderIndex* pIndex = Cache().Peek(st);
     if (pIndex == nullptr)
         return;
-    bool bInPlace = m_bCurrent;
-    for (auto it = m_changes.begin(); bInPlace && it != m_changes.end(); ++it) {
-        if (it->bAdded)
-            pIndex->Add(it->strName);
-        else
-            bInPlace = pIndex->Remove(it->strName);
+    if (m_bCurrent) {
+        for (const TChange& change : m_changes) {
+            if (change.bAdded)
+                pIndex->Add(change.strName);
+            else
+                pIndex->Remove(change.strName);
+        }
     }
     pIndex->m_ownMtime = st.st_mtim;
     pIndex->m_ownCtime = st.st_ctim;
-    if (!bInPlace) {
+    if (!m_bCurrent) {
         pIndex->m_bStale = true;
         return;
     }

@@ -44,11 +44,9 @@ public:
     const std::vector<TFolderEntry>& Entries() const { return m_entries; }
 
     // In-place updates for the library's own changes. Each leaves the index as reading the
-    // folder anew would make it, other entries' aliases included (see the .cpp). Remove answers
-    // false when the index must be rebuilt instead: another name of the same letters remains,
-    // whose letter-case winner the index cannot tell without reading the folder.
+    // folder anew would make it, other entries' aliases included (see the .cpp).
     void Add(const std::string& strName);
-    bool Remove(const std::string& strName);
+    void Remove(const std::string& strName);
 
     // Validation state.
     struct timespec m_mtime {};
@@ -66,6 +64,7 @@ private:
     };
     void Clear();
     void AddFold(std::uint32_t nEntry);
+    bool LeaveFold(const std::string& strFold, std::uint32_t nEntry);
     void AssignAliases();
     void TakeRealSlot(std::uint32_t nEntry);
     void TakeFirstChoice(std::uint32_t nEntry);
@@ -92,6 +91,9 @@ private:
     std::vector<TFolderEntry> m_entries;
     std::unordered_map<std::string, std::uint32_t> m_byName;
     std::unordered_map<std::string, TFoldGroup> m_byFold;
+    // The members of each group of names that differ only in letter case (few, and only on a
+    // disk that tells them apart), so that a removal can name the next winner.
+    std::unordered_map<std::string, std::vector<std::uint32_t>> m_twins;
     std::unordered_map<std::string, std::uint32_t> m_byShort;   // upper-case 8.3 name -> entry
     std::unordered_map<std::string, std::set<TSkip>> m_skipped;  // short name -> who wanted it too
 };
