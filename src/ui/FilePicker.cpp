@@ -19,6 +19,8 @@
 #include <QStyle>
 #include <QToolButton>
 
+#include <filesystem>
+
 namespace {
 constexpr int kToolUp = 0;
 constexpr int kToolNewFolder = 1;
@@ -41,6 +43,16 @@ int DriveIcon(int kind)
 }
 
 bool IsRemovable(int kind) { return kind == kDriveRemovable || kind == kDriveCdRom || kind == kDriveDiskette; }
+
+// A removable drive is ready when its folder is there (a medium is mounted) and can be read.
+bool MediumPresent(const QString& root)
+{
+    TOVFDriveInfo info;
+    std::error_code error;
+    std::vector<TListingEntry> probe;
+    return OVF_GetDriveInfo(root.at(0).toLower().unicode() - 'a', info) &&
+           std::filesystem::is_directory(info.strPosixDir, error) && ReadLocalFolder(root, probe);
+}
 
 // The root of the first fixed drive, a: to z:; empty when there is none.
 QString FirstFixedRoot()
@@ -217,8 +229,7 @@ void TFilePicker::DriveChosen(int index)
     if (row.level == 0 && row.text.size() >= 2 && row.text.at(1) == QLatin1Char(':')) {
         const QString root = row.text.left(2).toUpper() + QLatin1Char('\\');
         const int kind = GetDriveKind(row.text.at(0).toLower().unicode() - 'a');
-        std::vector<TListingEntry> probe;
-        if (IsRemovable(kind) && !ReadLocalFolder(root, probe)) {
+        if (IsRemovable(kind) && !MediumPresent(root)) {
             ShowMessage(window(), QString::fromStdString(FormatStringId(IDS_DRIVE_NOT_READY, root.toStdString())),
                         TMessageKind::Stop);
             if (m_path.left(2).compare(root.left(2), Qt::CaseInsensitive) == 0)
@@ -308,6 +319,8 @@ void TFilePicker::AddFolderRow(const QString& name)
 
 void TFilePicker::SetView(EViewMode mode)
 {
+    if (mode == EViewMode::Details && !OffersDetails())
+        return;
     const bool changed = mode != m_view.mode;
     m_view.mode = mode;
     const bool details = mode == EViewMode::Details;
@@ -327,7 +340,7 @@ void TFilePicker::SetView(EViewMode mode)
 
 void TFilePicker::SortBy(int key)
 {
-    if (m_view.mode != EViewMode::Details)
+    if (m_view.mode != EViewMode::Details || !OffersDetails())
         return;
     m_view.Sort(key);
     ShowHeaderState();
@@ -410,7 +423,9 @@ void TFilePicker::SelectRows(const QStringList& names)
 void TFilePicker::OnListFocus(TTreeList* list, bool gained)
 {
     if (gained) {
+        // The list holds its selection itself while it has the focus.
         SelectRows(m_memory.Texts());
+        m_memory.Clear();
         emit focusGained(this);
         return;
     }

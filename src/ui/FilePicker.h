@@ -59,6 +59,8 @@ public:
     virtual void UpdateButtons();
 
     TTreeList* ActiveList() const;
+    // The list view and the details view.
+    std::array<TTreeList*, 2> Lists() const { return {m_list, m_details}; }
     TTreeList* OtherList() const;
     TTreeList* DriveTree() const { return m_driveTree; }
     QComboBox* DriveCombo() const { return m_drives; }
@@ -93,6 +95,8 @@ signals:
     void rowsDropped(TFilePicker* target, int row);
 
 protected:
+    // The details view is offered (not to a host below version 9).
+    virtual bool OffersDetails() const { return true; }
     // Puts the rows of the current folder into the active list; false when it cannot be read.
     virtual bool ListRows();
     virtual void FillDriveCombo();

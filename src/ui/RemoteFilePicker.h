@@ -35,6 +35,7 @@ public:
     void CreateRemoteFolder(const QString& name) override;
 
 protected:
+    bool OffersDetails() const override { return !m_oldHost; }
     bool ListRows() override;
     void FillDriveCombo() override;
     void DriveChosen(int index) override;

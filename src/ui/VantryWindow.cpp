@@ -57,6 +57,19 @@ CZulVntr::CZulVntr(TVantryGuestSession& session, const QString& localFolder, con
         connect(pane, &TFilePicker::rowsDropped, this, &CZulVntr::OnDrop);
     }
 
+    // Rows are dragged to the other pane's lists; local rows also to other programs as files.
+    for (TTreeList* list : m_local->Lists()) {
+        list->EnableDrag(true, {m_remote->Lists()[0], m_remote->Lists()[1]});
+        list->SetPosixPathMapper(LocalPosixPath);
+    }
+    for (TTreeList* list : m_remote->Lists())
+        list->EnableDrag(true, {m_local->Lists()[0], m_local->Lists()[1]});
+    for (TFilePicker* pane : Panes())
+        for (TTreeList* list : pane->Lists()) {
+            list->SetDeleteNotify(true);
+            connect(list, &TTreeList::deletePressed, this, &CZulVntr::OnRemove);
+        }
+
     m_help = new QPushButton(tr("Help"), this);
     SetControlId(m_help, kHelpButtonId);
     m_help->setAutoDefault(false);
@@ -473,13 +486,17 @@ void CZulVntr::CloseAdmitWait()
 {
     delete m_admitWait;
     m_admitWait = nullptr;
+    activateWindow();
     UpdateMenu();
 }
 
 void CZulVntr::CloseScanWait()
 {
+    if (!m_scanWait)
+        return;
     delete m_scanWait;
     m_scanWait = nullptr;
+    activateWindow();
 }
 
 void CZulVntr::EndCopyOnClose() { CloseStatus(); }

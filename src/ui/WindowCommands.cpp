@@ -86,7 +86,7 @@ void CZulVntr::OnDrop(TFilePicker* target, int row)
     const TTreeListModel* model = target->ActiveList()->Model();
     if (row >= 0 && model->RowType(row) == kRowFolder)
         destination = JoinFolder(destination, model->RowText(row));
-    StartCopy(!toRemote, entries, source->CurrentFolder(), destination);
+    StartCopy(toRemote, entries, source->CurrentFolder(), destination);
 }
 
 void CZulVntr::OnRemove()

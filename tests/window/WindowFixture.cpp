@@ -53,6 +53,7 @@ void TWindowFixture::SetUp()
 
 void TWindowFixture::TearDown()
 {
+    m_answerEach.reset();
     if (m_window)
         Close();
     SetMessagePresenter(nullptr);
@@ -160,6 +161,9 @@ TVantryGuestSession* TWindowFixture::Session() const { return CurrentGuestSessio
 
 void TWindowFixture::Select(TFilePicker* pane, const QStringList& names)
 {
+    // The offscreen platform gives the activation back to no window after a dialog closes.
+    m_window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_window));
     pane->ActiveList()->setFocus(Qt::MouseFocusReason);
     QApplication::processEvents();
     pane->SelectRows(names);
@@ -171,6 +175,17 @@ void TWindowFixture::Select(TFilePicker* pane, const QStringList& names)
 bool TWindowFixture::HasRow(TFilePicker* pane, const QString& name) const
 {
     return pane->ActiveList()->Model()->FindRow(name) >= 0;
+}
+
+void TWindowFixture::AnswerEachModal(std::function<void(QWidget*)> answer)
+{
+    m_answerEach.reset(new QTimer);
+    m_answerEach->setInterval(10);
+    QObject::connect(m_answerEach.get(), &QTimer::timeout, m_answerEach.get(), [answer] {
+        if (QWidget* modal = QApplication::activeModalWidget(); modal && modal->isVisible())
+            answer(modal);
+    });
+    m_answerEach->start();
 }
 
 void TWindowFixture::AnswerModal(std::function<void(QWidget*)> answer)

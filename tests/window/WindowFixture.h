@@ -5,6 +5,8 @@
 #include "GuestConnection.h"
 #include "VantryWindow.h"
 
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
 #include <sys/types.h>
@@ -46,6 +48,8 @@ protected:
     bool HasRow(TFilePicker* pane, const QString& name) const;
     // Answers the next modal dialog (run by its own exec()) through `answer`, from a timer.
     void AnswerModal(std::function<void(QWidget*)> answer);
+    // Answers every modal dialog through `answer` until the test ends.
+    void AnswerEachModal(std::function<void(QWidget*)> answer);
 
     CZulVntr* Window() const { return m_window; }
     TVantryGuestSession* Session() const;
@@ -64,6 +68,7 @@ private:
     TGuestTarget m_target;
     std::unique_ptr<TGuestHostApp> m_hostApp;
     CZulVntr* m_window = nullptr;
+    std::unique_ptr<QTimer> m_answerEach;
 };
 
 std::string ReadAll(const fs::path& path);

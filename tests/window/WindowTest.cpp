@@ -186,16 +186,12 @@ TEST_F(WindowTest, ReplacePromptAnswers)
         WriteFile(Share() / "b.txt", "old b");
         Window()->RefreshLocalPane();
         Select(Window()->LocalPane(), {QStringLiteral("a.txt"), QStringLiteral("b.txt")});
-        // The first prompt takes the case's answer; a second one (after Yes) is answered No.
-        const int button = c.button;
-        AnswerModal([button, this](QWidget* modal) {
+        // The first prompt takes the case's answer, any later one No.
+        int asked = 0;
+        AnswerEachModal([&asked, &c](QWidget* modal) {
             auto* dialog = qobject_cast<TConfirmReplaceDialog*>(modal);
             ASSERT_NE(dialog, nullptr);
-            if (button == TConfirmReplaceDialog::kYes)
-                AnswerModal([](QWidget* next) {
-                    qobject_cast<QPushButton*>(static_cast<TDialog*>(next)->Control(TConfirmReplaceDialog::kNo))->click();
-                });
-            qobject_cast<QPushButton*>(dialog->Control(button))->click();
+            qobject_cast<QPushButton*>(dialog->Control(asked++ == 0 ? c.button : TConfirmReplaceDialog::kNo))->click();
         });
         Window()->OnCopy();
         ASSERT_TRUE(WaitIdle());
@@ -221,7 +217,8 @@ TEST_F(WindowTest, RemovesLocalAndRemoteItemsAfterConfirmation)
 
     Select(window->LocalPane(), {QStringLiteral("gone.txt"), QStringLiteral("gonedir")});
     window->Action(CZulVntr::kCmdRemove)->trigger();
-    EXPECT_TRUE(m_messages.back().text.endsWith(QStringLiteral("Local files and folders?\n\ngone.txt  gonedir  ")));
+    EXPECT_TRUE(m_messages.back().text.endsWith(QStringLiteral("Local files and folders?\n\ngonedir  gone.txt  ")))
+        << m_messages.back().text.toStdString();
     EXPECT_FALSE(fs::exists(Local() / "gone.txt"));
     EXPECT_FALSE(fs::exists(Local() / "gonedir"));
     EXPECT_FALSE(HasRow(window->LocalPane(), QStringLiteral("gone.txt")));
@@ -242,7 +239,8 @@ TEST_F(WindowTest, RemovesLocalAndRemoteItemsAfterConfirmation)
     Select(window->RemotePane(), {QStringLiteral("rgone.txt"), QStringLiteral("rdir")});
     QTest::keyClick(window, Qt::Key_Delete);
     ASSERT_TRUE(WaitIdle());
-    EXPECT_TRUE(m_messages.back().text.contains(QStringLiteral("Remote files and folders?")));
+    EXPECT_TRUE(m_messages.back().text.contains(QStringLiteral("Remote files and folders?")))
+        << m_messages.back().text.toStdString();
     EXPECT_FALSE(fs::exists(Share() / "rgone.txt"));
     EXPECT_FALSE(fs::exists(Share() / "rdir"));
     EXPECT_TRUE(fs::exists(Share() / "stays.txt"));
@@ -471,7 +469,10 @@ TEST_F(WindowTest, RemovableDriveNotReadyFallsBackToAWorkingDrive)
 {
     StartServe();
     Open();
-    ASSERT_EQ(OVF_SetDrive('E', (m_root / "no-medium").c_str(), OVFDriveKind::removable, ""), 0);
+    // A removable drive whose medium went away after it was defined.
+    fs::create_directories(m_root / "medium");
+    ASSERT_EQ(OVF_SetDrive('E', (m_root / "medium").c_str(), OVFDriveKind::removable, ""), 0);
+    fs::remove(m_root / "medium");
     TFilePicker* local = Window()->LocalPane();
     local->Fill();
     const int row = local->DriveTree()->Model()->FindRow(QStringLiteral("e:"));
