@@ -20,7 +20,7 @@
 
 namespace {
 const char kConnectHelp[] =
-    "Usage: vantry connect [OPTIONS] vantry://[USER@]HOST[:PORT][/DRIVE/path]\n"
+    "Usage: vantry connect [OPTIONS] [vantry://[USER@]HOST[:PORT][/DRIVE/path]]\n"
     "\n"
     "Opens the Vantry window on a host: this machine's folders above, the host's below. Copy\n"
     "with File > Copy (F8) or by dragging rows from one pane to the other (or files from the\n"
@@ -28,7 +28,8 @@ const char kConnectHelp[] =
     "folders on either side; what the host allows depends on the privileges it grants. The host's\n"
     "pane starts in the folder the location names (DRIVE is a drive letter or Desktop), else at\n"
     "the root of the host's first volume. F5 lists the focused pane again, Backspace goes up one\n"
-    "folder, Escape or Close ends the session. Needs a display (X11 or Wayland).\n"
+    "folder, Escape or Close ends the session. Without a location a dialog asks for one.\n"
+    "Needs a display (X11 or Wayland).\n"
     "\n"
     "Options:\n"
     "  --local DIR            the folder the local pane starts in (default: the current folder)\n"
@@ -46,6 +47,9 @@ const char kConnectHelp[] =
     "  --insecure-plain       connect without TLS (the host must serve so too): the files and\n"
     "                         the password proof cross the network readable by anyone\n"
     "  --protocol 7|9         the protocol version to ask the host for (default 9)\n"
+    "  -v, --verbose          show the remote host's log lines (with --ssh)\n"
+    "  -q, --quiet            accepted as by the other commands; the window shows no notices\n"
+    "                         on the terminal in any case\n"
     "  -h, --help             show this help and exit\n"
     "\n"
     "Exit status:\n"
@@ -100,15 +104,27 @@ int RunConnectVerb(int argc, char** argv, const TVerbArguments& arguments)
         strError = options.strError;
     if (!strError.empty())
         return UsageError("connect", strError);
-    if (options.operands.size() != 1)
-        return UsageError("connect", "one LOCATION is needed");
+    if (options.operands.size() > 1)
+        return UsageError("connect", "at most one LOCATION");
     TGuestLocation location;
-    if (const std::string strWhy = ParseGuestLocation(options.operands[0], &location); !strWhy.empty())
-        return UsageError("connect", strWhy);
+    if (!options.operands.empty())
+        if (const std::string strWhy = ParseGuestLocation(options.operands[0], &location); !strWhy.empty())
+            return UsageError("connect", strWhy);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vantry"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/vantry/icons/20104.png")));
+    // Started without a location (from the desktop's menu): asked for in a dialog.
+    while (options.operands.empty() && location.strHost.empty()) {
+        bool bOk = false;
+        const QString text = QInputDialog::getText(nullptr, QObject::tr("Vantry"),
+                                                   QObject::tr("Host to connect to (vantry://HOST[:PORT][/DRIVE/path]):"),
+                                                   QLineEdit::Normal, QStringLiteral("vantry://"), &bOk);
+        if (!bOk)
+            return 1;
+        if (const std::string strWhy = ParseGuestLocation(text.trimmed().toStdString(), &location); !strWhy.empty())
+            QMessageBox::critical(nullptr, QObject::tr("Vantry"), QString::fromStdString(strWhy));
+    }
     OVF_UseLocalMachineDrives();
     OVF_RemoveUploadLeftovers();
     std::error_code error;

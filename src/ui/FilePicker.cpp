@@ -448,18 +448,13 @@ bool TFilePicker::eventFilter(QObject* watched, QEvent* event)
     return QWidget::eventFilter(watched, event);
 }
 
-bool TFilePicker::DragNameSizeBoundary(int x)
-{
-    if (!m_columns.MoveNameSize(x, m_details->viewport()->width()))
-        return false;
-    m_details->SetColumns(m_columns.nameSize, m_columns.sizeModified);
-    LayOut();
-    return true;
-}
+bool TFilePicker::DragNameSizeBoundary(int x) { return DragBoundary(&TColumnBounds::MoveNameSize, x); }
 
-bool TFilePicker::DragSizeModifiedBoundary(int x)
+bool TFilePicker::DragSizeModifiedBoundary(int x) { return DragBoundary(&TColumnBounds::MoveSizeModified, x); }
+
+bool TFilePicker::DragBoundary(bool (TColumnBounds::*moveBoundary)(int, int), int x)
 {
-    if (!m_columns.MoveSizeModified(x, m_details->viewport()->width()))
+    if (!(m_columns.*moveBoundary)(x, m_details->viewport()->width()))
         return false;
     m_details->SetColumns(m_columns.nameSize, m_columns.sizeModified);
     LayOut();

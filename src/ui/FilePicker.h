@@ -120,6 +120,7 @@ private:
     void LayOut();
     void ShowHeaderState();
     void OnListFocus(TTreeList* list, bool gained);
+    bool DragBoundary(bool (TColumnBounds::*moveBoundary)(int, int), int x);
 
     QLabel* m_title = nullptr;
     QLabel* m_driveLabel = nullptr;

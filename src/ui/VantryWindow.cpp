@@ -421,23 +421,17 @@ void CZulVntr::UpdateStatus(std::uint64_t nDone)
     m_status->Update(nDone);
 }
 
-void CZulVntr::EnterBusy()
-{
-    m_busy = true;
-    m_local->SetPaneEnabled(false);
-    m_remote->SetPaneEnabled(false);
-    m_help->setEnabled(false);
-    m_close->setEnabled(false);
-    UpdateMenu();
-}
+void CZulVntr::EnterBusy() { SetBusy(true); }
 
-void CZulVntr::LeaveBusy()
+void CZulVntr::LeaveBusy() { SetBusy(false); }
+
+void CZulVntr::SetBusy(bool busy)
 {
-    m_busy = false;
-    m_local->SetPaneEnabled(true);
-    m_remote->SetPaneEnabled(true);
-    m_help->setEnabled(true);
-    m_close->setEnabled(true);
+    m_busy = busy;
+    for (TFilePicker* pane : Panes())
+        pane->SetPaneEnabled(!busy);
+    m_help->setEnabled(!busy);
+    m_close->setEnabled(!busy);
     UpdateMenu();
 }
 

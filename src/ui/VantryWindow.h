@@ -126,6 +126,8 @@ private:
                    const QString& destFolder);
     void RemoveLocalSelItems(const std::vector<TPickEntry>& entries);
     void LayOutChildren();
+    // Greys both panes, Help, Close and the commands while an operation runs.
+    void SetBusy(bool busy);
 
     TVantryGuestSession& m_session;
     TCopyEngine m_engine;

@@ -17,22 +17,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <sstream>
-
-std::string ReadAll(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream data;
-    data << in.rdbuf();
-    return data.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& strData)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << strData;
-}
 
 void TWindowFixture::SetUp()
 {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "GuestConnection.h"
+#include "TestFiles.h"
 #include "VantryWindow.h"
 
 #include <QTimer>
@@ -70,6 +71,3 @@ private:
     CZulVntr* m_window = nullptr;
     std::unique_ptr<QTimer> m_answerEach;
 };
-
-std::string ReadAll(const fs::path& path);
-void WriteFile(const fs::path& path, const std::string& strData);
