@@ -4,6 +4,7 @@
 #include "OVFDrives.h"
 #include "OVFUploads.h"
 #include "GuestServiceExports.h"
+#include "HelpWindow.h"
 #include "VantryWindow.h"
 #include "Verbs.h"
 #include "Vntrgst.h"
@@ -157,6 +158,8 @@ int RunConnectVerb(int argc, char** argv, const TVerbArguments& arguments)
     FillGuestTarget(options, location, &target);
     target.fnAskNewHost = AskAboutNewHost;
 
+    THelpHost helpHost;
+    SetDialogHost(&helpHost);
     std::int32_t nStopReason = kStopUserClosed;
     bool bClosed = false;
     TGuestHostApp hostApp([&](void* hSession) {
@@ -185,6 +188,7 @@ int RunConnectVerb(int argc, char** argv, const TVerbArguments& arguments)
     }
     SetVantryWindowFactory(nullptr);
     OVSetGuestHost(nullptr);
+    SetDialogHost(nullptr);
     OVF_EndUploads();
     return nStatus;
 }

@@ -108,6 +108,8 @@ TFilePicker::TFilePicker(QWidget* parent) : QWidget(parent)
         list->installEventFilter(this);
         list->AcceptDrops(true);
         connect(list, &TTreeList::rowsDropped, this, [this](int row, TTreeList*, TTreeList*) { emit rowsDropped(this, row); });
+        connect(list, &TTreeList::filesDropped, this,
+                [this](int row, const QStringList& paths) { emit filesDropped(this, row, paths); });
         connect(list, &TTreeList::rowDoubleClicked, this, [this](TTreeList*) { OpenRow(); });
         connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
                 [this] { emit selectionChanged(this); });

@@ -93,6 +93,8 @@ signals:
     void selectionChanged(TFilePicker* pane);
     // Rows of another pane's list were dropped at `row` (-1: not on a row).
     void rowsDropped(TFilePicker* target, int row);
+    // Local files of another program were dropped at `row` (their POSIX paths).
+    void filesDropped(TFilePicker* target, int row, const QStringList& paths);
 
 protected:
     // The details view is offered (not to a host below version 9).

@@ -62,8 +62,11 @@ CZulVntr::CZulVntr(TVantryGuestSession& session, const QString& localFolder, con
         list->EnableDrag(true, {m_remote->Lists()[0], m_remote->Lists()[1]});
         list->SetPosixPathMapper(LocalPosixPath);
     }
-    for (TTreeList* list : m_remote->Lists())
+    for (TTreeList* list : m_remote->Lists()) {
         list->EnableDrag(true, {m_local->Lists()[0], m_local->Lists()[1]});
+        list->AcceptFileDrops(true);
+    }
+    connect(m_remote, &TFilePicker::filesDropped, this, &CZulVntr::OnFilesDropped);
     for (TFilePicker* pane : Panes())
         for (TTreeList* list : pane->Lists()) {
             list->SetDeleteNotify(true);

@@ -72,6 +72,8 @@ public:
     void OnDone();
     // Rows of the other pane dropped on `target` at `row` (-1: not on a row).
     void OnDrop(TFilePicker* target, int row);
+    // Files of another program dropped on the remote pane: uploaded folder by folder.
+    void OnFilesDropped(TFilePicker* target, int row, const QStringList& posixPaths);
 
     // IVantryWindow
     int MessageBoxText(const std::string& sText, const std::string& sCaption, unsigned nStyle) override;
@@ -123,7 +125,11 @@ private:
     bool Confirm(const QString& text, const QString& caption);
     void ShowStringBox(int id);
     void StartCopy(bool fromLocal, const std::vector<TPickEntry>& entries, const QString& sourceFolder,
-                   const QString& destFolder);
+                   const QString& destFolder, TCopyEngine::TCopyDone onDone = nullptr);
+    // The destination of a drop at `row` of the target pane: a folder row, else the pane's folder.
+    QString DropDestination(TFilePicker* target, int row) const;
+    // Whether the session may copy toward the pane; says why not when it may not.
+    bool MayCopyInto(TFilePicker* target);
     void RemoveLocalSelItems(const std::vector<TPickEntry>& entries);
     void LayOutChildren();
     // Greys both panes, Help, Close and the commands while an operation runs.

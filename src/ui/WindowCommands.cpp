@@ -10,7 +10,14 @@
 #include "TreeList.h"
 #include "TreeListFlags.h"
 #include "TreeOperations.h"
+#include "OVFDrives.h"
 #include "Vntrgst.h"
+
+#include <QFileInfo>
+#include <QTimer>
+
+#include <algorithm>
+#include <memory>
 
 namespace {
 QStringList Names(const std::vector<TPickEntry>& entries)
@@ -58,35 +65,82 @@ void CZulVntr::OnCopy()
 }
 
 void CZulVntr::StartCopy(bool fromLocal, const std::vector<TPickEntry>& entries, const QString& sourceFolder,
-                         const QString& destFolder)
+                         const QString& destFolder, TCopyEngine::TCopyDone onDone)
 {
     std::vector<TCopyItem> items;
     for (const TPickEntry& entry : entries)
         if (entry.kind != 2)
             items.push_back({ToAnsiString(entry.name), entry.kind == 1, 0});
     m_engine.StartCopy(fromLocal ? ECopySource::Local : ECopySource::Remote, std::move(items),
-                       ToAnsiString(sourceFolder), ToAnsiString(destFolder));
+                       ToAnsiString(sourceFolder), ToAnsiString(destFolder), std::move(onDone));
+}
+
+bool CZulVntr::MayCopyInto(TFilePicker* target)
+{
+    if (target == m_remote ? m_session.MayWriteToRemote() : m_session.MayCopyFromRemote())
+        return true;
+    ShowStringBox(IDS_NO_COPY_PRIVILEGE);
+    return false;
+}
+
+QString CZulVntr::DropDestination(TFilePicker* target, int row) const
+{
+    // A folder row takes the items; a file row or empty space, the pane's current folder.
+    const TTreeListModel* model = target->ActiveList()->Model();
+    if (row >= 0 && model->RowType(row) == kRowFolder)
+        return JoinFolder(target->CurrentFolder(), model->RowText(row));
+    return target->CurrentFolder();
 }
 
 void CZulVntr::OnDrop(TFilePicker* target, int row)
 {
-    if (m_busy || !m_initialised)
+    if (m_busy || !m_initialised || !MayCopyInto(target))
         return;
     const bool toRemote = target == m_remote;
-    if (!(toRemote ? m_session.MayWriteToRemote() : m_session.MayCopyFromRemote())) {
-        ShowStringBox(IDS_NO_COPY_PRIVILEGE);
-        return;
-    }
     TFilePicker* source = toRemote ? m_local : static_cast<TFilePicker*>(m_remote);
     const std::vector<TPickEntry> entries = source->GetSelItems();
-    if (entries.empty())
+    if (!entries.empty())
+        StartCopy(toRemote, entries, source->CurrentFolder(), DropDestination(target, row));
+}
+
+void CZulVntr::OnFilesDropped(TFilePicker* target, int row, const QStringList& posixPaths)
+{
+    if (m_busy || !m_initialised || !MayCopyInto(target))
         return;
-    // A folder row takes the items; a file row or empty space, the pane's current folder.
-    QString destination = target->CurrentFolder();
-    const TTreeListModel* model = target->ActiveList()->Model();
-    if (row >= 0 && model->RowType(row) == kRowFolder)
-        destination = JoinFolder(destination, model->RowText(row));
-    StartCopy(toRemote, entries, source->CurrentFolder(), destination);
+    // One copy per source folder, one after the other, in the order the folders first appear.
+    auto groups = std::make_shared<std::vector<std::pair<QString, std::vector<TPickEntry>>>>();
+    for (const QString& posix : posixPaths) {
+        std::string windows;
+        if (!OVF_PosixToWindowsPath(QFileInfo(posix).absoluteFilePath().toStdString(), windows)) {
+            ShowMessage(this, QString::fromStdString(FormatStringId(IDS_CANNOT_COPY_FILE, posix.toStdString())),
+                        TMessageKind::Stop);
+            continue;
+        }
+        const QString path = FromAnsi(windows.c_str());
+        const QString folder = ParentFolder(path);
+        TPickEntry entry;
+        entry.name = path.mid(folder.size() + (folder.endsWith(QLatin1Char('\\')) ? 0 : 1));
+        entry.kind = QFileInfo(posix).isDir() ? 1 : 0;
+        auto group = std::find_if(groups->begin(), groups->end(), [&](const auto& g) { return g.first == folder; });
+        if (group == groups->end())
+            group = groups->insert(groups->end(), {folder, {}});
+        group->second.push_back(entry);
+    }
+    const QString destination = DropDestination(target, row);
+    auto next = std::make_shared<std::function<void(std::size_t)>>();
+    // Each running copy keeps the chain alive; the chain itself holds no reference to itself.
+    *next = [this, groups, destination, weakNext = std::weak_ptr(next)](std::size_t index) {
+        const auto self = weakNext.lock();
+        if (!self || index >= groups->size())
+            return;
+        const auto& [folder, entries] = (*groups)[index];
+        StartCopy(true, entries, folder, destination, [self, index, this](const TCopyOutcome& outcome) {
+            // The copy that follows starts from the loop, once this one has wound down.
+            if (!outcome.bStopped)
+                QTimer::singleShot(0, this, [self, index] { (*self)(index + 1); });
+        });
+    };
+    (*next)(0);
 }
 
 void CZulVntr::OnRemove()

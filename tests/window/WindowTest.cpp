@@ -3,6 +3,8 @@
 #include "WindowFixture.h"
 
 #include "ConfirmReplaceDialog.h"
+#include "DialogHost.h"
+#include "HelpWindow.h"
 #include "NewFolderDialog.h"
 #include "OVFDrives.h"
 #include "RandomBytes.h"
@@ -15,7 +17,9 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QUrl>
 #include <QPushButton>
+#include <QTextBrowser>
 #include <QTest>
 #include <QToolButton>
 
@@ -491,4 +495,50 @@ TEST_F(WindowTest, EscapeClosesTheWindowAndEndsTheSession)
     ASSERT_TRUE(QTest::qWaitFor([this] { return m_bClosed; }, 10000));
     EXPECT_EQ(m_nStopReason, kStopUserClosed);
     EXPECT_EQ(CurrentGuestSession(), nullptr);
+}
+
+TEST_F(WindowTest, FilesDroppedFromAnotherProgramAreUploadedFolderByFolder)
+{
+    WriteFile(Local() / "one/a.txt", "a");
+    WriteFile(Local() / "two/b.txt", "b");
+    WriteFile(Local() / "two/sub/c.txt", "c");
+    fs::create_directories(Share() / "in");
+    StartServe();
+    Open();
+    TTreeList* remoteList = Window()->RemotePane()->ActiveList();
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(QString::fromStdString((Local() / "one/a.txt").string())),
+                   QUrl::fromLocalFile(QString::fromStdString((Local() / "two/b.txt").string())),
+                   QUrl::fromLocalFile(QString::fromStdString((Local() / "two/sub").string()))});
+    ASSERT_TRUE(Drop(remoteList, &files, remoteList->Model()->FindRow(QStringLiteral("in"))));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return fs::exists(Share() / "in/sub/c.txt"); }, 20000));
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(ReadAll(Share() / "in/a.txt"), "a");
+    EXPECT_EQ(ReadAll(Share() / "in/b.txt"), "b");
+    EXPECT_EQ(ReadAll(Share() / "in/sub/c.txt"), "c");
+
+    QMimeData remoteUrl;
+    remoteUrl.setUrls({QUrl(QStringLiteral("https://example.invalid/x"))});
+    EXPECT_FALSE(Drop(remoteList, &remoteUrl, -1)) << "only local files are taken";
+}
+
+TEST_F(WindowTest, HelpOpensTheManualAtTheSectionOfItsContext)
+{
+    THelpHost help;
+    SetDialogHost(&help);
+    StartServe();
+    Open();
+    Window()->HelpButton()->click();
+    ASSERT_NE(help.Browser(), nullptr);
+    EXPECT_TRUE(help.Browser()->isVisible());
+    EXPECT_TRUE(help.Browser()->toPlainText().contains(QStringLiteral("The Vantry window")));
+    EXPECT_EQ(HelpSection(CZulVntr::kHelpWindowContext), QStringLiteral("window"));
+    Window()->Action(CZulVntr::kCmdHelpContents)->trigger();
+    EXPECT_EQ(HelpSection(CZulVntr::kHelpCommandContext), QStringLiteral("contents"));
+    // Every section the manual promises is there.
+    const QString html = help.Browser()->toHtml();
+    for (const char* section : {"panes", "copying", "replace", "removing", "folders", "views", "keys", "privileges",
+                                "connecting"})
+        EXPECT_TRUE(html.contains(QStringLiteral("name=\"%1\"").arg(QLatin1String(section)))) << section;
+    SetDialogHost(nullptr);
 }
