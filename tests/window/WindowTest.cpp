@@ -12,6 +12,7 @@
 #include "TreeList.h"
 #include "Vntrgst.h"
 
+#include <QAbstractScrollArea>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -23,6 +24,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <signal.h>
 #include <sys/stat.h>
 
 namespace {
@@ -541,4 +543,42 @@ TEST_F(WindowTest, HelpOpensTheManualAtTheSectionOfItsContext)
                                 "connecting"})
         EXPECT_TRUE(html.contains(QStringLiteral("name=\"%1\"").arg(QLatin1String(section)))) << section;
     SetDialogHost(nullptr);
+}
+
+TEST_F(WindowTest, ALostConnectionIsToldAndEndsTheSession)
+{
+    StartServe();
+    Open();
+    kill(m_nServe, SIGKILL); // the host goes away without a word
+    ASSERT_TRUE(QTest::qWaitFor([this] { return m_bClosed; }, 20000));
+    EXPECT_NE(m_nStopReason, kStopUserClosed);
+    ASSERT_FALSE(m_messages.empty());
+    EXPECT_TRUE(m_messages.back().text.contains(QStringLiteral("lost its connection"))) << m_messages.back().text.toStdString();
+}
+
+// No child of the window lies outside its parent, and no button shows less than its text.
+TEST_F(WindowTest, ChildrenFitTheirParentsAndButtonTextsAreWhole)
+{
+    StartServe();
+    Open();
+    Window()->LocalPane()->SetView(EViewMode::Details);
+    QApplication::processEvents();
+    for (const QSize size : {Window()->size(), Window()->size() + QSize(300, 200)}) {
+        Window()->resize(size);
+        QApplication::processEvents();
+        for (QWidget* child : Window()->findChildren<QWidget*>()) {
+            if (!child->isVisible() || child->isWindow() || !child->parentWidget() ||
+                qobject_cast<QAbstractScrollArea*>(child->parentWidget()) ||
+                qobject_cast<QAbstractScrollArea*>(child->parentWidget()->parentWidget()))
+                continue;
+            EXPECT_TRUE(child->parentWidget()->rect().contains(child->geometry()))
+                << child->metaObject()->className() << " " << child->objectName().toStdString();
+        }
+        for (QPushButton* button : Window()->findChildren<QPushButton*>()) {
+            if (!button->isVisible())
+                continue;
+            EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(button->text()))
+                << button->text().toStdString();
+        }
+    }
 }
