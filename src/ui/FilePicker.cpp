@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFocusEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
@@ -441,6 +442,14 @@ void TFilePicker::OnListFocus(TTreeList* list, bool gained)
 bool TFilePicker::eventFilter(QObject* watched, QEvent* event)
 {
     auto* list = qobject_cast<TTreeList*>(watched);
+    if (list && event->type() == QEvent::KeyPress) {
+        // Enter opens the selected folder.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            OpenRow();
+            return true;
+        }
+    }
     if (list && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)) {
         // A popup (the drive list, a menu) takes the focus only for a moment.
         const auto reason = static_cast<QFocusEvent*>(event)->reason();

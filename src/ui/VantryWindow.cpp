@@ -355,7 +355,12 @@ int CZulVntr::MessageBoxText(const std::string& sText, const std::string& sCapti
     if (sText.empty())
         return MessageBoxAnswer::kNone;
     const TMessageKind kind = (nStyle & MessageBoxStyle::kYesNo) ? TMessageKind::Question : TMessageKind::Stop;
-    return ShowMessage(this, Ansi(sText.c_str()), kind, Ansi(sCaption.c_str()));
+    // The user answers with the normal cursor.
+    const bool wait = m_waitCursor;
+    SetWaitCursor(false);
+    const int answer = ShowMessage(this, Ansi(sText.c_str()), kind, Ansi(sCaption.c_str()));
+    SetWaitCursor(wait);
+    return answer;
 }
 
 int CZulVntr::PaneMessageBox(const std::string& sText)
@@ -365,12 +370,11 @@ int CZulVntr::PaneMessageBox(const std::string& sText)
 
 int CZulVntr::AskReplace(const std::string& sName, bool bReadOnly)
 {
-    if (m_status)
-        m_status->StopAnimation();
+    const bool wait = m_waitCursor;
+    SetWaitCursor(false);
     TConfirmReplaceDialog dialog(this, {Ansi(sName.c_str())}, bReadOnly, m_status);
     const int answer = dialog.RunModal();
-    if (m_status)
-        m_status->ResumeAnimation();
+    SetWaitCursor(wait);
     return answer;
 }
 
@@ -435,6 +439,7 @@ void CZulVntr::SetBusy(bool busy)
         pane->SetPaneEnabled(!busy);
     m_help->setEnabled(!busy);
     m_close->setEnabled(!busy);
+    SetWaitCursor(busy);
     UpdateMenu();
 }
 

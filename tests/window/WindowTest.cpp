@@ -104,7 +104,8 @@ TEST_F(WindowTest, BrowsesBothPanesUpAndDownAndByTheDriveCombo)
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(remote->CurrentFolder().toLower(), QStringLiteral("c:\\"));
 
-    Enter(local, QStringLiteral("ldir"));
+    Select(local, {QStringLiteral("ldir")});
+    QTest::keyClick(local->ActiveList(), Qt::Key_Return);
     EXPECT_EQ(local->CurrentFolder(), QStringLiteral("C:\\ldir"));
     EXPECT_TRUE(HasRow(local, QStringLiteral("deeper")));
     local->ChooseDrive(0);
