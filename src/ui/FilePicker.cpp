@@ -120,7 +120,12 @@ TFilePicker::TFilePicker(QWidget* parent) : QWidget(parent)
     SetView(EViewMode::List);
 }
 
-TFilePicker::~TFilePicker() = default;
+TFilePicker::~TFilePicker()
+{
+    // The lists go after the pane: their last focus change is not the pane's business.
+    for (TTreeList* list : Lists())
+        list->removeEventFilter(this);
+}
 
 void TFilePicker::BuildHeaders()
 {

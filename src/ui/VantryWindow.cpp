@@ -89,6 +89,9 @@ CZulVntr::CZulVntr(TVantryGuestSession& session, const QString& localFolder, con
 CZulVntr::~CZulVntr()
 {
     m_closing = true;
+    // The panes' last focus changes, as the window goes, reach no half-destroyed window.
+    for (TFilePicker* pane : Panes())
+        pane->disconnect(this);
     delete m_scanWait;
     delete m_admitWait;
     delete m_status;
