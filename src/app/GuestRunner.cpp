@@ -23,27 +23,9 @@
 #include <sstream>
 
 namespace {
-// The password: $VANTRY_PASSWORD, the first line of --password-file, or asked on a terminal.
-bool ReadPassword(const TGuestOptions& options, const TGuestLocation& location, std::string* pPassword,
-                  std::string* pError)
+// The password asked on a terminal.
+void AskPasswordOnTerminal(const TGuestLocation& location, std::string* pPassword)
 {
-    if (!options.strPasswordFile.empty()) {
-        std::ifstream in(options.strPasswordFile);
-        if (!in) {
-            *pError = "cannot read the password file " + options.strPasswordFile;
-            return false;
-        }
-        std::getline(in, *pPassword);
-        if (!pPassword->empty() && pPassword->back() == '\r')
-            pPassword->pop_back();
-        return true;
-    }
-    if (const char* pszPassword = std::getenv("VANTRY_PASSWORD")) {
-        *pPassword = pszPassword;
-        return true;
-    }
-    if (options.bSsh || !::isatty(STDIN_FILENO))
-        return true;
     std::fprintf(stderr, "Password for %s: ", location.strHost.c_str());
     std::fflush(stderr);
     termios saved{};
@@ -57,7 +39,6 @@ bool ReadPassword(const TGuestOptions& options, const TGuestLocation& location, 
     if (bTerminal)
         ::tcsetattr(STDIN_FILENO, TCSANOW, &saved);
     std::fputc('\n', stderr);
-    return true;
 }
 
 // `ssh [-p PORT] [-l USER] HOST vantry serve --stdio`, with the command the options name.
@@ -99,6 +80,46 @@ int UsageError(const char* pszVerb, const std::string& strError)
     return kExitUsage;
 }
 
+bool ReadGivenPassword(const TGuestOptions& options, std::string* pPassword, bool* pbGiven, std::string* pError)
+{
+    *pbGiven = true;
+    if (!options.strPasswordFile.empty()) {
+        std::ifstream in(options.strPasswordFile);
+        if (!in) {
+            *pError = "cannot read the password file " + options.strPasswordFile;
+            return false;
+        }
+        std::getline(in, *pPassword);
+        if (!pPassword->empty() && pPassword->back() == '\r')
+            pPassword->pop_back();
+        return true;
+    }
+    if (const char* pszPassword = std::getenv("VANTRY_PASSWORD")) {
+        *pPassword = pszPassword;
+        return true;
+    }
+    *pbGiven = false;
+    return true;
+}
+
+void FillGuestTarget(const TGuestOptions& options, const TGuestLocation& location, TGuestTarget* pTarget)
+{
+    TGuestTarget& target = *pTarget;
+    target.strHost = location.strHost;
+    if (location.nPort)
+        target.nPort = location.nPort;
+    target.strUserName = location.strUser;
+    if (options.bSsh)
+        target.command = SshCommand(options, location);
+    target.options.wProtocolSelector = options.bProtocol7 ? 8 : 0;
+    target.bPlain = options.bInsecurePlain;
+    target.strKnownHostsFile = DefaultKnownHostsFile();
+    target.strFingerprint = options.strFingerprint;
+    target.bAcceptNewHost = options.bAcceptNewHost;
+    target.bTranslateDownload = options.bTranslateText;
+    target.bTranslateUpload = options.bTranslateText;
+}
+
 const TRemoteEntry* FindListedEntry(const std::vector<TRemoteEntry>& entries, const std::string& strName)
 {
     for (const TRemoteEntry& entry : entries) {
@@ -125,25 +146,16 @@ int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOpti
     QCoreApplication app(argc, argv);
     TGuestTarget target;
     std::string strError;
-    if (!ReadPassword(options, location, &target.strPassword, &strError)) {
+    bool bGiven = false;
+    if (!ReadGivenPassword(options, &target.strPassword, &bGiven, &strError)) {
         std::fprintf(stderr, "vantry %s: %s\n", pszVerb, strError.c_str());
         return 1;
     }
-    target.strHost = location.strHost;
-    if (location.nPort)
-        target.nPort = location.nPort;
-    target.strUserName = location.strUser;
-    if (options.bSsh)
-        target.command = SshCommand(options, location);
-    target.options.wProtocolSelector = options.bProtocol7 ? 8 : 0;
-    target.bPlain = options.bInsecurePlain;
-    target.strKnownHostsFile = DefaultKnownHostsFile();
-    target.strFingerprint = options.strFingerprint;
-    target.bAcceptNewHost = options.bAcceptNewHost;
+    if (!bGiven && !options.bSsh && ::isatty(STDIN_FILENO))
+        AskPasswordOnTerminal(location, &target.strPassword);
+    FillGuestTarget(options, location, &target);
     if (::isatty(STDIN_FILENO) && ::isatty(STDERR_FILENO))
         target.fnAskNewHost = AskAboutNewHost;
-    target.bTranslateDownload = options.bTranslateText;
-    target.bTranslateUpload = options.bTranslateText;
 
     bool bFailed = false;
     bool bSkipped = false;

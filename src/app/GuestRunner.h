@@ -3,6 +3,7 @@
 // folder), runs the verb's work from the event loop, and turns the end into an exit status.
 #pragma once
 
+#include "GuestConnection.h"
 #include "GuestLocation.h"
 #include "GuestOptions.h"
 #include "TerminalWindow.h"
@@ -38,5 +39,10 @@ int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOpti
 // The listed entry of that name (long or short name; one in another letter case when none has
 // it exactly), or null.
 const TRemoteEntry* FindListedEntry(const std::vector<TRemoteEntry>& entries, const std::string& strName);
+// The password given by --password-file or $VANTRY_PASSWORD; *pbGiven is false when neither
+// gives one. False (with *pError) when the password file cannot be read.
+bool ReadGivenPassword(const TGuestOptions& options, std::string* pPassword, bool* pbGiven, std::string* pError);
+// Where and how to connect for a location under the options; the password is not filled in.
+void FillGuestTarget(const TGuestOptions& options, const TGuestLocation& location, TGuestTarget* pTarget);
 // Prints the verb's usage error and returns 2.
 int UsageError(const char* pszVerb, const std::string& strError);

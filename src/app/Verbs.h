@@ -21,3 +21,5 @@ int RunRmVerb(int argc, char** argv, const TVerbArguments& args);
 int RunMkdirVerb(int argc, char** argv, const TVerbArguments& args);
 int RunGetVerb(int argc, char** argv, const TVerbArguments& args);
 int RunPutVerb(int argc, char** argv, const TVerbArguments& args);
+// The Vantry window (the one verb that needs a display).
+int RunConnectVerb(int argc, char** argv, const TVerbArguments& args);

@@ -15,6 +15,7 @@ constexpr TVerb kVerbs[] = {
     {"put", "copy local files and folders to a host", RunPutVerb},
     {"rm", "remove remote files and folders", RunRmVerb},
     {"mkdir", "make a remote folder", RunMkdirVerb},
+    {"connect", "open the Vantry window on a host (needs a display)", RunConnectVerb},
 };
 
 int Usage(std::FILE* pOut, int nStatus)

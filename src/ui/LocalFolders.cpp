@@ -9,9 +9,6 @@
 
 #include <string>
 
-namespace {
-
-// A name or path in the ANSI page of the file layer; false when it cannot be expressed there.
 bool ToAnsi(const QString& text, std::string& ansi)
 {
     const QByteArray utf8 = text.toUtf8();
@@ -31,6 +28,8 @@ QString FromAnsi(const char* ansi)
     OVF_ConvertString(OVFCharSet::ansi, OVFCharSet::utf8, ansi, buffer, sizeof buffer, '_', &length);
     return QString::fromUtf8(buffer, static_cast<qsizetype>(length));
 }
+
+namespace {
 
 // "X:\" itself; a root lists no "." or "..", so finding nothing there is an empty drive.
 bool IsRoot(const std::string& folder)

@@ -6,7 +6,12 @@
 
 #include <QString>
 
+#include <string>
 #include <vector>
+
+// A name or path in the ANSI page of the file layer; false when it cannot be expressed there.
+bool ToAnsi(const QString& text, std::string& ansi);
+QString FromAnsi(const char* ansi);
 
 // Reads "*.*" in a local folder ("X:\dir", "X:\", or empty for the current folder), "." and ".."
 // included where the folder has them. False when the folder does not exist, is not a folder or

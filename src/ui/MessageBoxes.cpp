@@ -14,11 +14,11 @@ TMessagePresenter& Presenter()
 
 }  // namespace
 
-int ShowMessage(QWidget* parent, const QString& text, TMessageKind kind)
+int ShowMessage(QWidget* parent, const QString& text, TMessageKind kind, const QString& givenCaption)
 {
     if (Presenter())
         return Presenter()(parent, text, kind);
-    const QString caption = QString::fromUtf8(FixedText::kApplicationTitle);
+    const QString caption = givenCaption.isEmpty() ? QString::fromUtf8(FixedText::kApplicationTitle) : givenCaption;
     if (kind == TMessageKind::Question)
         return QMessageBox::question(parent, caption, text) == QMessageBox::Yes
                    ? MessageBoxAnswer::kYes

@@ -12,7 +12,8 @@ enum class TMessageKind { Stop, Question };
 // Shows `text`; for a question returns the answer's code (6 yes, 7 no), else 1.
 using TMessagePresenter = std::function<int(QWidget* parent, const QString& text, TMessageKind kind)>;
 
-int ShowMessage(QWidget* parent, const QString& text, TMessageKind kind);
+// The one routine that shows a message box; an empty caption is the application's title.
+int ShowMessage(QWidget* parent, const QString& text, TMessageKind kind, const QString& caption = {});
 // Installs a presenter (an empty one restores the message box).
 void SetMessagePresenter(TMessagePresenter presenter);
 

@@ -213,7 +213,22 @@ bool TTreeList::CanReceive(const QMimeData* mime) const
     if (!m_acceptsDrops)
         return false;
     const TTreeList* source = DragSource(mime);
-    return source && source != this && source->AllowsTarget(this);
+    if (!source)
+        return !DroppedFiles(mime).isEmpty();
+    return source != this && source->AllowsTarget(this);
+}
+
+QStringList TTreeList::DroppedFiles(const QMimeData* mime) const
+{
+    if (!m_acceptsFiles || !mime || !mime->hasUrls())
+        return {};
+    QStringList paths;
+    for (const QUrl& url : mime->urls()) {
+        if (!url.isLocalFile())
+            return {};
+        paths << url.toLocalFile();
+    }
+    return paths;
 }
 
 void TTreeList::SetDragOverRow(int row)
@@ -254,14 +269,17 @@ void TTreeList::dragLeaveEvent(QDragLeaveEvent* event)
 void TTreeList::dropEvent(QDropEvent* event)
 {
     SetDragOverRow(-1);
-    TTreeList* source = CanReceive(event->mimeData()) ? DragSource(event->mimeData()) : nullptr;
-    if (!source) {
+    if (!CanReceive(event->mimeData())) {
         event->ignore();
         return;
     }
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    emit rowsDropped(indexAt(event->position().toPoint()).row(), this, source);
+    const int row = indexAt(event->position().toPoint()).row();
+    if (TTreeList* source = DragSource(event->mimeData()))
+        emit rowsDropped(row, this, source);
+    else
+        emit filesDropped(row, DroppedFiles(event->mimeData()));
 }
 
 void TTreeList::keyPressEvent(QKeyEvent* event)

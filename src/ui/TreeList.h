@@ -55,6 +55,8 @@ public:
     // Receiving rows from other tree lists.
     void AcceptDrops(bool accept);
     bool AcceptsDrops() const { return m_acceptsDrops; }
+    // Receiving local files from other programs (file:// URIs).
+    void AcceptFileDrops(bool accept) { m_acceptsFiles = accept; }
     // Turns a row's full path into the POSIX path it stands for (LocalPosixPath); set on lists
     // of local rows only, whose drags then also offer file:// URIs to other programs.
     void SetPosixPathMapper(std::function<QString(const QString&)> mapper) { m_posixPath = std::move(mapper); }
@@ -77,6 +79,8 @@ signals:
     // Rows of `source` were dropped on this list at `row` (-1 when not on a row).
     void rowsDropped(int row, TTreeList* target, TTreeList* source);
     void rowDoubleClicked(TTreeList* list);
+    // Local files of another program were dropped at `row`: their POSIX paths.
+    void filesDropped(int row, const QStringList& paths);
     void deletePressed();
 
 protected:
@@ -95,6 +99,8 @@ protected:
 
 private:
     bool CanReceive(const QMimeData* mime) const;
+    // The local files a drop from another program carries; empty when it carries anything else.
+    QStringList DroppedFiles(const QMimeData* mime) const;
     void SetDragOverRow(int row);
 
     TTreeListModel* m_model;
@@ -105,6 +111,7 @@ private:
     bool m_dragEnabled = false;
     std::vector<QPointer<QWidget>> m_targets;
     bool m_acceptsDrops = false;
+    bool m_acceptsFiles = false;
     bool m_deleteNotify = false;
     int m_dragOverRow = -1;
     std::function<QString(const QString&)> m_posixPath;

@@ -2,6 +2,7 @@
 // copying trees both ways on versions 9 and 7, replace answers, privileges, cancel mid-file,
 // remove and new folder, and a wrong password.
 #include "RandomBytes.h"
+#include "TestFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -35,20 +36,6 @@ struct TResult {
     std::string strOut;
     std::string strErr;
 };
-
-std::string ReadAll(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream data;
-    data << in.rdbuf();
-    return data.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& strData)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << strData;
-}
 
 // In a child: runs args in place of this process.
 [[noreturn]] void Exec(const std::vector<std::string>& args)

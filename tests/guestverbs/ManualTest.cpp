@@ -15,7 +15,7 @@
 namespace {
 using TOptions = std::set<std::string>;
 
-const char* const kGuestVerbs[] = {"ls", "get", "put", "rm", "mkdir"};
+const char* const kGuestVerbs[] = {"ls", "get", "put", "rm", "mkdir", "connect"};
 
 std::string Run(const std::string& strCommand)
 {
@@ -109,7 +109,7 @@ TEST(ManualTest, ManualPageNamesTheOptionsOfEachHelp)
 TEST(ManualTest, CompletionOffersEachCommandAndItsOptions)
 {
     const TOptions commands = Completions("", "");
-    for (const char* pszVerb : {"serve", "ls", "get", "put", "rm", "mkdir", "--version", "--help"})
+    for (const char* pszVerb : {"serve", "ls", "get", "put", "rm", "mkdir", "connect", "--version", "--help"})
         EXPECT_TRUE(commands.count(pszVerb)) << pszVerb;
     EXPECT_EQ(Completions("serve", "-"), HelpOptions("serve"));
     for (const char* pszVerb : kGuestVerbs)
