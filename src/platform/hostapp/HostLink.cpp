@@ -1,5 +1,6 @@
 #include "HostLink.h"
 
+#include "AuditRecord.h"
 #include "Connection.h"
 #include "LoginThrottle.h"
 #include "LoopServiceTable.h"
@@ -39,6 +40,12 @@ THostLink::~THostLink()
 std::string THostLink::Who() const
 {
     return m_pConnection->Peer() + (m_strUser.empty() ? std::string() : " user '" + LogSafe(m_strUser) + "'");
+}
+
+void THostLink::Audit(const THostOperation& operation) const
+{
+    const std::string strRecord = OperationRecord(operation, {m_pConnection->Peer(), m_strUser, m_settings.nSession});
+    ServeLog(strRecord, operation.eOutcome == EHostOutcome::Done ? ELogLevel::Info : ELogLevel::Warning);
 }
 
 void THostLink::Begin()
@@ -203,7 +210,7 @@ void THostLink::OpenSession()
     Handshake::ResponseToWire(response);
     Answer(Handshake::kAccepted, response, nResponseLength);
     ServeLog(Who() + ": accepted, protocol version " + std::to_string(pSession->Version()) +
-             (m_negotiated.bTls ? ", TLS" : ", in the clear"));
+             (m_negotiated.bTls ? ", TLS" : ", in the clear") + ", session " + std::to_string(m_settings.nSession));
     pSession->SetNoticeHandler([this](const std::string& strText) { ServeLog(Who() + ": " + strText); });
     WatchIdle();
 }

@@ -140,10 +140,12 @@ std::string SetShare(TServeConfig& config, const std::string& strValue)
     return {};
 }
 
+const std::map<std::string, int> kPrivilegeBits = {
+    {"read", kPrivilegeBitRead}, {"write", kPrivilegeBitWrite}, {"remove", kPrivilegeBitRemove}};
+
 std::string SetAllow(TServeConfig& config, const std::string& strValue)
 {
-    static const std::map<std::string, int> kBits = {
-        {"read", kPrivilegeBitRead}, {"write", kPrivilegeBitWrite}, {"remove", kPrivilegeBitRemove}};
+    const auto& kBits = kPrivilegeBits;
     std::uint16_t nPrivileges = 0;
     if (Trim(strValue).empty())
         return "--allow wants a comma-separated list of read, write, remove";
@@ -328,6 +330,17 @@ std::string DefaultServeConfigFile()
 {
     const std::string strDir = VantryConfigDir();
     return strDir.empty() ? std::string() : strDir + "/serve.conf";
+}
+
+std::string PrivilegeNames(std::uint16_t nPrivileges)
+{
+    std::string strNames;
+    // In the order that --help lists them, not the table's.
+    for (const char* pszName : {"read", "write", "remove"}) {
+        if (nPrivileges & PrivilegeMask(kPrivilegeBits.at(pszName)))
+            strNames += (strNames.empty() ? "" : ",") + std::string(pszName);
+    }
+    return strNames.empty() ? "none" : strNames;
 }
 
 std::string DefaultDesktopDir(const std::string& strHome)

@@ -75,4 +75,7 @@ std::string DefaultServeConfigFile();
 // folder does not exist.
 std::string DefaultDesktopDir(const std::string& strHome);
 
+// The privilege word as --allow spells it ("read,write"); "none" when it grants nothing.
+std::string PrivilegeNames(std::uint16_t nPrivileges);
+
 extern const char kServeUsage[];

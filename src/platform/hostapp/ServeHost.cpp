@@ -1,6 +1,7 @@
 #include "ServeHost.h"
 
 #include "Acceptor.h"
+#include "AuditRecord.h"
 #include "Connection.h"
 #include "Handshake.h"
 #include "ConfigPaths.h"
@@ -49,6 +50,12 @@ TServeHost::TServeHost(TServeConfig config) : m_config(std::move(config))
     m_pWindow = std::make_unique<TLoopWindow>(
         [this](std::uint32_t nMessage, std::uintptr_t wParam, void* lParam) { OnWindowMessage(nMessage, wParam, lParam); });
     OVSetHostWindow(m_pWindow.get());
+    m_table.SetOperationSink([this](TConnection* pConnection, const THostOperation& operation) {
+        for (const auto& [pLink, pOwned] : m_links) {
+            if (pLink->Connection() == pConnection)
+                return pLink->Audit(operation);
+        }
+    });
 }
 
 TServeHost::~TServeHost()
@@ -60,6 +67,7 @@ TServeHost::~TServeHost()
 std::string TServeHost::Start()
 {
     if (m_config.bStdio) {
+        LogWhatIsServed("stdio");
         AddLink(new TConnection(STDIN_FILENO, STDOUT_FILENO, "stdio"), std::string());
         return {};
     }
@@ -77,7 +85,32 @@ std::string TServeHost::Start()
     else
         ServeLog("serving in the clear (--insecure-plain): passwords and files can be read on the network");
     ServeLog("listening on " + strWhere);
+    LogWhatIsServed(strWhere);
     return {};
+}
+
+void TServeHost::LogWhatIsServed(const std::string& strWhere) const
+{
+    TAuditRecord start("serve");
+    start.Add("address", strWhere).AddYesNo("tls", m_pTlsContext != nullptr);
+    if (m_pTlsContext)
+        start.Add("fingerprint", m_strFingerprint);
+    ServeLog(start.Text());
+    const std::string strPrivileges = PrivilegeNames(m_config.nPrivileges);
+    for (const TShareConfig& share : m_config.shares) {
+        ServeLog(TAuditRecord("share")
+                     .Add("drive", std::string(1, share.cLetter) + ":")
+                     .Add("folder", share.strDir)
+                     .Add("privileges", strPrivileges)
+                     .AddYesNo("dotfiles", share.bDotNames)
+                     .Text());
+    }
+    if (!m_config.strDesktopDir.empty())
+        ServeLog(TAuditRecord("share")
+                     .Add("drive", "Desktop")
+                     .Add("folder", m_config.strDesktopDir)
+                     .Add("privileges", strPrivileges)
+                     .Text());
 }
 
 std::string TServeHost::MakeUpPassword(const std::string& strWhere)
@@ -152,6 +185,7 @@ void TServeHost::AddLink(TConnection* pConnection, const std::string& strPasswor
     settings.pThrottle = &m_throttle;
     settings.nIdleTimeoutSeconds = m_config.nIdleTimeoutSeconds;
     settings.pTlsContext = m_pTlsContext.get();
+    settings.nSession = ++m_nSessions;
     auto pLink = std::make_unique<THostLink>(pConnection, settings);
     THostLink* pKey = pLink.get();
     // Runs from the loop once the connection has closed.
