@@ -504,6 +504,29 @@ TEST_F(GuestVerbsTest, ItemsTheHostCannotReadAreNamedAndTheRestIsCopied)
     EXPECT_NE(ls.strErr.find("C/D/locked: the host cannot read it"), std::string::npos) << ls.strErr;
 }
 
+TEST_F(GuestVerbsTest, AFullLocalDiskIsNamedAndLeavesNoPartialFile)
+{
+    WriteFile(Share() / "big.bin", std::string(20000, 'b'));
+    WriteFile(Share() / "small.txt", "small");
+    StartServe();
+    // The guest's file layer fails every write, or only the close that writes the last data, as
+    // a full disk does.
+    for (const char* pszFault : {"write::28", "close::28"}) {
+        SCOPED_TRACE(pszFault);
+        for (const char* pszName : {"big.bin", "small.txt"}) {
+            SCOPED_TRACE(pszName);
+            setenv("VANTRY_OVF_FAULTS", pszFault, 1);
+            const TResult get = Verb({"get", Url(std::string("C/") + pszName), Local().string()});
+            unsetenv("VANTRY_OVF_FAULTS");
+            EXPECT_EQ(get.nStatus, 1) << get.strErr;
+            EXPECT_NE(get.strErr.find("vantry get: " + (Local() / pszName).string() + ": the local disk is full\n"),
+                      std::string::npos) << get.strErr;
+            EXPECT_EQ(get.strErr.find("system error"), std::string::npos) << get.strErr;
+            EXPECT_TRUE(Snapshot(Local()).empty()) << "no partial file and no temporary";
+        }
+    }
+}
+
 TEST_F(GuestVerbsTest, LetterCaseIsKeptOnTheLocalSideAndClashesOnTheHostAreReported)
 {
     WriteFile(Share() / "Case.txt", "remote");
