@@ -1036,19 +1036,23 @@ TEST_F(GuestVerbsTest, DotNamesAreInvisibleAndUnreachableUnlessTheShareSaysSo)
     WriteFile(Share() / ".hidden.txt", "h");
     WriteFile(Share() / ".ssh/id_key", "k");
     WriteFile(Local() / ".planted", "p");
-    StartServe("read,write,remove", {"--share", "D=" + Share().string() + ",fixed,dotfiles"});
-    const TResult hidden = Verb({"ls", Url("C")});
-    EXPECT_EQ(hidden.nStatus, 0) << hidden.strErr;
-    EXPECT_NE(hidden.strOut.find("visible.txt"), std::string::npos);
-    EXPECT_EQ(hidden.strOut.find(".hidden.txt"), std::string::npos) << hidden.strOut;
-    EXPECT_EQ(hidden.strOut.find(".ssh"), std::string::npos) << hidden.strOut;
-    for (const char* pszPath : {"C/.hidden.txt", "C/.ssh/id_key", "C/.ssh"}) {
-        SCOPED_TRACE(pszPath);
-        EXPECT_NE(Verb({"get", Url(pszPath), Local().string()}).nStatus, 0);
-        EXPECT_NE(Verb({"rm", Url(pszPath)}).nStatus, 0);
+    StartServe("read,write,remove",
+               {"--share", "D=" + Share().string() + ",fixed,dotfiles", "--desktop", Share().string()});
+    for (const std::string strVolume : {"C", "Desktop"}) {
+        SCOPED_TRACE(strVolume);
+        const TResult hidden = Verb({"ls", Url(strVolume)});
+        EXPECT_EQ(hidden.nStatus, 0) << hidden.strErr;
+        EXPECT_NE(hidden.strOut.find("visible.txt"), std::string::npos);
+        EXPECT_EQ(hidden.strOut.find(".hidden.txt"), std::string::npos) << hidden.strOut;
+        EXPECT_EQ(hidden.strOut.find(".ssh"), std::string::npos) << hidden.strOut;
+        for (const char* pszPath : {"/.hidden.txt", "/.ssh/id_key", "/.ssh"}) {
+            SCOPED_TRACE(pszPath);
+            EXPECT_NE(Verb({"get", Url(strVolume + pszPath), Local().string()}).nStatus, 0);
+            EXPECT_NE(Verb({"rm", Url(strVolume + pszPath)}).nStatus, 0);
+        }
+        EXPECT_NE(Verb({"put", (Local() / ".planted").string(), Url(strVolume)}).nStatus, 0);
+        EXPECT_FALSE(fs::exists(Share() / ".planted"));
     }
-    EXPECT_NE(Verb({"put", (Local() / ".planted").string(), Url("C")}).nStatus, 0);
-    EXPECT_FALSE(fs::exists(Share() / ".planted"));
     EXPECT_TRUE(fs::exists(Share() / ".ssh/id_key"));
     EXPECT_FALSE(fs::exists(Local() / "id_key"));
 

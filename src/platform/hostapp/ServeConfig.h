@@ -38,6 +38,7 @@ struct TServeConfig {
     std::vector<TShareConfig> shares;
     std::string strDesktopDir;               // empty: no desktop folder
     bool bDesktopGiven = false;
+    bool bDesktopDotNames = false;           // names beginning with "." are served on the desktop too
     std::uint16_t nPrivileges = 0;           // privilege word of every open response
     bool bAllowGiven = false;
     std::string strPasswordFile;

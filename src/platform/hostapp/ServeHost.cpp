@@ -110,6 +110,7 @@ void TServeHost::LogWhatIsServed(const std::string& strWhere) const
                      .Add("drive", "Desktop")
                      .Add("folder", m_config.strDesktopDir)
                      .Add("privileges", strPrivileges)
+                     .AddYesNo("dotfiles", m_config.bDesktopDotNames)
                      .Text());
 }
 
@@ -122,9 +123,10 @@ std::string TServeHost::MakeUpPassword(const std::string& strWhere)
     const std::string strDir = VantryRuntimeDir();
     if (strDir.empty() && !bTerminal)
         return "no --password-file given, and no $XDG_RUNTIME_DIR to keep a made-up password in";
+    // One file a port: two hosts of one user keep their passwords apart.
+    const std::string strFile = strDir + "/password-" + std::to_string(m_pListener->Port());
     std::string strWhereKept;
     if (!strDir.empty()) {
-        const std::string strFile = strDir + "/password";
         if (std::string strError = WritePrivateFile(strFile, m_config.strPassword + "\n"); !strError.empty())
             return strError;
         strWhereKept = " (kept in " + strFile + ", readable by you alone)";
@@ -133,8 +135,7 @@ std::string TServeHost::MakeUpPassword(const std::string& strWhere)
         ServeLog("no password file given; guests connect to " + strWhere + " with the password " +
                  m_config.strPassword + strWhereKept);
     else
-        ServeLog("no password file given; guests connect to " + strWhere + " with the password in " +
-                 strDir + "/password");
+        ServeLog("no password file given; guests connect to " + strWhere + " with the password in " + strFile);
     return {};
 }
 
