@@ -123,6 +123,9 @@ private:
     ETransfer Send(const std::uint8_t* pData, std::size_t nLength, bool bMore, std::size_t& nDone);
     ETransfer TlsResult(int nResult, std::size_t& nDone);
     bool TlsHasPending() const;
+    // Bytes of TLS records written but still in the buffer before the descriptor.
+    std::size_t TlsBuffered() const;
+    ETransfer FlushTls();
 
     void OnReadable();
     // Takes what the descriptor has and satisfies the pending read with it.
@@ -133,6 +136,7 @@ private:
     void Flush();
     void ReleaseHeldWrites();
     std::size_t Unsent() const { return m_out.size() - m_nOutHead; }
+    bool AllSent() const { return Unsent() == 0 && TlsBuffered() == 0; }
     void Break(std::string strWhy = {});
     void CloseDescriptors();
 
