@@ -95,6 +95,25 @@ TEST_F(ServeTest, HandshakeAgreesVersionsAndRefusesWrongPasswords)
     EXPECT_EQ(serve.StopWith(SIGTERM), 0);
 }
 
+TEST_F(ServeTest, AGuestThatLeavesWhileItsRefusalWaitsIsLetGoAtOnce)
+{
+    TServeProcess serve(Args());
+    ASSERT_NE(serve.Port(), 0) << serve.Log();
+    TRawGuest guest = TRawGuest::Tcp(serve.Port());
+    ASSERT_TRUE(guest.Greet());
+    const Handshake::TNonce nonce = guest.Nonce();
+    Handshake::TGuestHello hello;
+    hello.request = OpenRequest(9);
+    hello.strUserName = "leaver";
+    hello.proof = Handshake::ComputeProof("wrong", nonce, hello.nFlags, hello.request, guest.Binding());
+    guest.Send(Handshake::EncodeGuestHello(hello));
+    ASSERT_TRUE(serve.WaitForLog("user 'leaver': authentication refused")) << serve.Log();
+    // Without this the host kept the connection until the delayed answer, which grows for an
+    // address that keeps failing.
+    guest.Close();
+    EXPECT_TRUE(serve.WaitForLog("user 'leaver': left before its login was answered")) << serve.Log();
+}
+
 TEST_F(ServeTest, MessagesAreAnsweredWhateverTheSplitAndAFailingSessionEnds)
 {
     TServeProcess serve(Args());
@@ -307,7 +326,8 @@ TEST_F(ServeTest, BytesOnTheNetworkHoldNeitherContentNorProof)
     const std::string strName = "secret.txt";
     TBytes request = {0x8E, 0, 0, 4, 0, 0x80, 0, 0, 0, static_cast<std::uint8_t>(strName.size())};
     request.insert(request.end(), strName.begin(), strName.end());
-    request.insert(request.end(), {1, '\\'});
+    request.push_back(1); // the directory string, a lone backslash
+    request.push_back('\\');
     guest.Send(request);
     std::string strReceived;
     for (;;) {

@@ -174,6 +174,14 @@ void TConnection::StartTls(ssl_st* pTls)
         QMetaObject::invokeMethod(this, [this] { OnReadable(); }, Qt::QueuedConnection);
 }
 
+bool TConnection::PeerClosed() const
+{
+    if (Closed())
+        return true;
+    pollfd peer{m_nReadFd, POLLRDHUP, 0};
+    return ::poll(&peer, 1, 0) == 1 && (peer.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
 bool TConnection::TlsHasPending() const { return m_pTls && !Closed() && SSL_has_pending(m_pTls) == 1; }
 
 std::size_t TConnection::TlsBuffered() const

@@ -88,6 +88,8 @@ public:
     bool Stopped() const { return m_bStopped; }
     bool Broken() const { return m_bBroken; }
     bool Closed() const { return m_nReadFd < 0; }
+    // True when the peer has closed its end, or the connection is gone: nothing more will come.
+    bool PeerClosed() const;
     // Memory held for this connection's data (input and output buffers), for checks and logs.
     std::size_t BufferedBytes() const;
     // Bytes received and sent so far: a connection whose count stands still is idle.

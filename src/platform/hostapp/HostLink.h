@@ -58,6 +58,7 @@ private:
     void CheckProof();
     void OpenSession();
     void WatchIdle();
+    void WatchForLeaving();
     void Answer(std::int16_t nStatus, const std::uint8_t* pResponse, std::size_t nLength);
     void Fail(const std::string& strWhy);
     void FailClosed();
@@ -70,6 +71,7 @@ private:
     QTimer m_refusalDelay;
     QTimer m_turnDelay; // a login of an address that keeps failing waits for its turn
     QTimer m_idleCheck;
+    QTimer m_leaveCheck;
     std::uint64_t m_nLastTraffic = 0;
     std::chrono::steady_clock::time_point m_lastTrafficChange;
     bool m_bDecided = false;

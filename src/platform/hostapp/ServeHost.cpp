@@ -19,6 +19,7 @@
 
 #include <arpa/inet.h>
 #include <csignal>
+#include <malloc.h>
 #include <cstdio>
 #include <cstdlib>
 #include <netinet/in.h>
@@ -192,6 +193,9 @@ void TServeHost::AddLink(TConnection* pConnection, const std::string& strPasswor
     // Runs from the loop once the connection has closed.
     pConnection->SetOnClosed([this, pKey] {
         m_links.erase(pKey);
+        // The allocator keeps what a busy spell freed; a host with no guest left gives it back.
+        if (m_links.empty())
+            malloc_trim(0);
         if (m_config.bStdio || m_bShuttingDown)
             QuitWhenIdle();
     });
