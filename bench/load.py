@@ -11,7 +11,9 @@ random bytes, each download checked byte for byte) while hostile clients work on
     127.0.0.x (x from 2), so that a throttle per address is exercised.
 A probe connects every PROBE_MS from 127.0.0.1 and measures how long a new guest waits: from
 connect to the end of a small file's data. The host's resident memory and open descriptors are
-sampled throughout, and again once every client has gone.
+sampled throughout; once every client has gone, the driver waits (up to --settle-seconds) for
+them to come back to their start, says how long that took, and times a few new guests of the
+idle host.
 
   bench/load.py [--duration S] [--guests N] [--vantry EXE] [--json FILE]
 
@@ -436,6 +438,41 @@ def temporaries(root):
             if name.startswith(".vantry-upload:")]
 
 
+# Resident memory may stay this much above its start (KiB): what the first guests make once and
+# keep (lazily built tables, the allocator's own pad), not what each guest costs.
+MEMORY_SLACK_KIB = 4096
+
+
+def settle(host, before, limit):
+    """Waits up to limit seconds for the host's descriptors to come back to their start and its
+    memory to within MEMORY_SLACK_KIB of it; for each, the seconds it took, or None."""
+    started = time.monotonic()
+    back = {"descriptors": None, "resident KiB": None}
+    while True:
+        waited = round(time.monotonic() - started, 1)
+        if back["descriptors"] is None and host.descriptors() <= before["descriptors"]:
+            back["descriptors"] = waited
+        if back["resident KiB"] is None and host.resident_kib() <= before["resident KiB"] + MEMORY_SLACK_KIB:
+            back["resident KiB"] = waited
+        if None not in back.values() or waited >= limit:
+            return back
+        time.sleep(0.1)
+
+
+def probe_once(port):
+    """Milliseconds from connecting to the end of a small file's data, for one new guest."""
+    started = time.monotonic()
+    with connect(port, timeout=10) as sock:
+        nonce = read_greeting(sock)
+        sock.sendall(guest_hello(nonce, PASSWORD))
+        if read_answer(sock) != 0:
+            raise ConnectionError("refused")
+        sock.sendall(request_data_fork("probe.txt"))
+        if read_fork(sock) != b"probe\n":
+            raise ConnectionError("wrong data")
+    return (time.monotonic() - started) * 1000
+
+
 def one_round(args, work, host, baseline, before):
     """The clients for args.duration seconds against the host; the figures and the count of bad transfers."""
     cpu_before = host.cpu_seconds()
@@ -459,13 +496,14 @@ def one_round(args, work, host, baseline, before):
     host_cpu = host.cpu_seconds() - cpu_before
     during = {"resident KiB": max(run.counters.lists["resident KiB"]),
               "descriptors": max(run.counters.lists["descriptors"])}
-    # Every client has gone: the host should come back to where it started.
-    settle_deadline = time.monotonic() + 15
-    while time.monotonic() < settle_deadline and host.descriptors() > before["descriptors"]:
-        time.sleep(0.1)
+    run.stopping.set()
+    # Every client has gone: the host should come back to where it started, its descriptors
+    # exactly and its memory within a margin (what the allocator keeps of its own).
+    settled = settle(host, before, args.settle_seconds)
     after = {"resident KiB": host.resident_kib(), "descriptors": host.descriptors()}
     left = temporaries(os.path.join(work, "share"))
-    run.stopping.set()
+    # A new guest of an idle host, once everything has settled.
+    idle_probe = [probe_once(host.port) for _ in range(5)]
 
     c = run.counters
     guesses = c.values.get("guesses answered", 0)
@@ -498,6 +536,9 @@ def one_round(args, work, host, baseline, before):
         "probes": len(probes),
         "host CPU share": round(host_cpu / elapsed, 2),
         "host before": before, "host max during": during, "host after": after,
+        "descriptors back after s": settled["descriptors"],
+        "memory back after s": settled["resident KiB"],
+        "new guest of the idle host ms": sorted(round(p, 1) for p in idle_probe),
         "temporaries left in the share": len(left),
         "host log lines": len(host.log),
     }
@@ -508,7 +549,11 @@ def one_round(args, work, host, baseline, before):
     for name, value in figures["counts"].items():
         print("  %-40s %s" % (name, value))
     bad = (c.values.get("get differs", 0) + c.values.get("put differs", 0) + c.values.get("get failed", 0)
-           + c.values.get("put failed", 0))
+           + c.values.get("put failed", 0) + len(left))
+    for name, seconds in settled.items():
+        if seconds is None:
+            print("the host's %s did not come back within %g s" % (name, args.settle_seconds))
+            bad += 1
     return figures, bad
 
 
@@ -527,6 +572,8 @@ def main():
     parser.add_argument("--vantry", default=os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "build",
                                                          "src", "app", "vantry"))
     parser.add_argument("--rounds", type=int, default=1, help="runs one after the other against the same host")
+    parser.add_argument("--settle-seconds", type=float, default=60,
+                        help="how long the host may take to come back to its start once the clients have gone")
     parser.add_argument("--json", help="also write the figures to this file")
     args = parser.parse_args()
     if not os.access(args.vantry, os.X_OK):

@@ -114,6 +114,7 @@ std::string TTerminalWindow::Describe(const TTransferEvent& event) const
     case ETransferCause::HostDiskFull: return sItem + ": the host's disk is full";
     case ETransferCause::LocalCannotRead: return sItem + ": cannot read it";
     case ETransferCause::LocalCannotWrite: return sItem + ": cannot write it";
+    case ETransferCause::LocalDiskFull: return sItem + ": the local disk is full";
     case ETransferCause::NameClash:
         return sItem + ": clashes on the host with " + event.sDetail + ", sent before it (the host does not tell names apart by case)";
     case ETransferCause::NameFitted: return "sent " + sItem + " as " + event.sDetail;

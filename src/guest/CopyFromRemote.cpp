@@ -4,6 +4,7 @@
 #include "copyrtl.h"
 
 #include "CheckedCalls.h"
+#include "Exceptions.h"
 #include "LFN.h"
 #include "NameRules.h"
 #include "OV2Tools.h"
@@ -197,11 +198,21 @@ void TCopyEngine::ReadForkSize()
 void TCopyEngine::ProcessForkData()
 {
     const std::uint8_t* pData = m_session.ReceiveBuffer();
-    if (m_bTranslateText) {
-        std::uint8_t translated[2 * Packet::kMaxIncomingData];
-        m_received.Write(translated, AddLineFeeds(pData, m_nForkLength, translated));
-    } else {
-        m_received.Write(pData, m_nForkLength);
+    // Once the local disk is full the file is gone, and the rest of its fork is dropped.
+    if (m_received.IsOpen()) {
+        try {
+            if (m_bTranslateText) {
+                std::uint8_t translated[2 * Packet::kMaxIncomingData];
+                m_received.Write(translated, AddLineFeeds(pData, m_nForkLength, translated));
+            } else {
+                m_received.Write(pData, m_nForkLength);
+            }
+        } catch (const CFileException& error) {
+            if (error.m_cause != CFileException::diskFull)
+                throw;
+            m_received.Discard();
+            ReportLocalDiskFull();
+        }
     }
     m_nBytesDone += m_nForkLength;
     Window().UpdateStatus(m_nBytesDone);
@@ -238,14 +249,26 @@ void TCopyEngine::FinishDownloadedFile()
     if (bWhole) {
         // A new file's own attributes are the archive bit alone.
         m_received.Stamp(dwModTime, bOwnArchive ? kKeptAttributes : nHostArchive);
-        if (m_received.Commit())
-            ++m_outcome.nFilesCopied;
-        else
+        switch (m_received.Commit()) {
+        case TReceivedFile::ECommit::Done: ++m_outcome.nFilesCopied; break;
+        case TReceivedFile::ECommit::DiskFull: ReportLocalDiskFull(); break;
+        case TReceivedFile::ECommit::Failed:
             Report(ETransferEventKind::Failed, ETransferCause::LocalCannotWrite, m_sLocalPath, false);
+            break;
+        }
     } else {
         DiscardDownload();
     }
     NextItem();
+}
+
+// Nothing more fits on the local disk: the copy stops (the abort that a stop sends ends the
+// file's stream), and the user is told where.
+void TCopyEngine::ReportLocalDiskFull()
+{
+    Report(ETransferEventKind::Failed, ETransferCause::LocalDiskFull, m_sLocalPath, false,
+           FormatStringId(IDS_LOCAL_DISK_FULL, m_sLocalPath));
+    SetStopRequested();
 }
 
 void TCopyEngine::DiscardDownload()

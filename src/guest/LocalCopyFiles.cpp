@@ -202,20 +202,32 @@ bool TReceivedFile::Stamp(DWORD dwMacTime, BYTE bAttributes)
     return IsOpen() && LFN_SetOpenFileTimeAndAttributes(m_file.m_hFile32, dwMacTime, bAttributes) != 0;
 }
 
-bool TReceivedFile::Commit()
+TReceivedFile::ECommit TReceivedFile::Commit()
 {
     if (!IsOpen())
-        return false;
+        return ECommit::Failed;
+    bool bDone = false;
+    try {
+        m_file.Close();
+        bDone = true;
+    } catch (const CFileException& error) {
+        // The last data reaches the disk only here.
+        if (error.m_cause == CFileException::diskFull) {
+            Discard();
+            return ECommit::DiskFull;
+        }
+    } catch (const std::exception&) {
+    }
     // A folder of the name gives way to the file, now that the file is whole.
-    bool bDone = m_file.TryClose() != 0 && (!m_bReplacing || MakeWayForFile(m_strFinalPath.c_str()));
+    bDone = bDone && (!m_bReplacing || MakeWayForFile(m_strFinalPath.c_str()));
     DWORD nOsError = 0;
     bDone = bDone && OVF_CommitUploadTemp(m_strToken, m_strFinalPath.c_str(), &nOsError);
     if (!bDone) {
         Discard();
-        return false;
+        return ECommit::Failed;
     }
     m_strToken.clear();
-    return true;
+    return ECommit::Done;
 }
 
 void TReceivedFile::Discard()

@@ -58,8 +58,10 @@ public:
     // Gives the file its time (a Mac time, wire order) and its attributes, which it keeps when
     // it takes its name. False when they cannot be set (the data is still whole).
     bool Stamp(DWORD dwMacTime, BYTE bAttributes);
-    // Closes the temporary file and gives it the final name, replacing a file or folder there.
-    bool Commit();
+    enum class ECommit { Done, Failed, DiskFull };
+    // Closes the temporary file and gives it the final name, replacing a file or folder there;
+    // the file is discarded when that fails.
+    ECommit Commit();
     void Discard();
 
 private:

@@ -23,6 +23,7 @@ enum class ETransferCause {
     HostDiskFull,       // the host's disk filled while it took the file
     LocalCannotRead,    // the local file or folder cannot be read
     LocalCannotWrite,   // the local file or folder cannot be written
+    LocalDiskFull,      // the local disk filled while the file was written
     NameClash,          // another item of this copy has the name on the host (sDetail), case aside
     NameFitted,         // sent under the name in sDetail
     SymbolicLink,       // a local symbolic link: never followed

@@ -127,6 +127,7 @@ private:
     void FillDownloadLevel();
     void SetDownloadedFolderTime(const TLevel& level);
     void DiscardDownload();
+    void ReportLocalDiskFull();
 
     // Upload (CopyToRemote.cpp).
     void StartToRemote();

@@ -1,6 +1,7 @@
 // The message dispatcher and the handlers that need no file system.
 #include "VantryHostSession.h"
 
+#include "OVFile32.h"
 #include "PacketBuffer.h"
 #include "PacketLayout.h"
 
@@ -116,6 +117,8 @@ bool TVantryHostSession::HandleAbort()
         m_bAbort = true;
         return true;
     }
+    if (m_bReceiving)
+        m_pTable->ReportOperation(m_hConnection, OperationOutcome(EHostOperation::Upload, EHostOutcome::Aborted, m_strUploadPath, "stopped by the guest", 0, GetPosition64(m_file.m_hFile32)));
     DiscardIncomingFile();
     return WriteResult(kFTP_resOK);
 }

@@ -51,8 +51,11 @@ bool TVantryHostSession::ServeListFiles()
     // named keeps its name whatever it holds.
     if (nVolume != 0 && FormPath(nVolume, strDir.c_str(), "") && LFN_IsDirectory(FolderOf(m_szPath).c_str()) != 1)
         strDir = CutParenthesised(strDir);
-    if (!FormPath(nVolume, strDir.c_str(), "") || std::strlen(m_szPath) + 3 >= MAX_PATH)
+    if (!FormPath(nVolume, strDir.c_str(), "") || std::strlen(m_szPath) + 3 >= MAX_PATH) {
+        m_pTable->ReportOperation(m_hConnection, OperationOutcome(EHostOperation::List, EHostOutcome::Refused, strDir, "no such volume, or the path is too long"));
         return WriteCode(kFTP_msgEndData);
+    }
+    m_pTable->ReportOperation(m_hConnection, OperationDone(EHostOperation::List, m_szPath));
     std::snprintf(m_szPattern, sizeof m_szPattern, "%s*.*", m_szPath);
 
     if (m_hFind)

@@ -7,6 +7,7 @@
 #include "Exceptions.h"
 #include "OV2Tools.h"
 #include "OVFUploads.h"
+#include "OVFile32.h"
 #include "PacketBuffer.h"
 #include "PacketLayout.h"
 #include "TreeOperations.h"
@@ -19,13 +20,19 @@
 bool TVantryHostSession::ServeCreate()
 {
     using namespace Packet;
-    if (!FormPath(BlockVolume(Create::kVolume), m_pszDir, m_pszName) || !MayWrite())
+    const bool bFormed = FormPath(BlockVolume(Create::kVolume), m_pszDir, m_pszName);
+    // A name in use is no refusal: the guest goes on to replace it, and that is judged then.
+    const auto refuse = [&](std::string_view strCause) {
+        m_pTable->ReportOperation(m_hConnection, OperationOutcome(EHostOperation::Upload, EHostOutcome::Refused, bFormed ? std::string(m_szPath) : std::string(m_pszDir) + m_pszName, strCause, kFTP_resCannotCreate));
         return WriteResult(kFTP_resCannotCreate);
+    };
+    if (!bFormed || !MayWrite())
+        return refuse(bFormed ? "no write privilege" : "no such volume, or the path is too long");
     if (LFN_FileExists(m_szPath))
         return WriteResult(kFTP_resDuplicate);
     TFile file;
     if (!file.TryOpen(m_szPath, CFile::modeCreate | CFile::modeReadWrite))
-        return WriteResult(kFTP_resCannotCreate);
+        return refuse("the file could not be created");
     file.TryClose();
     m_strCreatedPath = m_szPath;
     m_strCreatedName = m_pszName;
@@ -42,10 +49,13 @@ bool TVantryHostSession::ServeOpenFork()
     m_nUploadFailure = kFTP_resOK;
     if (!bDataFork)
         return PostNextMessageRead(); // resource fork data is read and dropped
-    bool bAllowed = FormPath(BlockVolume(ReqFork::kVolume), m_pszDir, m_pszName) && MayWrite();
+    const bool bFormed = FormPath(BlockVolume(ReqFork::kVolume), m_pszDir, m_pszName);
+    bool bAllowed = bFormed && MayWrite();
+    std::string_view strRefusal = !bFormed ? "no such volume, or the path is too long" : "no write privilege";
     // Replacing anything but the empty file this upload created takes the remove privilege.
     if (bAllowed && !MayReplace(m_szPath, m_strCreatedPath)) {
         bAllowed = false;
+        strRefusal = "no remove privilege to replace an existing file";
         Notice(std::string("refused to replace ") + m_szPath + " without the remove privilege");
     }
     if (bAllowed) {
@@ -61,6 +71,7 @@ bool TVantryHostSession::ServeOpenFork()
     }
     // Nothing tells the guest now: its data is dropped and kFTP_msgEndData answers the failure.
     m_nUploadFailure = kFTP_resCannotCreate;
+    m_pTable->ReportOperation(m_hConnection, OperationOutcome(EHostOperation::Upload, bAllowed ? EHostOutcome::Failed : EHostOutcome::Refused, bFormed ? std::string(m_szPath) : std::string(m_pszDir) + m_pszName, bAllowed ? "the temporary file could not be made" : strRefusal, kFTP_resCannotCreate));
     return PostNextMessageRead();
 }
 
@@ -123,31 +134,36 @@ std::int16_t TVantryHostSession::CompleteUpload()
     if (m_bStoredLocked)
         nSet |= kOVF_attrReadOnly;
     LFN_SetOpenFileTimeAndAttributes(m_file.m_hFile32, m_nStoredModTime, static_cast<BYTE>(nSet | kOVF_attrArchive));
-    const auto fail = [&](std::int16_t nResult) {
+    const std::uint64_t nBytes = GetPosition64(m_file.m_hFile32);
+    const auto fail = [&](std::int16_t nResult, EHostOutcome eOutcome, std::string_view strCause) {
+        m_pTable->ReportOperation(m_hConnection, OperationOutcome(EHostOperation::Upload, eOutcome, strFinal, strCause, nResult, nBytes));
         OVF_DiscardUploadTemp(strToken);
         RemoveCreatedFile(strCreated);
         return nResult;
     };
     if (const std::int16_t nClosed = CloseIncomingFile(); nClosed != kFTP_resOK)
-        return fail(nClosed);
+        return fail(nClosed, EHostOutcome::Failed, nClosed == kFTP_resDiskFull ? "the disk is full" : "the file could not be written");
     // Every name the file takes over is a replacement, with the rule of a plain one.
     for (const std::string& strName : {strFinal, strRenamed}) {
         if (!MayReplace(strName, strCreated)) {
             Notice("refused to replace " + strName + " without the remove privilege");
-            return fail(kFTP_resCannotCreate);
+            return fail(kFTP_resCannotCreate, EHostOutcome::Refused, "no remove privilege to replace an existing file");
         }
     }
+    const bool bReplaced = (strFinal != strCreated && LFN_FileExists(strFinal.c_str())) ||
+                           (strRenamed != strFinal && LFN_FileExists(strRenamed.c_str()));
     // The empty file this upload created is replaced by the rename; anything else that is
     // there gives way first.
     DWORD nOsError = 0;
     const bool bDone = (strCreated == strFinal || MakeWayForFile(strFinal.c_str())) &&
                        OVF_CommitUploadTemp(strToken, strFinal.c_str(), &nOsError);
     if (!bDone)
-        return fail(kFTP_resCannotCreate);
+        return fail(kFTP_resCannotCreate, EHostOutcome::Failed, "the file could not take its name");
     if (strRenamed != strFinal) {
         TFile::TryRemove(strRenamed.c_str());
         TFile::TryRename(strFinal.c_str(), strRenamed.c_str());
     }
+    m_pTable->ReportOperation(m_hConnection, OperationDone(EHostOperation::Upload, strRenamed, nBytes, bReplaced));
     return kFTP_resOK;
 }
 
@@ -173,6 +189,7 @@ std::int16_t TVantryHostSession::CloseIncomingFile()
 void TVantryHostSession::FailUpload(std::int16_t nResult, const std::string& strWhy)
 {
     Notice("upload to " + m_strUploadPath + " failed: " + strWhy);
+    m_pTable->ReportOperation(m_hConnection, OperationOutcome(EHostOperation::Upload, EHostOutcome::Failed, m_strUploadPath, strWhy, nResult, GetPosition64(m_file.m_hFile32)));
     DiscardIncomingFile();
     m_nUploadFailure = nResult;
 }

@@ -3,6 +3,7 @@
 #include "VantryHostSession.h"
 
 #include "PacketBuffer.h"
+#include "OVFile32.h"
 #include "PacketLayout.h"
 
 bool TVantryHostSession::ServeReqFork()
@@ -13,13 +14,17 @@ bool TVantryHostSession::ServeReqFork()
     // upload short, and its end of data answers the failure.
     if (m_bReceiving)
         FailUpload(kFTP_resCannotCreate, "a file was requested before the end of its data");
-    if (!FormPath(BlockVolume(ReqFork::kVolume), m_pszDir, m_pszName) || !MayRead())
+    if (!FormPath(BlockVolume(ReqFork::kVolume), m_pszDir, m_pszName) || !MayRead()) {
+        m_pTable->ReportOperation(m_hConnection, OperationOutcome(EHostOperation::Download, EHostOutcome::Refused, std::string(m_pszDir) + m_pszName, MayRead() ? "no such volume, or the path is too long" : "no read privilege"));
         return WriteCode(kFTP_msgAbort);
+    }
     if (!bDataFork)
         return WriteCode(kFTP_msgEndData); // resource forks are always empty here
     if (!m_file.TryOpen(m_szPath, CFile::modeRead | CFile::shareDenyWrite) &&
-        !m_file.TryOpen(m_szPath, CFile::modeRead | CFile::shareDenyNone))
+        !m_file.TryOpen(m_szPath, CFile::modeRead | CFile::shareDenyNone)) {
+        m_pTable->ReportOperation(m_hConnection, OperationOutcome(EHostOperation::Download, EHostOutcome::Refused, m_szPath, "no such file, or it cannot be read"));
         return WriteCode(kFTP_msgAbort);
+    }
     m_bAbort = false;
     m_bSending = true;
     return SendBlock() && PostNextMessageRead();
@@ -32,6 +37,7 @@ bool TVantryHostSession::SendBlock()
     const UINT nRoom = static_cast<UINT>(m_nSendBlockSize - ForkData::kHeader);
     const UINT nRead = m_bAbort ? 0 : m_file.TryRead(m_pSend + ForkData::kData, nRoom);
     if (nRead == 0) {
+        m_pTable->ReportOperation(m_hConnection, OperationOutcome(EHostOperation::Download, m_bAbort ? EHostOutcome::Aborted : EHostOutcome::Done, m_szPath, m_bAbort ? "stopped by the guest" : "", 0, GetPosition64(m_file.m_hFile32)));
         CloseOutgoingFile();
         const bool bAborted = m_bAbort;
         m_bAbort = false;

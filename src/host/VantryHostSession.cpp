@@ -3,6 +3,7 @@
 #include "Exceptions.h"
 #include "CheckedCalls.h"
 #include "OVCore.h"
+#include "OVFile32.h"
 #include "OpenBlocks.h"
 #include "PacketBuffer.h"
 #include "PacketLayout.h"
@@ -52,6 +53,8 @@ void TVantryHostSession::Stop(std::int32_t nStopValue)
 {
     if (m_hConnection)
         m_pTable->Stop(m_hConnection, nStopValue);
+    if (m_bSending || m_bReceiving)
+        m_pTable->ReportOperation(m_hConnection, OperationOutcome(m_bSending ? EHostOperation::Download : EHostOperation::Upload, EHostOutcome::Aborted, m_bSending ? m_szPath : m_strUploadPath, "the session stopped", 0, GetPosition64(m_file.m_hFile32)));
     DiscardIncomingFile();
     CloseOutgoingFile();
     if (m_pReceive)

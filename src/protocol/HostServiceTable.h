@@ -1,6 +1,8 @@
 // The host application's table of connection operations: the one way the module reaches a connection.
 #pragma once
 
+#include "HostOperation.h"
+
 #include <cstdint>
 
 using HConnection = void*;
@@ -31,6 +33,9 @@ public:
     virtual void DisposeStream(HStream hStream) = 0;
     // slot 37: how much the connection buffers in each direction.
     virtual void SetConnectionBuffering(HConnection hConnection, std::uint32_t nReceive, std::uint32_t nSend) = 0;
+    // Our addition: a host session tells what it did or refused for its guest, once per
+    // operation, as it answers. The strings live only for the call.
+    virtual void ReportOperation(HConnection hConnection, const THostOperation& operation) = 0;
 };
 
 inline constexpr std::int32_t kWriteFlagDefault = 1;

@@ -58,6 +58,7 @@ constexpr TStringEntry kStrings[] = {
     {IDS_ILLEGAL_FOLDER_NAME, "Illegal Folder name. Please choose another."},
     {IDS_WORKING_FOLDER_TOO_LONG, "Your Working folder path is too long to allow any folder creation in it."},
     {IDS_REMOTE_DISK_FULL, "The host's disk is full: the file being sent was not stored. Free some space there and try again."},
+    {IDS_LOCAL_DISK_FULL, "The local disk is full: %1 was not stored. Free some space and try again."},
     {IDS_CAPTION_VANTRY, "VanTry"},
 };
 

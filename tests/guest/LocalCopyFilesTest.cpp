@@ -1,7 +1,11 @@
 // The local side of the copy engines: line-end rules and counting trees past 4 GiB.
 #include "CopyEngineFixture.h"
 
+#include "OVFTesting.h"
+
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 TEST(LineEnds, AddAndRemoveLineFeeds)
 {
@@ -50,13 +54,18 @@ TEST_F(TLocalTreeTest, TreesAreCountedIn64Bits)
 
 TEST_F(TLocalTreeTest, ReceivedFileTakesItsNameOnlyAtCommit)
 {
+    using ECommit = TReceivedFile::ECommit;
     struct TCase {
         const char* pszAppears;   // what appears at the final path while the data arrives
-        bool bCommitted;
+        bool bDiskFull;           // the close, which writes the last data, finds the disk full
+        ECommit eCommitted;
     };
-    const TCase cases[] = {{nullptr, true}, {"file", true}, {"folder", false}};
+    const TCase cases[] = {{nullptr, false, ECommit::Done},
+                           {"file", false, ECommit::Done},
+                           {"folder", false, ECommit::Failed},
+                           {nullptr, true, ECommit::DiskFull}};
     for (const TCase& c : cases) {
-        SCOPED_TRACE(c.pszAppears ? c.pszAppears : "nothing");
+        SCOPED_TRACE(std::string(c.pszAppears ? c.pszAppears : "nothing") + (c.bDiskFull ? ", disk full" : ""));
         std::filesystem::remove_all(LocalPath("in"));
         std::filesystem::create_directories(LocalPath("in"));
         TReceivedFile received;
@@ -66,8 +75,14 @@ TEST_F(TLocalTreeTest, ReceivedFileTakesItsNameOnlyAtCommit)
             WriteLocal("in/f.dat", "other");
         else if (c.pszAppears)
             WriteLocal("in/f.dat/inside", "kept");
-        EXPECT_EQ(received.Commit(), c.bCommitted);
-        EXPECT_EQ(LocalNames("in"), (std::vector<std::string>{"f.dat"})) << "no temporary is left";
-        EXPECT_EQ(ReadLocal(c.bCommitted ? "in/f.dat" : "in/f.dat/inside"), c.bCommitted ? "data" : "kept");
+        if (c.bDiskFull)
+            OVF_InjectFault(OVFOp::close, "", ENOSPC, 1);
+        EXPECT_EQ(received.Commit(), c.eCommitted);
+        const bool bCommitted = c.eCommitted == ECommit::Done;
+        EXPECT_EQ(LocalNames("in"), bCommitted || c.pszAppears ? std::vector<std::string>{"f.dat"} : std::vector<std::string>{})
+            << "no temporary is left";
+        if (bCommitted || c.pszAppears) {
+            EXPECT_EQ(ReadLocal(bCommitted ? "in/f.dat" : "in/f.dat/inside"), bCommitted ? "data" : "kept");
+        }
     }
 }

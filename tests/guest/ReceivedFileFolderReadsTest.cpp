@@ -32,7 +32,7 @@ TEST_F(TReceivedFileFolderReadsTest, ReceivedFilesDoNotMakeTheGuestReadTheFolder
             ASSERT_TRUE(file.Open(sPath, false));
             file.Write("data", 4);
             EXPECT_TRUE(file.Stamp(0xB0000000, 0x20));
-            ASSERT_TRUE(file.Commit());
+            ASSERT_EQ(file.Commit(), TReceivedFile::ECommit::Done);
         }
         // The first reading, and one more where it came within a tick of the files written above.
         EXPECT_LE(OVF_GetIndexStats().nBuilds - nReadsBefore, 2u);

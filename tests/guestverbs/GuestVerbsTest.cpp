@@ -491,6 +491,29 @@ TEST_F(GuestVerbsTest, ItemsTheHostCannotReadAreNamedAndTheRestIsCopied)
     EXPECT_NE(ls.strErr.find("C/D/locked: the host cannot read it"), std::string::npos) << ls.strErr;
 }
 
+TEST_F(GuestVerbsTest, AFullLocalDiskIsNamedAndLeavesNoPartialFile)
+{
+    WriteFile(Share() / "big.bin", std::string(20000, 'b'));
+    WriteFile(Share() / "small.txt", "small");
+    StartServe();
+    // The guest's file layer fails every write, or only the close that writes the last data, as
+    // a full disk does.
+    for (const char* pszFault : {"write::28", "close::28"}) {
+        SCOPED_TRACE(pszFault);
+        for (const char* pszName : {"big.bin", "small.txt"}) {
+            SCOPED_TRACE(pszName);
+            setenv("VANTRY_OVF_FAULTS", pszFault, 1);
+            const TResult get = Verb({"get", Url(std::string("C/") + pszName), Local().string()});
+            unsetenv("VANTRY_OVF_FAULTS");
+            EXPECT_EQ(get.nStatus, 1) << get.strErr;
+            EXPECT_NE(get.strErr.find("vantry get: " + (Local() / pszName).string() + ": the local disk is full\n"),
+                      std::string::npos) << get.strErr;
+            EXPECT_EQ(get.strErr.find("system error"), std::string::npos) << get.strErr;
+            EXPECT_TRUE(Snapshot(Local()).empty()) << "no partial file and no temporary";
+        }
+    }
+}
+
 TEST_F(GuestVerbsTest, LetterCaseIsKeptOnTheLocalSideAndClashesOnTheHostAreReported)
 {
     WriteFile(Share() / "Case.txt", "remote");
@@ -1000,19 +1023,23 @@ TEST_F(GuestVerbsTest, DotNamesAreInvisibleAndUnreachableUnlessTheShareSaysSo)
     WriteFile(Share() / ".hidden.txt", "h");
     WriteFile(Share() / ".ssh/id_key", "k");
     WriteFile(Local() / ".planted", "p");
-    StartServe("read,write,remove", {"--share", "D=" + Share().string() + ",fixed,dotfiles"});
-    const TResult hidden = Verb({"ls", Url("C")});
-    EXPECT_EQ(hidden.nStatus, 0) << hidden.strErr;
-    EXPECT_NE(hidden.strOut.find("visible.txt"), std::string::npos);
-    EXPECT_EQ(hidden.strOut.find(".hidden.txt"), std::string::npos) << hidden.strOut;
-    EXPECT_EQ(hidden.strOut.find(".ssh"), std::string::npos) << hidden.strOut;
-    for (const char* pszPath : {"C/.hidden.txt", "C/.ssh/id_key", "C/.ssh"}) {
-        SCOPED_TRACE(pszPath);
-        EXPECT_NE(Verb({"get", Url(pszPath), Local().string()}).nStatus, 0);
-        EXPECT_NE(Verb({"rm", Url(pszPath)}).nStatus, 0);
+    StartServe("read,write,remove",
+               {"--share", "D=" + Share().string() + ",fixed,dotfiles", "--desktop", Share().string()});
+    for (const std::string strVolume : {"C", "Desktop"}) {
+        SCOPED_TRACE(strVolume);
+        const TResult hidden = Verb({"ls", Url(strVolume)});
+        EXPECT_EQ(hidden.nStatus, 0) << hidden.strErr;
+        EXPECT_NE(hidden.strOut.find("visible.txt"), std::string::npos);
+        EXPECT_EQ(hidden.strOut.find(".hidden.txt"), std::string::npos) << hidden.strOut;
+        EXPECT_EQ(hidden.strOut.find(".ssh"), std::string::npos) << hidden.strOut;
+        for (const char* pszPath : {"/.hidden.txt", "/.ssh/id_key", "/.ssh"}) {
+            SCOPED_TRACE(pszPath);
+            EXPECT_NE(Verb({"get", Url(strVolume + pszPath), Local().string()}).nStatus, 0);
+            EXPECT_NE(Verb({"rm", Url(strVolume + pszPath)}).nStatus, 0);
+        }
+        EXPECT_NE(Verb({"put", (Local() / ".planted").string(), Url(strVolume)}).nStatus, 0);
+        EXPECT_FALSE(fs::exists(Share() / ".planted"));
     }
-    EXPECT_NE(Verb({"put", (Local() / ".planted").string(), Url("C")}).nStatus, 0);
-    EXPECT_FALSE(fs::exists(Share() / ".planted"));
     EXPECT_TRUE(fs::exists(Share() / ".ssh/id_key"));
     EXPECT_FALSE(fs::exists(Local() / "id_key"));
 

@@ -72,11 +72,12 @@ void TCaptureProxy::Relay(int nGuestFd)
                 if (fds[i].revents == 0)
                     continue;
                 const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-                bOpen = n > 0 && ::send(fds[1 - i].fd, buffer, static_cast<std::size_t>(n), MSG_NOSIGNAL) == n;
+                // Kept before it is passed on: what a side has received is always in the capture.
                 if (n > 0) {
                     std::lock_guard lock(m_mutex);
                     m_strCaptured.append(buffer, static_cast<std::size_t>(n));
                 }
+                bOpen = n > 0 && ::send(fds[1 - i].fd, buffer, static_cast<std::size_t>(n), MSG_NOSIGNAL) == n;
             }
         }
     }

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -147,6 +148,15 @@ TEST_F(FileServiceTest, ListingDownloadAndUpload)
     EXPECT_EQ(guest.Receive(3), (TBytes{kResult, 0, 0}));
     std::ifstream in(m_dir / "share" / "up.bin", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), strUpload);
+
+    // The audit log: what is served, then a record of each operation with the guest and its session.
+    const std::string strWho = "guest=127.0.0.1:[0-9]+ user=tester session=1 ";
+    for (const std::string& strRecord :
+         {"event=share drive=D: folder=" + (m_dir / "share").string() + " privileges=read,write,remove dotfiles=no",
+          "event=download outcome=done " + strWho + "path=D:\\\\notes.txt bytes=" + std::to_string(strContent.size()),
+          "event=upload outcome=done " + strWho + "path=D:\\\\up.bin bytes=10000 replaced=no"}) {
+        EXPECT_TRUE(std::regex_search(m_pServe->Log(), std::regex(strRecord + "\n"))) << strRecord << "\n" << m_pServe->Log();
+    }
 }
 
 TEST_F(FileServiceTest, AGuestThatLeavesDuringAnUploadLeavesNoPartialFile)
@@ -159,7 +169,7 @@ TEST_F(FileServiceTest, AGuestThatLeavesDuringAnUploadLeavesNoPartialFile)
     SendFork(guest, std::string(6000, 'h'));
     guest.Close();
     ASSERT_TRUE(m_pServe->WaitForLog("session ended"));
-    EXPECT_FALSE(fs::exists(m_dir / "share" / "half.bin"));
+    EXPECT_FALSE(fs::exists(m_dir / "share" / "half.bin")) << m_pServe->Log();
 }
 
 TEST_F(FileServiceTest, AGuestThatStopsReadingHoldsLittleMemoryAndOthersAreStillAnswered)

@@ -62,7 +62,7 @@ TEST_F(ServeConfigTest, SecuritySettingsAndTheOwnConfigFileOfStdio)
 {
     const TServeArguments parsed = ParseServeArguments(
         {"--share", "D=/srv/a,dotfiles", "--share", "E=/srv/b,remote,Label, with comma,dotfiles", "--share", "F=/srv/c",
-         "--host-key", "/k.pem", "--insecure-plain", "--log-level", "warning"});
+         "--host-key", "/k.pem", "--insecure-plain", "--log-level", "warning", "--desktop", "/srv/desk,dotfiles"});
     ASSERT_EQ(parsed.strError, "");
     const TServeConfig& c = parsed.config;
     ASSERT_EQ(c.shares.size(), 3u);
@@ -71,6 +71,9 @@ TEST_F(ServeConfigTest, SecuritySettingsAndTheOwnConfigFileOfStdio)
     EXPECT_TRUE(c.shares[1].bDotNames);
     EXPECT_EQ(c.shares[1].strLabel, "Label, with comma");
     EXPECT_FALSE(c.shares[2].bDotNames) << "dot names are hidden by default";
+    EXPECT_EQ(c.strDesktopDir, "/srv/desk");
+    EXPECT_TRUE(c.bDesktopDotNames);
+    EXPECT_FALSE(ParseServeArguments({"--desktop", "/srv/desk"}).config.bDesktopDotNames);
     EXPECT_EQ(c.strHostKeyFile, "/k.pem");
     EXPECT_TRUE(c.bInsecurePlain);
     EXPECT_EQ(c.eLogLevel, ELogLevel::Warning);

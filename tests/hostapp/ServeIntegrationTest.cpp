@@ -95,6 +95,25 @@ TEST_F(ServeTest, HandshakeAgreesVersionsAndRefusesWrongPasswords)
     EXPECT_EQ(serve.StopWith(SIGTERM), 0);
 }
 
+TEST_F(ServeTest, AGuestThatLeavesWhileItsRefusalWaitsIsLetGoAtOnce)
+{
+    TServeProcess serve(Args());
+    ASSERT_NE(serve.Port(), 0) << serve.Log();
+    TRawGuest guest = TRawGuest::Tcp(serve.Port());
+    ASSERT_TRUE(guest.Greet());
+    const Handshake::TNonce nonce = guest.Nonce();
+    Handshake::TGuestHello hello;
+    hello.request = OpenRequest(9);
+    hello.strUserName = "leaver";
+    hello.proof = Handshake::ComputeProof("wrong", nonce, hello.nFlags, hello.request, guest.Binding());
+    guest.Send(Handshake::EncodeGuestHello(hello));
+    ASSERT_TRUE(serve.WaitForLog("user 'leaver': authentication refused")) << serve.Log();
+    // Without this the host kept the connection until the delayed answer, which grows for an
+    // address that keeps failing.
+    guest.Close();
+    EXPECT_TRUE(serve.WaitForLog("user 'leaver': left before its login was answered")) << serve.Log();
+}
+
 TEST_F(ServeTest, MessagesAreAnsweredWhateverTheSplitAndAFailingSessionEnds)
 {
     TServeProcess serve(Args());
@@ -193,21 +212,30 @@ TEST_F(ServeTest, StandardInputAndOutputServeOneGuestWithoutAPassword)
 TEST_F(ServeTest, WithoutAPasswordFileOneIsMadeUpAndKeptInAPrivateFile)
 {
     setenv("XDG_RUNTIME_DIR", (m_dir / "run").c_str(), 1);
-    TServeProcess serve({"--listen", "127.0.0.1:0", "--share", "D=" + (m_dir / "share").string()});
-    ASSERT_NE(serve.Port(), 0) << serve.Log();
-    const fs::path file = m_dir / "run" / "vantry" / "password";
-    EXPECT_TRUE(serve.WaitForLog("with the password in " + file.string() + "\n")) << serve.Log();
-    std::string strPassword;
-    std::getline(std::ifstream(file), strPassword);
-    ASSERT_GE(strPassword.size(), 16u);
-    EXPECT_EQ(serve.Log().find(strPassword), std::string::npos) << "the password went into a log";
-    struct stat st {};
-    ASSERT_EQ(::stat(file.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    TRawGuest guest = TRawGuest::Tcp(serve.Port());
-    EXPECT_EQ(guest.Handshake(strPassword, 9), 0);
-    TRawGuest wrong = TRawGuest::Tcp(serve.Port());
-    EXPECT_EQ(wrong.Handshake("", 9), -12002);
+    // Two hosts of one user: each keeps its own password in a file of its port.
+    TServeProcess first({"--listen", "127.0.0.1:0", "--share", "D=" + (m_dir / "share").string()});
+    TServeProcess second({"--listen", "127.0.0.1:0", "--share", "D=" + (m_dir / "share").string()});
+    std::string strPasswords[2];
+    TServeProcess* serves[2] = {&first, &second};
+    for (int i = 0; i < 2; ++i) {
+        TServeProcess& serve = *serves[i];
+        ASSERT_NE(serve.Port(), 0) << serve.Log();
+        const fs::path file = m_dir / "run" / "vantry" / ("password-" + std::to_string(serve.Port()));
+        EXPECT_TRUE(serve.WaitForLog("with the password in " + file.string() + "\n")) << serve.Log();
+        std::getline(std::ifstream(file), strPasswords[i]);
+        ASSERT_GE(strPasswords[i].size(), 16u);
+        EXPECT_EQ(serve.Log().find(strPasswords[i]), std::string::npos) << "the password went into a log";
+        struct stat st {};
+        ASSERT_EQ(::stat(file.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0600u);
+    }
+    EXPECT_NE(strPasswords[0], strPasswords[1]);
+    for (int i = 0; i < 2; ++i) {
+        TRawGuest guest = TRawGuest::Tcp(serves[i]->Port());
+        EXPECT_EQ(guest.Handshake(strPasswords[i], 9), 0);
+        TRawGuest wrong = TRawGuest::Tcp(serves[i]->Port());
+        EXPECT_EQ(wrong.Handshake(strPasswords[1 - i], 9), -12002) << "the other host's password";
+    }
     unsetenv("XDG_RUNTIME_DIR");
     // Nowhere to keep it and no terminal to show it on: no made-up password.
     TServeProcess nowhere({"--listen", "127.0.0.1:0", "--share", "D=" + (m_dir / "share").string()});
@@ -298,7 +326,8 @@ TEST_F(ServeTest, BytesOnTheNetworkHoldNeitherContentNorProof)
     const std::string strName = "secret.txt";
     TBytes request = {0x8E, 0, 0, 4, 0, 0x80, 0, 0, 0, static_cast<std::uint8_t>(strName.size())};
     request.insert(request.end(), strName.begin(), strName.end());
-    request.insert(request.end(), {1, '\\'});
+    request.push_back(1); // the directory string, a lone backslash
+    request.push_back('\\');
     guest.Send(request);
     std::string strReceived;
     for (;;) {

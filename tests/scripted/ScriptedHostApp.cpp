@@ -30,6 +30,7 @@ void TScriptedHostApp::Reset()
     m_bHoldWrites = m_bStopped = m_bBroken = m_bMisused = false;
     m_nStopValue = 0;
     m_nBufferingReceive = m_nBufferingSend = 0;
+    m_operations.clear();
 }
 
 void TScriptedHostApp::Feed(const Bytes& bytes)
@@ -209,6 +210,11 @@ void TScriptedHostApp::SetConnectionBuffering(HConnection, std::uint32_t nReceiv
 {
     m_nBufferingReceive = nReceive;
     m_nBufferingSend = nSend;
+}
+
+void TScriptedHostApp::ReportOperation(HConnection, const THostOperation& operation)
+{
+    m_operations.push_back({operation, std::string(operation.strPath), std::string(operation.strCause)});
 }
 
 bool TScriptedWindow::PostMessage(std::uint32_t nMessage, std::uintptr_t wParam, void* lParam)

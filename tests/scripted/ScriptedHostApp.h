@@ -13,11 +13,28 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <string>
+#include <utility>
 #include <vector>
 
 using Bytes = std::vector<std::uint8_t>;
 
 enum class ETableCall { Read, Write, GetBuffer, CreateStream };
+
+// A reported operation, with copies of its strings.
+struct TReportedOperation {
+    THostOperation operation; // its strings point into the copies: read them through View()
+    std::string strPath;
+    std::string strCause;
+
+    THostOperation View() const
+    {
+        THostOperation view = operation;
+        view.strPath = strPath;
+        view.strCause = strCause;
+        return view;
+    }
+};
 
 class TScriptedHostApp : public HostServiceTable {
 public:
@@ -63,6 +80,8 @@ public:
     std::uint32_t BufferingSend() const { return m_nBufferingSend; }
     // Set when the module broke the table's rules (two reads at once, use after stop).
     bool Misused() const { return m_bMisused; }
+    // The operations the session reported, oldest first; TakeOperations() also clears them.
+    std::vector<TReportedOperation> TakeOperations() { return std::exchange(m_operations, {}); }
 
     // HostServiceTable
     void Stop(HConnection hConnection, std::int32_t nStopValue) override;
@@ -75,6 +94,7 @@ public:
     std::int32_t CreateStream(HStream* phStream) override;
     void DisposeStream(HStream hStream) override;
     void SetConnectionBuffering(HConnection hConnection, std::uint32_t nReceive, std::uint32_t nSend) override;
+    void ReportOperation(HConnection hConnection, const THostOperation& operation) override;
 
 private:
     struct TPending {
@@ -114,6 +134,7 @@ private:
     std::uintptr_t m_nNextStream = 1;
     std::uint32_t m_nBufferingReceive = 0;
     std::uint32_t m_nBufferingSend = 0;
+    std::vector<TReportedOperation> m_operations;
 };
 
 // The host application's main window: records the messages the module posts to it.

@@ -31,6 +31,9 @@ constexpr int kDeliveriesPerTurn = 256;
 constexpr int kLingerMs = 5000;
 // How long the connection stays awake for the answer to what it has just sent.
 constexpr auto kAwakeForAnswer = std::chrono::microseconds(200);
+// TLS writes each record with a system call of its own: records gather in a buffer of this size
+// while more follow in the same turn, and leave together.
+constexpr int kTlsWriteBuffer = 128 * 1024;
 
 // The connections of this process whose descriptors are open: a connection awake for its answer
 // stops as soon as any of them has something to read.
@@ -155,7 +158,15 @@ void TConnection::StartTls(ssl_st* pTls)
     m_pTls = pTls;
     if (!SSL_get_rbio(pTls)) {
         SSL_set_rfd(pTls, m_nReadFd);
-        SSL_set_wfd(pTls, m_nWriteFd);
+        BIO* pBuffered = BIO_new(BIO_f_buffer());
+        BIO* pSocket = BIO_new_socket(m_nWriteFd, BIO_NOCLOSE);
+        if (pBuffered && pSocket && BIO_set_write_buffer_size(pBuffered, kTlsWriteBuffer) == 1) {
+            SSL_set0_wbio(pTls, BIO_push(pBuffered, pSocket));
+        } else {
+            BIO_free(pBuffered);
+            BIO_free(pSocket);
+            SSL_set_wfd(pTls, m_nWriteFd);
+        }
     }
     m_nClearUntil = m_nOutTotal;
     // A client speaks first: its handshake starts from the loop, with or without a read waiting.
@@ -163,7 +174,33 @@ void TConnection::StartTls(ssl_st* pTls)
         QMetaObject::invokeMethod(this, [this] { OnReadable(); }, Qt::QueuedConnection);
 }
 
+bool TConnection::PeerClosed() const
+{
+    if (Closed())
+        return true;
+    pollfd peer{m_nReadFd, POLLRDHUP, 0};
+    return ::poll(&peer, 1, 0) == 1 && (peer.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
 bool TConnection::TlsHasPending() const { return m_pTls && !Closed() && SSL_has_pending(m_pTls) == 1; }
+
+std::size_t TConnection::TlsBuffered() const
+{
+    BIO* pBio = m_pTls ? SSL_get_wbio(m_pTls) : nullptr;
+    return pBio ? BIO_wpending(pBio) : 0;
+}
+
+TConnection::ETransfer TConnection::FlushTls()
+{
+    if (TlsBuffered() == 0)
+        return ETransfer::Done;
+    if (BIO_flush(SSL_get_wbio(m_pTls)) == 1)
+        return ETransfer::Done;
+    if (BIO_should_retry(SSL_get_wbio(m_pTls)))
+        return ETransfer::WantsWrite;
+    m_strFailure = errno ? std::strerror(errno) : "nothing could be sent";
+    return ETransfer::Failed;
+}
 
 void TConnection::Stop()
 {
@@ -173,7 +210,7 @@ void TConnection::Stop()
     m_pendingRead.reset();
     m_heldWrites.clear();
     m_ready.clear();
-    if (m_bBroken || Unsent() == 0 || Closed()) {
+    if (m_bBroken || AllSent() || Closed()) {
         CloseDescriptors();
         return;
     }
@@ -224,7 +261,7 @@ void TConnection::OnLoopAboutToBlock()
     // modal dialog): that loop takes over the delivering and the sending meanwhile.
     // Bytes that wait for room are sent by the write notifier, not by turn after turn.
     const bool bUnsentUntried =
-        Unsent() > 0 && !m_bWriteWantsRead && !(m_pWriteNotifier && m_pWriteNotifier->isEnabled());
+        !AllSent() && !m_bWriteWantsRead && !(m_pWriteNotifier && m_pWriteNotifier->isEnabled());
     if (m_bPumping && (!m_ready.empty() || bUnsentUntried))
         PostPump();
 }
@@ -259,7 +296,7 @@ bool TConnection::AwaitAnswerBriefly()
     // going out waits for room instead, and is woken when there is.
     const bool bSent = m_nSentTotal != m_nSentAtLastWait;
     m_nSentAtLastWait = m_nSentTotal;
-    if (!bSent || !m_pendingRead || Unsent() > 0 || !m_heldWrites.empty() || m_bBroken || m_bEof || Closed())
+    if (!bSent || !m_pendingRead || !AllSent() || !m_heldWrites.empty() || m_bBroken || m_bEof || Closed())
         return false;
     // Any connection with something to read ends the wait: the others are not kept waiting.
     std::vector<pollfd> readable;
@@ -487,6 +524,10 @@ void TConnection::Flush()
         Break(m_strFailure);
         return;
     }
+    if (Unsent() == 0 && !bMore && FlushTls() == ETransfer::Failed) {
+        Break(m_strFailure);
+        return;
+    }
     if (Unsent() == 0) {
         m_out.clear();
         m_nOutHead = 0;
@@ -498,9 +539,9 @@ void TConnection::Flush()
         }
     }
     if (m_pWriteNotifier)
-        m_pWriteNotifier->setEnabled((Unsent() > 0 && !m_bWriteWantsRead) || m_bReadWantsWrite);
+        m_pWriteNotifier->setEnabled((!AllSent() && !m_bWriteWantsRead) || m_bReadWantsWrite);
     if (m_bStopped) {
-        if (Unsent() == 0)
+        if (AllSent())
             CloseDescriptors();
         return;
     }
@@ -552,8 +593,10 @@ void TConnection::CloseDescriptors()
         m_pLingerTimer->stop();
     if (m_pTls) {
         // The peer learns that the end is deliberate; nothing waits for its answer.
-        if (!m_bBroken && SSL_is_init_finished(m_pTls))
+        if (!m_bBroken && SSL_is_init_finished(m_pTls)) {
             SSL_shutdown(m_pTls);
+            FlushTls();
+        }
         ERR_clear_error();
         SSL_free(m_pTls);
         m_pTls = nullptr;

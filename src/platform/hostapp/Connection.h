@@ -88,6 +88,8 @@ public:
     bool Stopped() const { return m_bStopped; }
     bool Broken() const { return m_bBroken; }
     bool Closed() const { return m_nReadFd < 0; }
+    // True when the peer has closed its end, or the connection is gone: nothing more will come.
+    bool PeerClosed() const;
     // Memory held for this connection's data (input and output buffers), for checks and logs.
     std::size_t BufferedBytes() const;
     // Bytes received and sent so far: a connection whose count stands still is idle.
@@ -123,6 +125,9 @@ private:
     ETransfer Send(const std::uint8_t* pData, std::size_t nLength, bool bMore, std::size_t& nDone);
     ETransfer TlsResult(int nResult, std::size_t& nDone);
     bool TlsHasPending() const;
+    // Bytes of TLS records written but still in the buffer before the descriptor.
+    std::size_t TlsBuffered() const;
+    ETransfer FlushTls();
 
     void OnReadable();
     // Takes what the descriptor has and satisfies the pending read with it.
@@ -133,6 +138,7 @@ private:
     void Flush();
     void ReleaseHeldWrites();
     std::size_t Unsent() const { return m_out.size() - m_nOutHead; }
+    bool AllSent() const { return Unsent() == 0 && TlsBuffered() == 0; }
     void Break(std::string strWhy = {});
     void CloseDescriptors();
 

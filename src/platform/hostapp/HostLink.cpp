@@ -1,5 +1,6 @@
 #include "HostLink.h"
 
+#include "AuditRecord.h"
 #include "Connection.h"
 #include "LoginThrottle.h"
 #include "LoopServiceTable.h"
@@ -14,6 +15,8 @@
 namespace {
 // A refused proof is answered after this long when no throttle paces the refusals.
 constexpr int kRefusalDelayMs = 1000;
+// How often a login that waits looks whether its guest is still there.
+constexpr int kLeaveCheckMs = 250;
 // Byte 6 of the open response: 1 tells the guest that this host names folders by directory string.
 constexpr std::size_t kRespPathMode = 6;
 constexpr std::uint8_t kPathModeByString = 1;
@@ -22,6 +25,13 @@ constexpr std::uint8_t kPathModeByString = 1;
 THostLink::THostLink(TConnection* pConnection, const THostLinkSettings& settings)
     : m_pConnection(pConnection), m_settings(settings)
 {
+    QObject::connect(&m_leaveCheck, &QTimer::timeout, m_pConnection, [this] {
+        if (!m_pConnection->PeerClosed())
+            return;
+        m_leaveCheck.stop();
+        m_refusalDelay.stop();
+        Fail("left before its login was answered");
+    });
 }
 
 THostLink::~THostLink()
@@ -39,6 +49,12 @@ THostLink::~THostLink()
 std::string THostLink::Who() const
 {
     return m_pConnection->Peer() + (m_strUser.empty() ? std::string() : " user '" + LogSafe(m_strUser) + "'");
+}
+
+void THostLink::Audit(const THostOperation& operation) const
+{
+    const std::string strRecord = OperationRecord(operation, {m_pConnection->Peer(), m_strUser, m_settings.nSession});
+    ServeLog(strRecord, operation.eOutcome == EHostOutcome::Done ? ELogLevel::Info : ELogLevel::Warning);
 }
 
 void THostLink::Begin()
@@ -130,10 +146,20 @@ void THostLink::Decide()
     m_turnDelay.setSingleShot(true);
     QObject::connect(&m_turnDelay, &QTimer::timeout, m_pConnection, [this] { CheckProof(); });
     m_turnDelay.start(static_cast<int>(wait.count()));
+    WatchForLeaving();
+}
+
+// A login held for its turn or its refusal may wait long; a guest that leaves meanwhile is let
+// go at once, or its connection would be kept for the whole wait.
+void THostLink::WatchForLeaving()
+{
+    if (!m_leaveCheck.isActive())
+        m_leaveCheck.start(kLeaveCheckMs);
 }
 
 void THostLink::CheckProof()
 {
+    m_leaveCheck.stop();
     const std::string strAddress = TLoginThrottle::SourceAddress(m_pConnection->Peer());
     if (!m_settings.strPassword.empty()) {
         Handshake::TProof proof;
@@ -161,6 +187,7 @@ void THostLink::CheckProof()
                 m_pConnection->Stop();
             });
             m_refusalDelay.start(nDelayMs);
+            WatchForLeaving();
             return;
         }
         if (m_settings.pThrottle)
@@ -203,7 +230,7 @@ void THostLink::OpenSession()
     Handshake::ResponseToWire(response);
     Answer(Handshake::kAccepted, response, nResponseLength);
     ServeLog(Who() + ": accepted, protocol version " + std::to_string(pSession->Version()) +
-             (m_negotiated.bTls ? ", TLS" : ", in the clear"));
+             (m_negotiated.bTls ? ", TLS" : ", in the clear") + ", session " + std::to_string(m_settings.nSession));
     pSession->SetNoticeHandler([this](const std::string& strText) { ServeLog(Who() + ": " + strText); });
     WatchIdle();
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Handshake.h"
+#include "HostOperation.h"
 
 #include <QTimer>
 
@@ -25,6 +26,7 @@ struct THostLinkSettings {
     std::uint16_t nCapabilities = Handshake::kFlagLargeSizes; // the capability flags this host announces
     TLoginThrottle* pThrottle = nullptr; // null: each refusal waits the first delay alone
     int nIdleTimeoutSeconds = 0;         // a session without traffic this long is ended; 0 never
+    unsigned nSession = 0;               // names the session in the log's lines
 };
 
 class THostLink {
@@ -39,6 +41,9 @@ public:
     // Sends the greeting (and starts TLS) and the nonce, and reads the guest's hello.
     void Begin();
     TVantryHostSession* Session() const { return m_pSession; }
+    const TConnection* Connection() const { return m_pConnection; }
+    // Writes the audit record of an operation that the session reported.
+    void Audit(const THostOperation& operation) const;
     // What the handshake agreed; complete once the guest's hello has been read.
     const Handshake::TNegotiated& Negotiated() const { return m_negotiated; }
     // Stops the module's session (the answer to its stop request, or a shutdown).
@@ -53,6 +58,7 @@ private:
     void CheckProof();
     void OpenSession();
     void WatchIdle();
+    void WatchForLeaving();
     void Answer(std::int16_t nStatus, const std::uint8_t* pResponse, std::size_t nLength);
     void Fail(const std::string& strWhy);
     void FailClosed();
@@ -65,6 +71,7 @@ private:
     QTimer m_refusalDelay;
     QTimer m_turnDelay; // a login of an address that keeps failing waits for its turn
     QTimer m_idleCheck;
+    QTimer m_leaveCheck;
     std::uint64_t m_nLastTraffic = 0;
     std::chrono::steady_clock::time_point m_lastTrafficChange;
     bool m_bDecided = false;

@@ -75,3 +75,9 @@ void TLoopServiceTable::SetConnectionBuffering(HConnection hConnection, std::uin
     if (hConnection)
         ConnectionOf(hConnection)->SetOutputLimit(nSend);
 }
+
+void TLoopServiceTable::ReportOperation(HConnection hConnection, const THostOperation& operation)
+{
+    if (hConnection && m_fnOperationSink)
+        m_fnOperationSink(ConnectionOf(hConnection), operation);
+}

@@ -5,10 +5,16 @@
 
 #include "HostServiceTable.h"
 
+#include <functional>
+
 class TConnection;
 
 class TLoopServiceTable : public HostServiceTable {
 public:
+    using TOperationSink = std::function<void(TConnection* pConnection, const THostOperation& operation)>;
+
+    // Where the sessions' reports of their operations go; without one they are dropped.
+    void SetOperationSink(TOperationSink fnSink) { m_fnOperationSink = std::move(fnSink); }
     static TConnection* ConnectionOf(HConnection hConnection) { return static_cast<TConnection*>(hConnection); }
 
     void Stop(HConnection hConnection, std::int32_t nStopValue) override;
@@ -21,4 +27,8 @@ public:
     std::int32_t CreateStream(HStream* phStream) override;
     void DisposeStream(HStream hStream) override;
     void SetConnectionBuffering(HConnection hConnection, std::uint32_t nReceive, std::uint32_t nSend) override;
+    void ReportOperation(HConnection hConnection, const THostOperation& operation) override;
+
+private:
+    TOperationSink m_fnOperationSink;
 };

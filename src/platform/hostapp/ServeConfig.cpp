@@ -26,20 +26,23 @@ const char kServeUsage[] =
     "                            (~/.ssh and the like) are neither listed nor reachable unless\n"
     "                            the share ends with \",dotfiles\". Without --share the home\n"
     "                            folder is drive C:\n"
-    "  --desktop DIR             the folder offered as the Desktop volume, inside a share or\n"
+    "  --desktop DIR[,dotfiles]  the folder offered as the Desktop volume, inside a share or\n"
     "                            not (default: the user's desktop folder; without one, no\n"
-    "                            Desktop volume)\n"
+    "                            Desktop volume); its dot names are hidden as a share's are\n"
+    "                            unless it ends with \",dotfiles\"\n"
     "  --allow LIST              what guests may do: comma-separated from read, write, remove\n"
     "                            (default read)\n"
     "  --password-file FILE      the password is the file's first line. Over TCP a password is\n"
     "                            always required: without this option one is made up, kept in\n"
-    "                            $XDG_RUNTIME_DIR/vantry/password (readable by you alone) and\n"
-    "                            shown only when standard error is a terminal\n"
+    "                            $XDG_RUNTIME_DIR/vantry/password-PORT (readable by you alone)\n"
+    "                            and shown only when standard error is a terminal\n"
     "  --config FILE             read settings from FILE: one per line, the option names\n"
     "                            without dashes (\"share D=/srv/data,fixed,Data\"); the file may\n"
     "                            also set \"handshake-timeout MS\" (default 5000). Command-line\n"
     "                            options add shares and replace the other settings\n"
-    "  --log-level LEVEL         error, warning or info (default): the least severe lines written\n"
+    "  --log-level LEVEL         error, warning or info (default): the least severe lines written;\n"
+    "                            the audit records of refused, failed or stopped operations are\n"
+    "                            warnings, those of operations done are info\n"
     "  --stdio                   serve one guest over standard input and output, e.g. through\n"
     "                            `ssh host vantry serve --stdio`; without --config the settings\n"
     "                            of $XDG_CONFIG_HOME/vantry/serve.conf apply when it exists. No\n"
@@ -140,10 +143,22 @@ std::string SetShare(TServeConfig& config, const std::string& strValue)
     return {};
 }
 
+const std::map<std::string, int> kPrivilegeBits = {
+    {"read", kPrivilegeBitRead}, {"write", kPrivilegeBitWrite}, {"remove", kPrivilegeBitRemove}};
+
+// DIR[,dotfiles], as a share ends.
+std::string SetDesktop(TServeConfig& config, const std::string& strValue)
+{
+    constexpr std::string_view kDotNames = ",dotfiles";
+    config.bDesktopDotNames = strValue.ends_with(kDotNames);
+    config.strDesktopDir = config.bDesktopDotNames ? strValue.substr(0, strValue.size() - kDotNames.size()) : strValue;
+    config.bDesktopGiven = true;
+    return config.strDesktopDir.empty() ? "--desktop wants DIR[,dotfiles]" : std::string();
+}
+
 std::string SetAllow(TServeConfig& config, const std::string& strValue)
 {
-    static const std::map<std::string, int> kBits = {
-        {"read", kPrivilegeBitRead}, {"write", kPrivilegeBitWrite}, {"remove", kPrivilegeBitRemove}};
+    const auto& kBits = kPrivilegeBits;
     std::uint16_t nPrivileges = 0;
     if (Trim(strValue).empty())
         return "--allow wants a comma-separated list of read, write, remove";
@@ -192,11 +207,7 @@ const std::map<std::string, TSetting>& Settings()
     static const std::map<std::string, TSetting> kSettings = {
         {"listen", {true, false, SetListen}},
         {"share", {true, false, SetShare}},
-        {"desktop", {true, false, [](TServeConfig& c, const std::string& v) {
-                         c.strDesktopDir = v;
-                         c.bDesktopGiven = true;
-                         return std::string();
-                     }}},
+        {"desktop", {true, false, SetDesktop}},
         {"allow", {true, false, SetAllow}},
         {"password-file", {true, false, [](TServeConfig& c, const std::string& v) {
                                c.strPasswordFile = v;
@@ -328,6 +339,17 @@ std::string DefaultServeConfigFile()
 {
     const std::string strDir = VantryConfigDir();
     return strDir.empty() ? std::string() : strDir + "/serve.conf";
+}
+
+std::string PrivilegeNames(std::uint16_t nPrivileges)
+{
+    std::string strNames;
+    // In the order that --help lists them, not the table's.
+    for (const char* pszName : {"read", "write", "remove"}) {
+        if (nPrivileges & PrivilegeMask(kPrivilegeBits.at(pszName)))
+            strNames += (strNames.empty() ? "" : ",") + std::string(pszName);
+    }
+    return strNames.empty() ? "none" : strNames;
 }
 
 std::string DefaultDesktopDir(const std::string& strHome)

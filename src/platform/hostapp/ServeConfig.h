@@ -38,6 +38,7 @@ struct TServeConfig {
     std::vector<TShareConfig> shares;
     std::string strDesktopDir;               // empty: no desktop folder
     bool bDesktopGiven = false;
+    bool bDesktopDotNames = false;           // names beginning with "." are served on the desktop too
     std::uint16_t nPrivileges = 0;           // privilege word of every open response
     bool bAllowGiven = false;
     std::string strPasswordFile;
@@ -74,5 +75,8 @@ std::string DefaultServeConfigFile();
 // The user's desktop folder as the desktop settings name it, or home/Desktop; empty when the
 // folder does not exist.
 std::string DefaultDesktopDir(const std::string& strHome);
+
+// The privilege word as --allow spells it ("read,write"); "none" when it grants nothing.
+std::string PrivilegeNames(std::uint16_t nPrivileges);
 
 extern const char kServeUsage[];

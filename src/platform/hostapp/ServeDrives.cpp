@@ -24,6 +24,7 @@ std::string InstallServeDrives(const TServeConfig& config)
     }
     if (const int nError = OVF_SetDesktopFolder(config.strDesktopDir.c_str()))
         return "cannot offer " + config.strDesktopDir + " as the desktop: " + std::strerror(nError);
+    OVF_HideDesktopDotNames(!config.bDesktopDotNames);
     // Uploads that a host which is gone left half-written.
     OVF_RemoveUploadLeftovers();
     return {};

@@ -1,6 +1,7 @@
 #include "ServeHost.h"
 
 #include "Acceptor.h"
+#include "AuditRecord.h"
 #include "Connection.h"
 #include "Handshake.h"
 #include "ConfigPaths.h"
@@ -18,6 +19,7 @@
 
 #include <arpa/inet.h>
 #include <csignal>
+#include <malloc.h>
 #include <cstdio>
 #include <cstdlib>
 #include <netinet/in.h>
@@ -49,6 +51,12 @@ TServeHost::TServeHost(TServeConfig config) : m_config(std::move(config))
     m_pWindow = std::make_unique<TLoopWindow>(
         [this](std::uint32_t nMessage, std::uintptr_t wParam, void* lParam) { OnWindowMessage(nMessage, wParam, lParam); });
     OVSetHostWindow(m_pWindow.get());
+    m_table.SetOperationSink([this](TConnection* pConnection, const THostOperation& operation) {
+        for (const auto& [pLink, pOwned] : m_links) {
+            if (pLink->Connection() == pConnection)
+                return pLink->Audit(operation);
+        }
+    });
 }
 
 TServeHost::~TServeHost()
@@ -60,6 +68,7 @@ TServeHost::~TServeHost()
 std::string TServeHost::Start()
 {
     if (m_config.bStdio) {
+        LogWhatIsServed("stdio");
         AddLink(new TConnection(STDIN_FILENO, STDOUT_FILENO, "stdio"), std::string());
         return {};
     }
@@ -77,7 +86,33 @@ std::string TServeHost::Start()
     else
         ServeLog("serving in the clear (--insecure-plain): passwords and files can be read on the network");
     ServeLog("listening on " + strWhere);
+    LogWhatIsServed(strWhere);
     return {};
+}
+
+void TServeHost::LogWhatIsServed(const std::string& strWhere) const
+{
+    TAuditRecord start("serve");
+    start.Add("address", strWhere).AddYesNo("tls", m_pTlsContext != nullptr);
+    if (m_pTlsContext)
+        start.Add("fingerprint", m_strFingerprint);
+    ServeLog(start.Text());
+    const std::string strPrivileges = PrivilegeNames(m_config.nPrivileges);
+    for (const TShareConfig& share : m_config.shares) {
+        ServeLog(TAuditRecord("share")
+                     .Add("drive", std::string(1, share.cLetter) + ":")
+                     .Add("folder", share.strDir)
+                     .Add("privileges", strPrivileges)
+                     .AddYesNo("dotfiles", share.bDotNames)
+                     .Text());
+    }
+    if (!m_config.strDesktopDir.empty())
+        ServeLog(TAuditRecord("share")
+                     .Add("drive", "Desktop")
+                     .Add("folder", m_config.strDesktopDir)
+                     .Add("privileges", strPrivileges)
+                     .AddYesNo("dotfiles", m_config.bDesktopDotNames)
+                     .Text());
 }
 
 std::string TServeHost::MakeUpPassword(const std::string& strWhere)
@@ -89,9 +124,10 @@ std::string TServeHost::MakeUpPassword(const std::string& strWhere)
     const std::string strDir = VantryRuntimeDir();
     if (strDir.empty() && !bTerminal)
         return "no --password-file given, and no $XDG_RUNTIME_DIR to keep a made-up password in";
+    // One file a port: two hosts of one user keep their passwords apart.
+    const std::string strFile = strDir + "/password-" + std::to_string(m_pListener->Port());
     std::string strWhereKept;
     if (!strDir.empty()) {
-        const std::string strFile = strDir + "/password";
         if (std::string strError = WritePrivateFile(strFile, m_config.strPassword + "\n"); !strError.empty())
             return strError;
         strWhereKept = " (kept in " + strFile + ", readable by you alone)";
@@ -100,8 +136,7 @@ std::string TServeHost::MakeUpPassword(const std::string& strWhere)
         ServeLog("no password file given; guests connect to " + strWhere + " with the password " +
                  m_config.strPassword + strWhereKept);
     else
-        ServeLog("no password file given; guests connect to " + strWhere + " with the password in " +
-                 strDir + "/password");
+        ServeLog("no password file given; guests connect to " + strWhere + " with the password in " + strFile);
     return {};
 }
 
@@ -152,11 +187,15 @@ void TServeHost::AddLink(TConnection* pConnection, const std::string& strPasswor
     settings.pThrottle = &m_throttle;
     settings.nIdleTimeoutSeconds = m_config.nIdleTimeoutSeconds;
     settings.pTlsContext = m_pTlsContext.get();
+    settings.nSession = ++m_nSessions;
     auto pLink = std::make_unique<THostLink>(pConnection, settings);
     THostLink* pKey = pLink.get();
     // Runs from the loop once the connection has closed.
     pConnection->SetOnClosed([this, pKey] {
         m_links.erase(pKey);
+        // The allocator keeps what a busy spell freed; a host with no guest left gives it back.
+        if (m_links.empty())
+            malloc_trim(0);
         if (m_config.bStdio || m_bShuttingDown)
             QuitWhenIdle();
     });

@@ -41,6 +41,8 @@ private:
     std::string StartTls();
     // Makes up the password, keeps it in a file that its owner alone may read and says where.
     std::string MakeUpPassword(const std::string& strWhere);
+    // The audit log's opening records: where guests connect, and what each drive serves.
+    void LogWhatIsServed(const std::string& strWhere) const;
 
     TServeConfig m_config;
     TLoopServiceTable m_table;
@@ -52,6 +54,7 @@ private:
     std::map<THostLink*, std::unique_ptr<THostLink>> m_links;
     bool m_bShuttingDown = false;
     bool m_bAtGuestLimit = false; // said once until a connection is taken again
+    unsigned m_nSessions = 0;     // connections taken so far: the next one's number follows
 };
 
 // The whole `vantry serve` run inside an existing QCoreApplication: completes the settings,

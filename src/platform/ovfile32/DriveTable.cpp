@@ -87,6 +87,12 @@ void OVF_HideDotNames(char cLetter, bool bHide)
         State().drives[nIndex].bHideDotNames = bHide;
 }
 
+void OVF_HideDesktopDotNames(bool bHide)
+{
+    TLock lock;
+    State().desktop.bHideDotNames = bHide;
+}
+
 void OVF_RemoveDrive(char cLetter)
 {
     TLock lock;

@@ -73,6 +73,7 @@ constexpr std::pair<const char*, OVFOp> kOpNames[] = {
     {"write", OVFOp::write},       {"rename", OVFOp::rename},       {"remove", OVFOp::remove},
     {"getStatus", OVFOp::getStatus}, {"setStatus", OVFOp::setStatus}, {"findFirst", OVFOp::findFirst},
     {"findNext", OVFOp::findNext}, {"mkdir", OVFOp::mkdir},         {"rmdir", OVFOp::rmdir},
+    {"close", OVFOp::close},
 };
 } // namespace
 

@@ -183,6 +183,16 @@ DWORD GetPosition32(DWORD hFile, DWORD* pOsError)
     return Report(pOsError, nError) ? static_cast<DWORD>(pFile->Position()) : kOVF_invalid;
 }
 
+std::uint64_t GetPosition64(DWORD hFile)
+{
+    TLock lock;
+    // A report of how far a transfer got, not an operation of its own: no fault applies.
+    const auto& handles = Handles();
+    if (hFile == 0 || hFile > handles.size() || !handles[hFile - 1])
+        return 0;
+    return static_cast<std::uint64_t>(handles[hFile - 1]->Position());
+}
+
 DWORD GetLength32(DWORD hFile, DWORD* pOsError)
 {
     TLock lock;

@@ -30,6 +30,8 @@ void OVF_SetDriveExactCase(char cLetter, bool bExactCase);
 // Hides the names beginning with "." on the drive: searches skip them and paths through them are
 // not found (so that nothing can be read, made or removed there). Off for a newly set drive.
 void OVF_HideDotNames(char cLetter, bool bHide);
+// The same for the desktop folder's volume; off when a desktop folder is set.
+void OVF_HideDesktopDotNames(bool bHide);
 // Removes every drive, the desktop folder and the current directory, and drops the folder indexes.
 void OVF_ClearDrives();
 // The guest's own machine: drive C: is "/" (fixed, names matched exactly), the desktop folder is

@@ -35,6 +35,7 @@
 #include "OVFTesting.h"
 #include "OVFTypes.h"
 
+#include <cstdint>
 #include <ctime>
 
 // ---- Files --------------------------------------------------------------------------------
@@ -46,6 +47,9 @@ DWORD Read32(DWORD hFile, void* pBuffer, DWORD nCount, DWORD* pOsError);        
 DWORD Write32(DWORD hFile, const void* pBuffer, DWORD nCount, DWORD* pOsError);   // nCount, or kOVF_invalid
 DWORD Seek32(DWORD hFile, LONG lOffset, UINT nOrigin, DWORD* pOsError);            // origin 0 begin, 1 current, 2 end
 DWORD GetPosition32(DWORD hFile, DWORD* pOsError);
+// The position beyond 32 bits as well (how much was read or written of a sequential transfer);
+// 0 for a handle that is not open.
+std::uint64_t GetPosition64(DWORD hFile);
 DWORD GetLength32(DWORD hFile, DWORD* pOsError);
 BOOL SetLength32(DWORD hFile, DWORD dwLength, DWORD* pOsError);
 BOOL Flush32(DWORD hFile, DWORD* pOsError);
