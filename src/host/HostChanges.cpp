@@ -7,43 +7,37 @@
 
 #include <cstring>
 
-bool TVantryHostSession::ServeSetInfo()
+TVantryHostSession::EStep TVantryHostSession::ServeSetInfo()
 {
     using namespace Packet;
-    // A guest stops dead on any answer but 0, so a refusal stores nothing and still answers 0.
-    if (!MayWrite())
-        return WriteResult(kFTP_resOK);
-    const TPacketReader block(m_pReceive, kBufferSize);
-    m_bStoredLocked = block.Byte(InBlock(SetInfo::kLocked));
-    m_nStoredAttributes = static_cast<BYTE>(block.WordLE(InBlock(SetInfo::kAttributes)));
-    m_nStoredType = block.DWordBE(InBlock(SetInfo::kType));
-    m_nStoredCreator = block.DWordBE(InBlock(SetInfo::kCreator));
-    std::memcpy(&m_nStoredModTime, m_pReceive + InBlock(SetInfo::kModTime), sizeof m_nStoredModTime); // wire order
+    const TPacketReader block(Block(), m_request.body.size());
+    const bool bPath = FormPath(BlockVolume(SetInfo::kVolume), Dir(), Name());
+    // Guests that leave the volume out name the file they created by its name alone.
+    const std::string strCreated = bPath && m_creations.Remembers(m_szPath) ? std::string(m_szPath) : m_creations.Named(Name());
+    m_info.bLocked = block.Byte(InBlock(SetInfo::kLocked));
+    m_info.nAttributes = static_cast<BYTE>(block.WordLE(InBlock(SetInfo::kAttributes)));
+    m_info.nType = block.DWordBE(InBlock(SetInfo::kType));
+    m_info.nCreator = block.DWordBE(InBlock(SetInfo::kCreator));
+    std::memcpy(&m_info.nModTime, Block() + InBlock(SetInfo::kModTime), sizeof m_info.nModTime); // wire order
     // An empty file gets no kFTP_msgEndData: it takes its time now. A file with data takes it
     // when the data is complete.
-    if (!m_bReceiving && !m_strCreatedPath.empty() && m_strCreatedName == m_pszName &&
-        block.DWordBE(InBlock(SetInfo::kDataLength)) == 0) {
-        DWORD nSize = 0;
-        if (LFN_GetFileSize(m_strCreatedPath.c_str(), &nSize) && nSize == 0)
-            LFN_SetFileTimeWithMacTime(m_strCreatedPath.c_str(), m_nStoredModTime);
-    }
+    if (!m_upload.Receiving() && block.DWordBE(InBlock(SetInfo::kDataLength)) == 0 && m_creations.Ours(strCreated))
+        LFN_SetFileTimeWithMacTime(strCreated.c_str(), m_info.nModTime);
     // A folder named here takes the time now: our guest describes a folder once its contents
     // are written, as nothing else keeps its time.
-    if (!m_bReceiving && FormPath(BlockVolume(SetInfo::kVolume), m_pszDir, m_pszName) && LFN_IsDirectory(m_szPath) == 1)
-        LFN_SetFileTimeWithMacTime(m_szPath, m_nStoredModTime);
+    if (bPath && !m_upload.Receiving() && LFN_IsDirectory(m_szPath) == 1)
+        LFN_SetFileTimeWithMacTime(m_szPath, m_info.nModTime);
     return WriteResult(kFTP_resOK);
 }
 
-bool TVantryHostSession::ServeRemove()
+TVantryHostSession::EStep TVantryHostSession::ServeRemove()
 {
     using namespace Packet;
-    if (!FormPath(BlockVolume(GetInfo::kVolume), m_pszDir, m_pszName))
+    if (!FormPath(BlockVolume(GetInfo::kVolume), Dir(), Name()))
         return WriteResult(kFTP_resFailure);
-    if (!MayRemove())
-        return WriteResult(kFTP_resAccessDenied);
     // An empty name names the folder of the request, not an item in it; a drive root is
     // refused the same way.
-    if (m_pszName[0] == '\0' || IsDriveRoot(m_szPath))
+    if (Name()[0] == '\0' || IsDriveRoot(m_szPath))
         return WriteResult(static_cast<std::int16_t>(kTreeNotAFolder));
     switch (LFN_IsDirectory(m_szPath)) {
     case -1: return WriteResult(kFTP_resFailure);
@@ -52,17 +46,17 @@ bool TVantryHostSession::ServeRemove()
     }
     BYTE nAttributes = 0;
     if (!LFN_GetFileAttributes(m_szPath, &nAttributes))
-        return false;
+        return EStep::Stop;
     // Read-only and system files are kept, and the guest is told; a hidden name is no protection.
     if (nAttributes & (kOVF_attrReadOnly | kOVF_attrSystem))
         return WriteResult(kFTP_resFileLocked);
     return WriteResult(static_cast<std::int16_t>(DeleteLocalFile(m_szPath)));
 }
 
-bool TVantryHostSession::ServeMakeFolder()
+TVantryHostSession::EStep TVantryHostSession::ServeMakeFolder()
 {
     using namespace Packet;
-    if (!FormPath(BlockVolume(GetInfo::kVolume), m_pszDir, m_pszName) || !MayWrite())
+    if (!FormPath(BlockVolume(GetInfo::kVolume), Dir(), Name()))
         return WriteResult(kFTP_resFailure);
     if (LFN_mkdir(m_szPath, FALSE) == 0)
         return WriteResult(kFTP_resOK);

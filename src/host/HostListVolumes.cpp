@@ -41,7 +41,7 @@ std::string DriveName(int nDrive, bool bExtended)
 }
 } // namespace
 
-bool TVantryHostSession::ServeListVols()
+TVantryHostSession::EStep TVantryHostSession::ServeListVols()
 {
     using namespace Packet;
     const bool bExtended = m_nLevel == 34;
@@ -94,10 +94,12 @@ bool TVantryHostSession::ServeListVols()
     }
     if (nAt == 0)
         return OnVolumesWritten();
-    return Write(m_pSend, static_cast<std::uint16_t>(nAt), &Completion<&TVantryHostSession::OnVolumesWritten>);
+    return Write(m_pSend, static_cast<std::uint16_t>(nAt), &Completion<&TVantryHostSession::OnVolumesWritten>)
+               ? EStep::Pending
+               : EStep::Stop;
 }
 
-bool TVantryHostSession::OnVolumesWritten()
+TVantryHostSession::EStep TVantryHostSession::OnVolumesWritten()
 {
     return WriteCode(kFTP_msgEndData);
 }

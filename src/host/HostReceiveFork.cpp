@@ -6,7 +6,7 @@
 
 #include "Exceptions.h"
 #include "OV2Tools.h"
-#include "OVFUploads.h"
+#include "OpenBlocks.h"
 #include "PacketBuffer.h"
 #include "PacketLayout.h"
 #include "TreeOperations.h"
@@ -14,104 +14,85 @@
 #include <cstdio>
 #include <exception>
 #include <strings.h>
-#include <utility>
 
-bool TVantryHostSession::ServeCreate()
+TVantryHostSession::EStep TVantryHostSession::ServeCreate()
 {
     using namespace Packet;
-    if (!FormPath(BlockVolume(Create::kVolume), m_pszDir, m_pszName) || !MayWrite())
+    if (!FormPath(BlockVolume(Create::kVolume), Dir(), Name()))
         return WriteResult(kFTP_resCannotCreate);
-    if (LFN_FileExists(m_szPath))
-        return WriteResult(kFTP_resDuplicate);
-    TFile file;
-    if (!file.TryOpen(m_szPath, CFile::modeCreate | CFile::modeReadWrite))
-        return WriteResult(kFTP_resCannotCreate);
-    file.TryClose();
-    m_strCreatedPath = m_szPath;
-    m_strCreatedName = m_pszName;
-    return WriteResult(kFTP_resOK);
+    return WriteResult(m_creations.Create(m_szPath));
 }
 
-bool TVantryHostSession::ServeOpenFork()
+TVantryHostSession::EStep TVantryHostSession::ServeOpenFork()
 {
     using namespace Packet;
-    const bool bDataFork = m_pReceive[InBlock(ReqFork::kFork)] == 0;
+    const bool bDataFork = Block()[InBlock(ReqFork::kFork)] == 0;
     // A new open settles the one before it as an abort would: one upload at a time.
     DiscardIncomingFile();
-    m_bSending = false;
-    m_nUploadFailure = kFTP_resOK;
-    if (!bDataFork)
-        return PostNextMessageRead(); // resource fork data is read and dropped
-    bool bAllowed = FormPath(BlockVolume(ReqFork::kVolume), m_pszDir, m_pszName) && MayWrite();
-    // Replacing anything but the empty file this upload created takes the remove privilege.
-    if (bAllowed && !MayReplace(m_szPath, m_strCreatedPath)) {
+    if (!bDataFork) {
+        m_upload.BeginDropping(); // resource fork data is read and dropped
+        return EStep::Served;
+    }
+    bool bAllowed = FormPath(BlockVolume(ReqFork::kVolume), Dir(), Name());
+    // Replacing anything but an empty file this session created takes the remove privilege.
+    if (bAllowed && !MayReplace(m_szPath)) {
         bAllowed = false;
         Notice(std::string("refused to replace ") + m_szPath + " without the remove privilege");
     }
-    if (bAllowed) {
-        DWORD nOsError = 0;
-        const DWORD hFile = OVF_OpenUploadTemp(m_szPath, &m_strUploadToken, &nOsError);
-        if (hFile != kOVF_invalid) {
-            m_file.m_hFile32 = hFile;
-            m_file.m_strName = m_szPath;
-            m_strUploadPath = m_szPath;
-            m_bReceiving = true;
-            return PostNextMessageRead();
-        }
-    }
+    std::optional<OVFFileIdentity> placeholder;
+    if (const OVFFileIdentity* pOurs = bAllowed ? m_creations.Ours(m_szPath) : nullptr)
+        placeholder = *pOurs;
     // Nothing tells the guest now: its data is dropped and kFTP_msgEndData answers the failure.
-    m_nUploadFailure = kFTP_resCannotCreate;
-    return PostNextMessageRead();
+    if (!bAllowed || !m_upload.Begin(m_szPath, placeholder))
+        m_upload.Fail(kFTP_resCannotCreate);
+    return EStep::Served;
 }
 
-bool TVantryHostSession::ServeForkDataChunk()
+TVantryHostSession::EStep TVantryHostSession::ServeForkData()
 {
-    if (!m_bReceiving || m_file.m_hFile32 == TFile::kNoFile || m_nIncomingLength == 0)
-        return true;
-    try {
-        m_file.Write(m_pReceive, m_nIncomingLength);
-        return true;
-    } catch (const CFileException& error) {
-        // A full disk is the guest's to hear of at the end of its data; the session goes on.
-        if (error.m_cause == CFileException::diskFull) {
-            FailUpload(kFTP_resDiskFull, "the disk is full");
-            return true;
+    if (m_upload.Receiving() && !m_request.body.empty()) {
+        try {
+            m_upload.Write(m_request.body.data(), static_cast<UINT>(m_request.body.size()));
+        } catch (const CFileException& error) {
+            // A full disk is the guest's to hear of at the end of its data; the session goes on.
+            if (error.m_cause == CFileException::diskFull) {
+                FailUpload(kFTP_resDiskFull, "the disk is full");
+            } else {
+                DiscardIncomingFile();
+                PostStopMessage(0);
+            }
+        } catch (const std::exception&) {
+            DiscardIncomingFile();
+            PostStopMessage(0);
         }
-    } catch (const std::exception&) {
     }
-    DiscardIncomingFile();
-    PostStopMessage(0);
-    return true;
-}
-
-bool TVantryHostSession::ServeForkDataEnd()
-{
     if (m_nVersion < kFTP_versionLong)
         return WriteCode(kFTP_msgNoOp);
-    return PostNextMessageRead();
+    return EStep::Served;
 }
 
-bool TVantryHostSession::ServeEndData()
+TVantryHostSession::EStep TVantryHostSession::ServeEndData()
 {
-    std::int16_t nResult = m_nUploadFailure;
-    m_nUploadFailure = kFTP_resOK;
-    if (m_bReceiving && m_file.m_hFile32 != TFile::kNoFile)
-        nResult = CompleteUpload();
+    std::int16_t nResult = kFTP_resOK;
+    switch (m_upload.State()) {
+    case THostUpload::EState::Receiving: nResult = CompleteUpload(); break;
+    case THostUpload::EState::Failed: nResult = m_upload.Failure(); break;
+    case THostUpload::EState::Idle:
+    case THostUpload::EState::Dropping: break;
+    }
+    m_upload.Reset();
     return WriteResult(nResult);
 }
 
 std::int16_t TVantryHostSession::CompleteUpload()
 {
-    m_bReceiving = false;
-    const std::string strToken = std::exchange(m_strUploadToken, std::string());
-    const std::string strFinal = std::exchange(m_strUploadPath, std::string());
-    const std::string strCreated = std::exchange(m_strCreatedPath, std::string());
+    const std::string strFinal = m_upload.FinalPath();
     // In OEM-name mode the file ends under the extension of its type.
     std::string strRenamed = strFinal;
     if (m_bOEMNames) {
         char szRenamed[MAX_PATH];
         std::snprintf(szRenamed, sizeof szRenamed, "%s", strFinal.c_str());
-        SetFileNameExtension(szRenamed, m_nStoredType, m_nStoredCreator);
+        SetFileNameExtension(szRenamed, m_info.nType, m_info.nCreator);
         if (strcasecmp(szRenamed, strFinal.c_str()) != 0)
             strRenamed = szRenamed;
     }
@@ -119,31 +100,33 @@ std::int16_t TVantryHostSession::CompleteUpload()
     // keeps them. An old guest's attributes are not the file's: it keeps its own, and a new
     // file's own are the archive bit alone.
     constexpr BYTE kKept = kOVF_attrReadOnly | kOVF_attrHidden | kOVF_attrSystem;
-    BYTE nSet = m_bOEMNames ? 0 : static_cast<BYTE>(m_nStoredAttributes & kKept);
-    if (m_bStoredLocked)
+    BYTE nSet = m_bOEMNames ? 0 : static_cast<BYTE>(m_info.nAttributes & kKept);
+    if (m_info.bLocked)
         nSet |= kOVF_attrReadOnly;
-    LFN_SetOpenFileTimeAndAttributes(m_file.m_hFile32, m_nStoredModTime, static_cast<BYTE>(nSet | kOVF_attrArchive));
+    LFN_SetOpenFileTimeAndAttributes(m_upload.Handle(), m_info.nModTime, static_cast<BYTE>(nSet | kOVF_attrArchive));
     const auto fail = [&](std::int16_t nResult) {
-        OVF_DiscardUploadTemp(strToken);
-        RemoveCreatedFile(strCreated);
+        DiscardIncomingFile();
         return nResult;
     };
-    if (const std::int16_t nClosed = CloseIncomingFile(); nClosed != kFTP_resOK)
+    if (const std::int16_t nClosed = m_upload.Close(); nClosed != kFTP_resOK) {
+        if (nClosed == kFTP_resDiskFull)
+            Notice("upload to " + strFinal + " failed: the disk is full");
         return fail(nClosed);
-    // Every name the file takes over is a replacement, with the rule of a plain one.
+    }
+    // Every name the file takes over is a replacement, with the rule of a plain one; an empty
+    // file this session created is taken only while it is still there unchanged (the commit
+    // checks), and anything else at the name gives way first.
     for (const std::string& strName : {strFinal, strRenamed}) {
-        if (!MayReplace(strName, strCreated)) {
+        if (!(strName == strFinal && m_upload.HasPlaceholder()) && !MayReplace(strName)) {
             Notice("refused to replace " + strName + " without the remove privilege");
             return fail(kFTP_resCannotCreate);
         }
     }
-    // The empty file this upload created is replaced by the rename; anything else that is
-    // there gives way first.
-    DWORD nOsError = 0;
-    const bool bDone = (strCreated == strFinal || MakeWayForFile(strFinal.c_str())) &&
-                       OVF_CommitUploadTemp(strToken, strFinal.c_str(), &nOsError);
-    if (!bDone)
+    if (!m_upload.HasPlaceholder() && !MakeWayForFile(strFinal.c_str()))
         return fail(kFTP_resCannotCreate);
+    if (!m_upload.Commit())
+        return fail(m_upload.HasPlaceholder() ? kFTP_resDuplicate : kFTP_resCannotCreate);
+    m_creations.Forget(strFinal, false);
     if (strRenamed != strFinal) {
         TFile::TryRemove(strRenamed.c_str());
         TFile::TryRename(strFinal.c_str(), strRenamed.c_str());
@@ -151,35 +134,16 @@ std::int16_t TVantryHostSession::CompleteUpload()
     return kFTP_resOK;
 }
 
-std::int16_t TVantryHostSession::CloseIncomingFile()
-{
-    std::int16_t nResult = kFTP_resCannotCreate;
-    try {
-        m_file.Close();
-        return kFTP_resOK;
-    } catch (const CFileException& error) {
-        // The last data reaches the disk only here.
-        if (error.m_cause == CFileException::diskFull) {
-            nResult = kFTP_resDiskFull;
-            Notice("upload to " + m_file.m_strName + " failed: the disk is full");
-        }
-    } catch (const std::exception&) {
-    }
-    m_file.TryAbort();
-    m_file.m_hFile32 = TFile::kNoFile;
-    return nResult;
-}
-
 void TVantryHostSession::FailUpload(std::int16_t nResult, const std::string& strWhy)
 {
-    Notice("upload to " + m_strUploadPath + " failed: " + strWhy);
+    Notice("upload to " + m_upload.FinalPath() + " failed: " + strWhy);
     DiscardIncomingFile();
-    m_nUploadFailure = nResult;
+    m_upload.Fail(nResult);
 }
 
-bool TVantryHostSession::MayReplace(const std::string& strPath, const std::string& strCreated) const
+bool TVantryHostSession::MayReplace(const std::string& strPath)
 {
-    return strPath == strCreated || MayRemove() || !LFN_FileExists(strPath.c_str());
+    return May(kPrivilegeBitRemove) || !LFN_FileExists(strPath.c_str()) || m_creations.Ours(strPath);
 }
 
 void TVantryHostSession::Notice(const std::string& strText) const
@@ -190,22 +154,9 @@ void TVantryHostSession::Notice(const std::string& strText) const
 
 void TVantryHostSession::DiscardIncomingFile()
 {
-    if (!m_bReceiving)
+    if (!m_upload.Receiving())
         return;
-    m_bReceiving = false;
-    m_file.TryAbort();
-    m_file.m_hFile32 = TFile::kNoFile;
-    OVF_DiscardUploadTemp(m_strUploadToken);
-    m_strUploadToken.clear();
-    m_strUploadPath.clear();
-    RemoveCreatedFile(std::exchange(m_strCreatedPath, std::string()));
-}
-
-// A new file whose data never completed does not survive either.
-void TVantryHostSession::RemoveCreatedFile(const std::string& strCreated)
-{
-    DWORD nSize = 0;
-    if (!strCreated.empty() && LFN_GetFileSize(strCreated.c_str(), &nSize) && nSize == 0 &&
-        LFN_IsDirectory(strCreated.c_str()) == 0)
-        TFile::TryRemove(strCreated.c_str());
+    // A new file whose data never completed does not survive either.
+    m_creations.Forget(m_upload.FinalPath(), true);
+    m_upload.Reset();
 }

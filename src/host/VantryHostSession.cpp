@@ -11,12 +11,6 @@
 
 TVantryHostSession::TVantryHostSession(HostServiceTable* pTable) : m_pTable(pTable) {}
 
-TVantryHostSession::~TVantryHostSession()
-{
-    if (m_hFind)
-        LFN_FindClose(m_hFind);
-}
-
 std::int16_t TVantryHostSession::OpenFromRequest(const std::uint8_t* pRequest, std::uint8_t* pResponse)
 {
     m_bOEMNames = pRequest[OpenBlock::kReqPlatform] == 0;
@@ -44,7 +38,7 @@ void TVantryHostSession::Start(HConnection hConnection)
     VCheck(m_pTable->GetBuffer(&pBuffer, Packet::kBufferSize) == 0 && pBuffer);
     m_pSend = static_cast<std::uint8_t*>(pBuffer);
     m_pTable->SetConnectionBuffering(m_hConnection, kConnectionBuffering, kConnectionBuffering);
-    VCheck(PostNextMessageRead());
+    VCheck(PostNextMessageRead() == EStep::Pending);
     m_nState = kHostRunning;
 }
 
@@ -52,8 +46,11 @@ void TVantryHostSession::Stop(std::int32_t nStopValue)
 {
     if (m_hConnection)
         m_pTable->Stop(m_hConnection, nStopValue);
+    // Nothing half-received survives.
     DiscardIncomingFile();
-    CloseOutgoingFile();
+    m_send.End();
+    m_listing.Reset();
+    m_queue.clear();
     if (m_pReceive)
         m_pTable->FreeBuffer(m_pReceive);
     if (m_pSend)
@@ -86,15 +83,15 @@ void TVantryHostSession::PostStopMessage(std::int32_t nValue)
 std::uint32_t TVantryHostSession::RunStep(void* pSession, std::int32_t nStatus, Step pStep)
 {
     auto* pThis = static_cast<TVantryHostSession*>(pSession);
-    bool bGoingOn = false;
+    EStep eStep = EStep::Stop;
     if (nStatus == 0) {
         try {
-            bGoingOn = (pThis->*pStep)();
+            eStep = (pThis->*pStep)();
         } catch (const std::exception&) {
-            bGoingOn = false;
+            eStep = EStep::Stop;
         }
     }
-    if (!bGoingOn)
+    if (eStep == EStep::Stop)
         pThis->PostStopMessage(0);
     return 0;
 }
@@ -119,21 +116,17 @@ bool TVantryHostSession::Write(const void* pBuffer, std::uint16_t nLength, FTPCo
     return m_pTable->Write(m_hConnection, pBuffer, nLength, pfnCompletion, this, m_hWriteStream, kWriteFlagDefault) == 0;
 }
 
-bool TVantryHostSession::PostNextMessageRead()
-{
-    return Read(m_pReceive, 1, &VantryMessageCompletion);
-}
-
-bool TVantryHostSession::WriteResult(std::int16_t nValue)
+// A reply's last write: its completion goes on with the next request.
+TVantryHostSession::EStep TVantryHostSession::WriteResult(std::int16_t nValue)
 {
     TPacketWriter packet(m_pSend, Packet::kBufferSize);
     packet.Byte(Packet::kCode, CodeByte(kFTP_msgResult));
     packet.WordBE(Packet::Result::kValue, static_cast<std::uint16_t>(nValue));
-    return Write(m_pSend, Packet::Result::kLength, &Completion<&TVantryHostSession::PostNextMessageRead>);
+    return Write(m_pSend, Packet::Result::kLength, &Completion<&TVantryHostSession::OnReplyDone>) ? EStep::Pending : EStep::Stop;
 }
 
-bool TVantryHostSession::WriteCode(EFTPMessage eCode)
+TVantryHostSession::EStep TVantryHostSession::WriteCode(EFTPMessage eCode)
 {
     m_pSend[Packet::kCode] = CodeByte(eCode);
-    return Write(m_pSend, 1, &Completion<&TVantryHostSession::PostNextMessageRead>);
+    return Write(m_pSend, 1, &Completion<&TVantryHostSession::OnReplyDone>) ? EStep::Pending : EStep::Stop;
 }
