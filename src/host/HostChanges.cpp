@@ -14,15 +14,21 @@ TVantryHostSession::EStep TVantryHostSession::ServeSetInfo()
     const bool bPath = FormPath(BlockVolume(SetInfo::kVolume), Dir(), Name());
     // Guests that leave the volume out name the file they created by its name alone.
     const std::string strCreated = bPath && m_creations.Remembers(m_szPath) ? std::string(m_szPath) : m_creations.Named(Name());
+    // A folder keeps taking its time; a file that is not ours keeps everything, and the guest
+    // hears that the name was taken.
+    if (OnlyOurOwnFile(strCreated) && !m_creations.Ours(strCreated) && !(bPath && LFN_IsDirectory(m_szPath) == 1))
+        return WriteResult(kFTP_resDuplicate);
     m_info.bLocked = block.Byte(InBlock(SetInfo::kLocked));
     m_info.nAttributes = static_cast<BYTE>(block.WordLE(InBlock(SetInfo::kAttributes)));
     m_info.nType = block.DWordBE(InBlock(SetInfo::kType));
     m_info.nCreator = block.DWordBE(InBlock(SetInfo::kCreator));
     std::memcpy(&m_info.nModTime, Block() + InBlock(SetInfo::kModTime), sizeof m_info.nModTime); // wire order
-    // An empty file gets no kFTP_msgEndData: it takes its time now. A file with data takes it
-    // when the data is complete.
-    if (!m_upload.Receiving() && block.DWordBE(InBlock(SetInfo::kDataLength)) == 0 && m_creations.Ours(strCreated))
+    // An empty file gets no kFTP_msgEndData: it takes its time now, and is complete as it is.
+    // A file with data takes it when the data is complete.
+    if (!m_upload.Receiving() && block.DWordBE(InBlock(SetInfo::kDataLength)) == 0 && m_creations.Ours(strCreated)) {
         LFN_SetFileTimeWithMacTime(strCreated.c_str(), m_info.nModTime);
+        m_creations.Complete(strCreated);
+    }
     // A folder named here takes the time now: our guest describes a folder once its contents
     // are written, as nothing else keeps its time.
     if (bPath && !m_upload.Receiving() && LFN_IsDirectory(m_szPath) == 1)

@@ -15,7 +15,7 @@ std::int16_t THostCreations::Create(const char* pszPath)
     Forget(pszPath, false);
     if (m_entries.size() == kRemembered)
         m_entries.pop_front();
-    m_entries.push_back({pszPath, identity});
+    m_entries.push_back({pszPath, identity, false});
     return kFTP_resOK;
 }
 
@@ -40,6 +40,12 @@ std::string THostCreations::Named(const std::string& strName) const
     return std::string();
 }
 
+void THostCreations::Complete(const std::string& strPath)
+{
+    if (const auto it = Find(strPath); it != m_entries.end())
+        it->bComplete = true;
+}
+
 void THostCreations::Forget(const std::string& strPath, bool bRemove)
 {
     const auto it = Find(strPath);
@@ -48,6 +54,14 @@ void THostCreations::Forget(const std::string& strPath, bool bRemove)
     if (bRemove)
         RemoveIfOurs(*it);
     m_entries.erase(it);
+}
+
+void THostCreations::Sweep()
+{
+    for (const TEntry& entry : m_entries)
+        if (!entry.bComplete)
+            RemoveIfOurs(entry);
+    std::erase_if(m_entries, [](const TEntry& entry) { return !entry.bComplete; });
 }
 
 void THostCreations::RemoveIfOurs(const TEntry& entry)

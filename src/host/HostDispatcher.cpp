@@ -66,6 +66,7 @@ TVantryHostSession::EStep TVantryHostSession::Pump()
     while (!m_bReplying && !m_queue.empty()) {
         m_request = std::move(m_queue.front());
         m_queue.pop_front();
+        m_nQueuedBytes -= m_request.body.size() + 1;
         switch (ServeRequest()) {
         case EStep::Pending: m_bReplying = true; break;
         case EStep::Served: break;
@@ -77,10 +78,13 @@ TVantryHostSession::EStep TVantryHostSession::Pump()
     return EStep::Pending;
 }
 
-// One request at a time: the next is read once this one is answered, or, while a fork goes out,
-// so that an abort can come in.
+// A pipelined session reads ahead while the queue has room. Otherwise one request at a time:
+// the next is read once this one is answered, or, while a fork goes out, so that an abort can
+// come in.
 bool TVantryHostSession::MayReadAhead() const
 {
+    if (m_bPipelining)
+        return m_queue.size() < kReadAheadRequests && m_nQueuedBytes < kReadAheadBytes;
     return m_queue.empty() && (!m_bReplying || (m_send.Sending() && !m_send.AbortRequested()));
 }
 
@@ -144,10 +148,11 @@ TVantryHostSession::EStep TVantryHostSession::ServeDataMsgLen()
     return EStep::Served;
 }
 
-// Not while a fork goes out (the reader ends the fork then): a file open for writing is closed
-// and removed first.
+// Not while a fork goes out (the reader ends the fork then): the upload under way ends, and
+// with it the empty files created for uploads that will not come now.
 TVantryHostSession::EStep TVantryHostSession::ServeAbort()
 {
     DiscardIncomingFile();
+    m_creations.Sweep();
     return WriteResult(kFTP_resOK);
 }

@@ -34,6 +34,10 @@ TVantryHostSession::EStep TVantryHostSession::ServeOpenFork()
         return EStep::Served;
     }
     bool bAllowed = FormPath(BlockVolume(ReqFork::kVolume), Dir(), Name());
+    if (bAllowed && OnlyOurOwnFile(m_szPath) && !m_creations.Ours(m_szPath)) {
+        m_upload.Fail(kFTP_resDuplicate);
+        return EStep::Served;
+    }
     // Replacing anything but an empty file this session created takes the remove privilege.
     if (bAllowed && !MayReplace(m_szPath)) {
         bAllowed = false;
@@ -50,6 +54,9 @@ TVantryHostSession::EStep TVantryHostSession::ServeOpenFork()
 
 TVantryHostSession::EStep TVantryHostSession::ServeForkData()
 {
+    // Data with no fork open is dropped, and its end of data does not answer it as stored.
+    if (m_upload.State() == THostUpload::EState::Idle)
+        m_upload.Fail(kFTP_resCannotCreate);
     if (m_upload.Receiving() && !m_request.body.empty()) {
         try {
             m_upload.Write(m_request.body.data(), static_cast<UINT>(m_request.body.size()));
@@ -139,6 +146,11 @@ void TVantryHostSession::FailUpload(std::int16_t nResult, const std::string& str
     Notice("upload to " + m_upload.FinalPath() + " failed: " + strWhy);
     DiscardIncomingFile();
     m_upload.Fail(nResult);
+}
+
+bool TVantryHostSession::OnlyOurOwnFile(const std::string& strPath)
+{
+    return m_bPipelining && (m_request.bPipelined || m_creations.Remembers(strPath));
 }
 
 bool TVantryHostSession::MayReplace(const std::string& strPath)

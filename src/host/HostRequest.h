@@ -12,4 +12,6 @@ struct THostRequest {
     std::vector<std::uint8_t> body;
     std::size_t nNameOffset = 0; // where the terminated file name starts (requests with names)
     std::size_t nDirOffset = 0;  // where the terminated directory string starts
+    // Read while an earlier request was still unanswered (only in a pipelined session).
+    bool bPipelined = false;
 };

@@ -30,8 +30,10 @@ TVantryHostSession::EStep TVantryHostSession::Dispatch()
             m_bReading = false;
             return Pump();
         }
-        // Any other reply would land between the data packets.
-        return EStep::Stop;
+        // Unless the guest reads replies in order, any other reply would land between the
+        // data packets.
+        if (!m_bPipelining)
+            return EStep::Stop;
     }
     m_incoming = THostRequest{};
     m_incoming.nCode = nCode;
@@ -147,6 +149,8 @@ TVantryHostSession::EStep TVantryHostSession::OnForkDataChunkRead()
 TVantryHostSession::EStep TVantryHostSession::RequestComplete()
 {
     m_bReading = false;
+    m_incoming.bPipelined = m_bReplying || !m_queue.empty();
+    m_nQueuedBytes += m_incoming.body.size() + 1;
     m_queue.push_back(std::move(m_incoming));
     return Pump();
 }

@@ -46,8 +46,10 @@ void TVantryHostSession::Stop(std::int32_t nStopValue)
 {
     if (m_hConnection)
         m_pTable->Stop(m_hConnection, nStopValue);
-    // Nothing half-received survives.
+    // Nothing half-received survives: the upload under way and the empty files made for
+    // uploads that never came go; whatever was read ahead is dropped unanswered.
     DiscardIncomingFile();
+    m_creations.Sweep();
     m_send.End();
     m_listing.Reset();
     m_queue.clear();

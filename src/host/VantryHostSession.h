@@ -1,5 +1,7 @@
 // One connected guest, served on completion routines: reads each request whole, answers the
 // requests in the order they came, and asks the host application to stop on any failure.
+// A session reads the next request once the last one is answered; a pipelined one reads ahead
+// into a bounded queue while it answers.
 #pragma once
 
 #include "HostCreations.h"
@@ -46,6 +48,10 @@ public:
     // information then carry the high words of sizes.
     void SetLargeSizes(bool bLargeSizes) { m_bLargeSizes = bLargeSizes; }
     bool LargeSizes() const { return m_bLargeSizes; }
+    // Set when this guest agreed in the handshake to pipelining: from protocol version 9 on, the
+    // session then reads requests ahead while it answers earlier ones.
+    void SetPipelining(bool bPipelining) { m_bPipelining = bPipelining && m_nVersion >= kFTP_versionLong; }
+    bool Pipelining() const { return m_bPipelining; }
     // Where the session reports events that the host's operator should hear of (a full disk, a
     // refused replacement); nothing is reported without it.
     void SetNoticeHandler(std::function<void(const std::string&)> fnNotice) { m_fnNotice = std::move(fnNotice); }
@@ -179,6 +185,9 @@ private:
     // True when an upload may end by taking the name strPath: nothing is there, it is an empty
     // file this session created, or the guest may remove.
     bool MayReplace(const std::string& strPath);
+    // In a pipelined session a request read ahead may only write to a file this session created
+    // (so may one naming such a file): the guest sent it before it could know what is there.
+    bool OnlyOurOwnFile(const std::string& strPath);
     void Notice(const std::string& strText) const;
 
     // Paths: the request's volume number, directory string and name; false when the volume is
@@ -211,8 +220,13 @@ private:
     THostRequest m_incoming;
     std::uint32_t m_nIncomingRemaining = 0; // fork data bytes still in the stream
     std::uint16_t m_nIncomingChunk = 0;     // fork data bytes in the receive buffer
-    // Complete requests waiting for their turn, and the one being served.
+    // Complete requests waiting for their turn, and the one being served. A pipelined session
+    // reads ahead until the queue holds this many requests or bytes; TCP holds the rest back.
+    static constexpr std::size_t kReadAheadRequests = 32;
+    static constexpr std::size_t kReadAheadBytes = 256 * 1024;
+    bool m_bPipelining = false;
     std::deque<THostRequest> m_queue;
+    std::size_t m_nQueuedBytes = 0;
     THostRequest m_request;
     bool m_bReplying = false; // the request being served still has writes to make
 
