@@ -130,7 +130,7 @@ TVantryHostSession::EStep TVantryHostSession::ServeNewMessages()
     answer.Zero(0, nLength);
     answer.Byte(kCode, CodeByte(kFTP_msgNewMessages));
     answer.Byte(NewMessagesAnswer::kKind, bQuery1 ? NewMessagesAnswer::kKindQuery1 : NewMessagesAnswer::kKindQuery3);
-    return Write(m_pSend, nLength, &Completion<&TVantryHostSession::OnReplyDone>) ? EStep::Pending : EStep::Stop;
+    return Write(m_pSend, nLength, &Completion<&TVantryHostSession::OnReplyDone>);
 }
 
 TVantryHostSession::EStep TVantryHostSession::ServeVersion()

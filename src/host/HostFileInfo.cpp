@@ -39,5 +39,5 @@ TVantryHostSession::EStep TVantryHostSession::ServeGetInfo()
         packet.WordBE(nRecord + FileInfo::kMarker2, 0xFFFF);
         packet.DWordBE(nRecord + FileInfo::kIsFolder, (entry.dwFileAttributes & kOVF_attrDirectory) ? 1 : 0);
     }
-    return Write(m_pSend, FileInfo::kLength, &Completion<&TVantryHostSession::OnReplyDone>) ? EStep::Pending : EStep::Stop;
+    return Write(m_pSend, FileInfo::kLength, &Completion<&TVantryHostSession::OnReplyDone>);
 }

@@ -80,10 +80,7 @@ TVantryHostSession::EStep TVantryHostSession::ServeListFiles()
 TVantryHostSession::EStep TVantryHostSession::WriteDriveNotReady()
 {
     m_pSend[Packet::kCode] = CodeByte(kFTP_msgNewMessages);
-    return Write(m_pSend, Packet::NewMessagesAnswer::kLengthNotReady,
-                 &Completion<&TVantryHostSession::OnDriveNotReadyWritten>)
-               ? EStep::Pending
-               : EStep::Stop;
+    return Write(m_pSend, Packet::NewMessagesAnswer::kLengthNotReady, &Completion<&TVantryHostSession::OnDriveNotReadyWritten>);
 }
 
 TVantryHostSession::EStep TVantryHostSession::OnDriveNotReadyWritten()
@@ -135,6 +132,5 @@ TVantryHostSession::EStep TVantryHostSession::SendEntryOrNext()
         OVF_ConvertString(OVFCharSet::oem, OVFCharSet::ansi, entry.cAlternateFileName, szName, sizeof szName);
         nEnd = packet.Pascal(AFile::kName, szName);
     }
-    return Write(m_pSend, static_cast<std::uint16_t>(nEnd), &Completion<&TVantryHostSession::ListFiles3>) ? EStep::Pending
-                                                                                                         : EStep::Stop;
+    return Write(m_pSend, static_cast<std::uint16_t>(nEnd), &Completion<&TVantryHostSession::ListFiles3>);
 }

@@ -94,9 +94,7 @@ TVantryHostSession::EStep TVantryHostSession::ServeListVols()
     }
     if (nAt == 0)
         return OnVolumesWritten();
-    return Write(m_pSend, static_cast<std::uint16_t>(nAt), &Completion<&TVantryHostSession::OnVolumesWritten>)
-               ? EStep::Pending
-               : EStep::Stop;
+    return Write(m_pSend, static_cast<std::uint16_t>(nAt), &Completion<&TVantryHostSession::OnVolumesWritten>);
 }
 
 TVantryHostSession::EStep TVantryHostSession::OnVolumesWritten()

@@ -11,7 +11,7 @@
 TVantryHostSession::EStep TVantryHostSession::PostNextMessageRead()
 {
     m_bReading = true;
-    return Read(m_pReceive, 1, &VantryMessageCompletion) ? EStep::Pending : EStep::Stop;
+    return Read(m_pReceive, 1, &VantryMessageCompletion);
 }
 
 TVantryHostSession::EStep TVantryHostSession::Dispatch()
@@ -41,18 +41,14 @@ TVantryHostSession::EStep TVantryHostSession::Dispatch()
     switch (kind.eBody) {
     case EBody::Refused: return EStep::Stop;
     case EBody::None: return RequestComplete();
-    case EBody::Fixed: return ReadBody(&Completion<&TVantryHostSession::OnBodyRead>, kind.nBlock);
-    case EBody::NewMessages: return ReadBody(&Completion<&TVantryHostSession::OnNewMessagesSubCode>, 1);
-    case EBody::Names: return ReadBody(&Completion<&TVantryHostSession::OnNamesBlockRead>, static_cast<std::uint16_t>(kind.nBlock + 1));
-    case EBody::DirString: return ReadBody(&Completion<&TVantryHostSession::OnDirBlockRead>, kind.nBlock);
-    case EBody::ForkData: return ReadBody(&Completion<&TVantryHostSession::OnForkDataLengthRead>, 2);
+    case EBody::Fixed: return Read(m_pReceive, kind.nBlock, &Completion<&TVantryHostSession::OnBodyRead>);
+    case EBody::NewMessages: return Read(m_pReceive, 1, &Completion<&TVantryHostSession::OnNewMessagesSubCode>);
+    case EBody::Names:
+        return Read(m_pReceive, static_cast<std::uint16_t>(kind.nBlock + 1), &Completion<&TVantryHostSession::OnNamesBlockRead>);
+    case EBody::DirString: return Read(m_pReceive, kind.nBlock, &Completion<&TVantryHostSession::OnDirBlockRead>);
+    case EBody::ForkData: return Read(m_pReceive, 2, &Completion<&TVantryHostSession::OnForkDataLengthRead>);
     }
     return EStep::Stop;
-}
-
-TVantryHostSession::EStep TVantryHostSession::ReadBody(FTPCompletion pfnCompletion, std::uint16_t nLength)
-{
-    return Read(m_pReceive, nLength, pfnCompletion) ? EStep::Pending : EStep::Stop;
 }
 
 const TVantryHostSession::TRequestKind& TVantryHostSession::IncomingKind() const
@@ -72,8 +68,7 @@ TVantryHostSession::EStep TVantryHostSession::OnNewMessagesSubCode()
     using namespace Packet;
     if (m_pReceive[0] != NewMessages::kSubCodeQuery && m_pReceive[0] != NewMessages::kSubCodeQuery3)
         return EStep::Stop;
-    return Read(m_pReceive + 1, NewMessages::kTailLength, &Completion<&TVantryHostSession::OnBodyRead>) ? EStep::Pending
-                                                                                                       : EStep::Stop;
+    return Read(m_pReceive + 1, NewMessages::kTailLength, &Completion<&TVantryHostSession::OnBodyRead>);
 }
 
 // Requests with names: the fixed block and the name's length, the name and the directory
@@ -82,8 +77,7 @@ TVantryHostSession::EStep TVantryHostSession::OnNamesBlockRead()
 {
     const std::size_t nBlock = IncomingKind().nBlock;
     const std::uint8_t nNameLength = m_pReceive[nBlock];
-    return Read(m_pReceive + nBlock + 1, static_cast<std::uint16_t>(nNameLength + 1),
-                &Completion<&TVantryHostSession::OnNameRead>) ? EStep::Pending : EStep::Stop;
+    return Read(m_pReceive + nBlock + 1, static_cast<std::uint16_t>(nNameLength + 1), &Completion<&TVantryHostSession::OnNameRead>);
 }
 
 TVantryHostSession::EStep TVantryHostSession::OnNameRead()
@@ -107,9 +101,7 @@ TVantryHostSession::EStep TVantryHostSession::ReadDirString()
     const std::uint8_t nDirLength = m_pReceive[m_incoming.nDirOffset];
     if (nDirLength == 0)
         return OnStringsRead();
-    return Read(m_pReceive + m_incoming.nDirOffset + 1, nDirLength, &Completion<&TVantryHostSession::OnStringsRead>)
-               ? EStep::Pending
-               : EStep::Stop;
+    return Read(m_pReceive + m_incoming.nDirOffset + 1, nDirLength, &Completion<&TVantryHostSession::OnStringsRead>);
 }
 
 TVantryHostSession::EStep TVantryHostSession::OnStringsRead()
@@ -136,8 +128,7 @@ TVantryHostSession::EStep TVantryHostSession::ReadNextForkDataChunk()
         return RequestComplete();
     m_nIncomingChunk = static_cast<std::uint16_t>(std::min<std::uint32_t>(m_nIncomingRemaining, m_nReceiveLimit));
     m_nIncomingRemaining -= m_nIncomingChunk;
-    return Read(m_pReceive, m_nIncomingChunk, &Completion<&TVantryHostSession::OnForkDataChunkRead>) ? EStep::Pending
-                                                                                                     : EStep::Stop;
+    return Read(m_pReceive, m_nIncomingChunk, &Completion<&TVantryHostSession::OnForkDataChunkRead>);
 }
 
 TVantryHostSession::EStep TVantryHostSession::OnForkDataChunkRead()

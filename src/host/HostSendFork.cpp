@@ -33,7 +33,5 @@ TVantryHostSession::EStep TVantryHostSession::SendBlock()
     TPacketWriter packet(m_pSend, kBufferSize);
     packet.Byte(kCode, CodeByte(kFTP_msgForkData));
     packet.WordBE(ForkData::kDataLength, static_cast<std::uint16_t>(nRead));
-    return Write(m_pSend, static_cast<std::uint16_t>(nRead + ForkData::kHeader), &Completion<&TVantryHostSession::SendBlock>)
-               ? EStep::Pending
-               : EStep::Stop;
+    return Write(m_pSend, static_cast<std::uint16_t>(nRead + ForkData::kHeader), &Completion<&TVantryHostSession::SendBlock>);
 }

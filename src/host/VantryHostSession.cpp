@@ -108,14 +108,17 @@ std::uint32_t TVantryHostSession::WriteOSErrCompletion(HConnection, void*, HStre
     return 0;
 }
 
-bool TVantryHostSession::Read(void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion)
+TVantryHostSession::EStep TVantryHostSession::Read(void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion)
 {
-    return m_pTable->Read(m_hConnection, pBuffer, nLength, pfnCompletion, this, m_hReadStream) == 0;
+    return m_pTable->Read(m_hConnection, pBuffer, nLength, pfnCompletion, this, m_hReadStream) == 0 ? EStep::Pending
+                                                                                                     : EStep::Stop;
 }
 
-bool TVantryHostSession::Write(const void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion)
+TVantryHostSession::EStep TVantryHostSession::Write(const void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion)
 {
-    return m_pTable->Write(m_hConnection, pBuffer, nLength, pfnCompletion, this, m_hWriteStream, kWriteFlagDefault) == 0;
+    return m_pTable->Write(m_hConnection, pBuffer, nLength, pfnCompletion, this, m_hWriteStream, kWriteFlagDefault) == 0
+               ? EStep::Pending
+               : EStep::Stop;
 }
 
 // A reply's last write: its completion goes on with the next request.
@@ -124,11 +127,11 @@ TVantryHostSession::EStep TVantryHostSession::WriteResult(std::int16_t nValue)
     TPacketWriter packet(m_pSend, Packet::kBufferSize);
     packet.Byte(Packet::kCode, CodeByte(kFTP_msgResult));
     packet.WordBE(Packet::Result::kValue, static_cast<std::uint16_t>(nValue));
-    return Write(m_pSend, Packet::Result::kLength, &Completion<&TVantryHostSession::OnReplyDone>) ? EStep::Pending : EStep::Stop;
+    return Write(m_pSend, Packet::Result::kLength, &Completion<&TVantryHostSession::OnReplyDone>);
 }
 
 TVantryHostSession::EStep TVantryHostSession::WriteCode(EFTPMessage eCode)
 {
     m_pSend[Packet::kCode] = CodeByte(eCode);
-    return Write(m_pSend, 1, &Completion<&TVantryHostSession::OnReplyDone>) ? EStep::Pending : EStep::Stop;
+    return Write(m_pSend, 1, &Completion<&TVantryHostSession::OnReplyDone>);
 }

@@ -115,8 +115,8 @@ private:
     static std::uint32_t RunStep(void* pSession, std::int32_t nStatus, Step pStep);
 
     // Session operations.
-    bool Read(void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion);
-    bool Write(const void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion);
+    EStep Read(void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion);
+    EStep Write(const void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion);
     EStep WriteResult(std::int16_t nValue);
     EStep WriteCode(EFTPMessage eCode);
 
@@ -124,7 +124,6 @@ private:
     // complete request joins the queue.
     EStep PostNextMessageRead();
     EStep Dispatch();
-    EStep ReadBody(FTPCompletion pfnCompletion, std::uint16_t nLength);
     EStep OnNewMessagesSubCode();
     EStep OnNamesBlockRead();
     EStep OnNameRead();
