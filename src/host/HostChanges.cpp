@@ -7,79 +7,83 @@
 
 #include <cstring>
 
-bool TVantryHostSession::ServeSetInfo()
+TVantryHostSession::EStep TVantryHostSession::ServeSetInfo()
 {
     using namespace Packet;
-    // A guest stops dead on any answer but 0, so a refusal stores nothing and still answers 0.
-    if (!MayWrite()) {
-        m_pTable->ReportOperation(m_hConnection, OperationOutcome(EHostOperation::SetInfo, EHostOutcome::Refused, std::string(m_pszDir) + m_pszName, "no write privilege"));
-        return WriteResult(kFTP_resOK);
+    const TPacketReader block(Block(), m_request.body.size());
+    const bool bPath = FormPath(BlockVolume(SetInfo::kVolume), Dir(), Name());
+    // Guests that leave the volume out name the file they created by its name alone.
+    const std::string strCreated = bPath && m_creations.Remembers(m_szPath) ? std::string(m_szPath) : m_creations.Named(Name());
+    // A folder keeps taking its time; a file that is not ours keeps everything, and the guest
+    // hears that the name was taken.
+    if (OnlyOurOwnFile(strCreated) && !m_creations.Ours(strCreated) && !(bPath && LFN_IsDirectory(m_szPath) == 1)) {
+        Report(OperationOutcome(EHostOperation::SetInfo, EHostOutcome::Refused, strCreated.empty() ? RequestPath(SetInfo::kVolume) : strCreated,
+                                kCauseTakenMeanwhile, kFTP_resDuplicate));
+        return WriteResult(kFTP_resDuplicate);
     }
-    const TPacketReader block(m_pReceive, kBufferSize);
-    m_bStoredLocked = block.Byte(InBlock(SetInfo::kLocked));
-    m_nStoredAttributes = static_cast<BYTE>(block.WordLE(InBlock(SetInfo::kAttributes)));
-    m_nStoredType = block.DWordBE(InBlock(SetInfo::kType));
-    m_nStoredCreator = block.DWordBE(InBlock(SetInfo::kCreator));
-    std::memcpy(&m_nStoredModTime, m_pReceive + InBlock(SetInfo::kModTime), sizeof m_nStoredModTime); // wire order
-    // An empty file gets no kFTP_msgEndData: it takes its time now. A file with data takes it
-    // when the data is complete.
-    if (!m_bReceiving && !m_strCreatedPath.empty() && m_strCreatedName == m_pszName &&
-        block.DWordBE(InBlock(SetInfo::kDataLength)) == 0) {
-        DWORD nSize = 0;
-        if (LFN_GetFileSize(m_strCreatedPath.c_str(), &nSize) && nSize == 0)
-            LFN_SetFileTimeWithMacTime(m_strCreatedPath.c_str(), m_nStoredModTime);
+    m_info.bLocked = block.Byte(InBlock(SetInfo::kLocked));
+    m_info.nAttributes = static_cast<BYTE>(block.WordLE(InBlock(SetInfo::kAttributes)));
+    m_info.nType = block.DWordBE(InBlock(SetInfo::kType));
+    m_info.nCreator = block.DWordBE(InBlock(SetInfo::kCreator));
+    std::memcpy(&m_info.nModTime, Block() + InBlock(SetInfo::kModTime), sizeof m_info.nModTime); // wire order
+    // An empty file gets no kFTP_msgEndData: it takes its time now, and is complete as it is.
+    // A file with data takes it when the data is complete.
+    if (!m_upload.Receiving() && block.DWordBE(InBlock(SetInfo::kDataLength)) == 0 && m_creations.Ours(strCreated)) {
+        LFN_SetFileTimeWithMacTime(strCreated.c_str(), m_info.nModTime);
+        m_creations.Complete(strCreated);
     }
     // A folder named here takes the time now: our guest describes a folder once its contents
     // are written, as nothing else keeps its time.
-    if (!m_bReceiving && FormPath(BlockVolume(SetInfo::kVolume), m_pszDir, m_pszName) && LFN_IsDirectory(m_szPath) == 1)
-        LFN_SetFileTimeWithMacTime(m_szPath, m_nStoredModTime);
+    if (bPath && !m_upload.Receiving() && LFN_IsDirectory(m_szPath) == 1)
+        LFN_SetFileTimeWithMacTime(m_szPath, m_info.nModTime);
     return WriteResult(kFTP_resOK);
 }
 
-bool TVantryHostSession::ServeRemove()
+TVantryHostSession::EStep TVantryHostSession::ServeRemove()
 {
     using namespace Packet;
-    const bool bFormed = FormPath(BlockVolume(GetInfo::kVolume), m_pszDir, m_pszName);
+    const bool bFormed = FormPath(BlockVolume(GetInfo::kVolume), Dir(), Name());
     const auto answer = [&](std::int16_t nResult, EHostOutcome eOutcome, std::string_view strCause, bool bTree = false) {
-        m_pTable->ReportOperation(m_hConnection, OperationOutcome(EHostOperation::Remove, eOutcome, bFormed ? std::string(m_szPath) : std::string(m_pszDir) + m_pszName, strCause, nResult, 0, bTree));
+        Report(OperationOutcome(EHostOperation::Remove, eOutcome, bFormed ? std::string(m_szPath) : RequestPath(GetInfo::kVolume),
+                                strCause, nResult, 0, bTree));
         return WriteResult(nResult);
     };
-    const auto refuse = [&](std::int16_t nResult, std::string_view strCause) { return answer(nResult, EHostOutcome::Refused, strCause); };
     const auto removed = [&](int nResult, bool bTree) {
-        return answer(static_cast<std::int16_t>(nResult), nResult == kTreeOk ? EHostOutcome::Done : EHostOutcome::Failed, nResult == kTreeOk ? "" : "not everything could be removed", bTree);
+        const bool bDone = nResult == kTreeOk;
+        return answer(static_cast<std::int16_t>(nResult), bDone ? EHostOutcome::Done : EHostOutcome::Failed,
+                      bDone ? "" : "not everything could be removed", bTree);
     };
     if (!bFormed)
-        return refuse(kFTP_resFailure, "no such volume, or the path is too long");
-    if (!MayRemove())
-        return refuse(kFTP_resAccessDenied, "no remove privilege");
+        return answer(kFTP_resFailure, EHostOutcome::Refused, kCauseNoPath);
     // An empty name names the folder of the request, not an item in it; a drive root is
     // refused the same way.
-    if (m_pszName[0] == '\0' || IsDriveRoot(m_szPath))
-        return refuse(static_cast<std::int16_t>(kTreeNotAFolder), "an empty name or a drive root");
+    if (Name()[0] == '\0' || IsDriveRoot(m_szPath))
+        return answer(static_cast<std::int16_t>(kTreeNotAFolder), EHostOutcome::Refused, "an empty name or a drive root");
     switch (LFN_IsDirectory(m_szPath)) {
-    case -1: return refuse(kFTP_resFailure, "no such file or folder");
+    case -1: return answer(kFTP_resFailure, EHostOutcome::Refused, "no such file or folder");
     case 1: return removed(DeleteTree(m_szPath), true);
     default: break;
     }
     BYTE nAttributes = 0;
     if (!LFN_GetFileAttributes(m_szPath, &nAttributes))
-        return false;
+        return EStep::Stop;
     // Read-only and system files are kept, and the guest is told; a hidden name is no protection.
     if (nAttributes & (kOVF_attrReadOnly | kOVF_attrSystem))
-        return refuse(kFTP_resFileLocked, "a read-only or system file");
+        return answer(kFTP_resFileLocked, EHostOutcome::Refused, "a read-only or system file");
     return removed(DeleteLocalFile(m_szPath), false);
 }
 
-bool TVantryHostSession::ServeMakeFolder()
+TVantryHostSession::EStep TVantryHostSession::ServeMakeFolder()
 {
     using namespace Packet;
-    const bool bFormed = FormPath(BlockVolume(GetInfo::kVolume), m_pszDir, m_pszName);
+    const bool bFormed = FormPath(BlockVolume(GetInfo::kVolume), Dir(), Name());
     const auto answer = [&](std::int16_t nResult, EHostOutcome eOutcome, std::string_view strCause) {
-        m_pTable->ReportOperation(m_hConnection, OperationOutcome(EHostOperation::MakeFolder, eOutcome, bFormed ? std::string(m_szPath) : std::string(m_pszDir) + m_pszName, strCause, nResult));
+        Report(OperationOutcome(EHostOperation::MakeFolder, eOutcome, bFormed ? std::string(m_szPath) : RequestPath(GetInfo::kVolume),
+                                strCause, nResult));
         return WriteResult(nResult);
     };
-    if (!bFormed || !MayWrite())
-        return answer(kFTP_resFailure, EHostOutcome::Refused, bFormed ? "no write privilege" : "no such volume, or the path is too long");
+    if (!bFormed)
+        return answer(kFTP_resFailure, EHostOutcome::Refused, kCauseNoPath);
     if (LFN_mkdir(m_szPath, FALSE) == 0)
         return answer(kFTP_resOK, EHostOutcome::Done, "");
     if (LFN_FileExists(m_szPath))

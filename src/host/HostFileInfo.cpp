@@ -9,12 +9,12 @@
 
 #include <string>
 
-bool TVantryHostSession::ServeGetInfo()
+TVantryHostSession::EStep TVantryHostSession::ServeGetInfo()
 {
     using namespace Packet;
-    const std::string strName = m_pszName;
+    const std::string strName = Name();
     WIN32_FIND_DATA entry;
-    const bool bFound = FormPath(BlockVolume(GetInfo::kVolume), m_pszDir, strName.c_str()) && LFN_GetStatus(m_szPath, &entry);
+    const bool bFound = FormPath(BlockVolume(GetInfo::kVolume), Dir(), strName.c_str()) && LFN_GetStatus(m_szPath, &entry);
 
     TPacketWriter packet(m_pSend, kBufferSize);
     packet.Zero(0, FileInfo::kLength);
@@ -39,5 +39,5 @@ bool TVantryHostSession::ServeGetInfo()
         packet.WordBE(nRecord + FileInfo::kMarker2, 0xFFFF);
         packet.DWordBE(nRecord + FileInfo::kIsFolder, (entry.dwFileAttributes & kOVF_attrDirectory) ? 1 : 0);
     }
-    return Write(m_pSend, FileInfo::kLength, &Completion<&TVantryHostSession::PostNextMessageRead>);
+    return Write(m_pSend, FileInfo::kLength, &Completion<&TVantryHostSession::OnReplyDone>);
 }

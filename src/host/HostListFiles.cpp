@@ -43,25 +43,21 @@ bool IsDotEntry(const WIN32_FIND_DATA& data)
 }
 } // namespace
 
-bool TVantryHostSession::ServeListFiles()
+TVantryHostSession::EStep TVantryHostSession::ServeListFiles()
 {
     const std::uint16_t nVolume = BlockVolume(Packet::ListFiles::kVolume);
-    std::string strDir = m_pszDir;
+    std::string strDir = Dir();
     // The rewrite is meant for strings that are not real folders; a folder that exists as
     // named keeps its name whatever it holds.
     if (nVolume != 0 && FormPath(nVolume, strDir.c_str(), "") && LFN_IsDirectory(FolderOf(m_szPath).c_str()) != 1)
         strDir = CutParenthesised(strDir);
     if (!FormPath(nVolume, strDir.c_str(), "") || std::strlen(m_szPath) + 3 >= MAX_PATH) {
-        m_pTable->ReportOperation(m_hConnection, OperationOutcome(EHostOperation::List, EHostOutcome::Refused, strDir, "no such volume, or the path is too long"));
+        Report(OperationOutcome(EHostOperation::List, EHostOutcome::Refused, strDir, kCauseNoPath));
         return WriteCode(kFTP_msgEndData);
     }
-    m_pTable->ReportOperation(m_hConnection, OperationDone(EHostOperation::List, m_szPath));
-    std::snprintf(m_szPattern, sizeof m_szPattern, "%s*.*", m_szPath);
-
-    if (m_hFind)
-        LFN_FindClose(m_hFind);
-    m_hFind = LFN_FindFirstFile(m_szPattern, &m_findData);
-    if (m_hFind)
+    Report(OperationDone(EHostOperation::List, m_szPath));
+    const std::string strPattern = std::string(m_szPath) + "*.*";
+    if (m_listing.Begin(strPattern.c_str()))
         return SendEntryOrNext();
     // A folder below a root lists "." at least: when the search finds nothing in one that
     // exists, the folder cannot be read, and the guest is told so as of a drive not ready
@@ -71,9 +67,9 @@ bool TVantryHostSession::ServeListFiles()
         return WriteDriveNotReady();
 
     // Nothing found: an empty folder, unless the drive exists and cannot be entered.
-    const char cLetter = static_cast<char>(std::toupper(static_cast<unsigned char>(m_szPattern[0])));
+    const char cLetter = static_cast<char>(std::toupper(static_cast<unsigned char>(strPattern[0])));
     const int nIndex = cLetter - 'A';
-    if (m_szPattern[1] != ':' || nIndex < 0 || nIndex > 25 || GetDriveKind(nIndex) == kDriveNone)
+    if (strPattern[1] != ':' || nIndex < 0 || nIndex > 25 || GetDriveKind(nIndex) == kDriveNone)
         return WriteCode(kFTP_msgEndData);
     const int nFormerDrive = LFN_getdrive();
     char szFolder[MAX_PATH];
@@ -84,43 +80,36 @@ bool TVantryHostSession::ServeListFiles()
     return WriteDriveNotReady();
 }
 
-bool TVantryHostSession::WriteDriveNotReady()
+TVantryHostSession::EStep TVantryHostSession::WriteDriveNotReady()
 {
     m_pSend[Packet::kCode] = CodeByte(kFTP_msgNewMessages);
-    return Write(m_pSend, Packet::NewMessagesAnswer::kLengthNotReady,
-                 &Completion<&TVantryHostSession::OnDriveNotReadyWritten>);
+    return Write(m_pSend, Packet::NewMessagesAnswer::kLengthNotReady, &Completion<&TVantryHostSession::OnDriveNotReadyWritten>);
 }
 
-bool TVantryHostSession::OnDriveNotReadyWritten()
+TVantryHostSession::EStep TVantryHostSession::OnDriveNotReadyWritten()
 {
     return WriteCode(kFTP_msgEndData);
 }
 
 // The completion of each kFTP_msgAFile write.
-bool TVantryHostSession::ListFiles3()
+TVantryHostSession::EStep TVantryHostSession::ListFiles3()
 {
-    if (!LFN_FindNextFile(m_hFind, &m_findData)) {
-        LFN_FindClose(m_hFind);
-        m_hFind = 0;
+    if (!m_listing.Next())
         return WriteCode(kFTP_msgEndData);
-    }
     return SendEntryOrNext();
 }
 
-bool TVantryHostSession::SendEntryOrNext()
+TVantryHostSession::EStep TVantryHostSession::SendEntryOrNext()
 {
     using namespace Packet;
     for (;;) {
-        FillAlternateName(&m_findData);
-        if (!IsDotEntry(m_findData))
+        FillAlternateName(&m_listing.Entry());
+        if (!IsDotEntry(m_listing.Entry()))
             break;
-        if (!LFN_FindNextFile(m_hFind, &m_findData)) {
-            LFN_FindClose(m_hFind);
-            m_hFind = 0;
+        if (!m_listing.Next())
             return WriteCode(kFTP_msgEndData);
-        }
     }
-    const WIN32_FIND_DATA& entry = m_findData;
+    const WIN32_FIND_DATA& entry = m_listing.Entry();
     const bool bFolder = entry.dwFileAttributes & kOVF_attrDirectory;
     TPacketWriter packet(m_pSend, kBufferSize);
     packet.Zero(0, AFile::kName);

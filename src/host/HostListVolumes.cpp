@@ -41,7 +41,7 @@ std::string DriveName(int nDrive, bool bExtended)
 }
 } // namespace
 
-bool TVantryHostSession::ServeListVols()
+TVantryHostSession::EStep TVantryHostSession::ServeListVols()
 {
     using namespace Packet;
     const bool bExtended = m_nLevel == 34;
@@ -97,7 +97,7 @@ bool TVantryHostSession::ServeListVols()
     return Write(m_pSend, static_cast<std::uint16_t>(nAt), &Completion<&TVantryHostSession::OnVolumesWritten>);
 }
 
-bool TVantryHostSession::OnVolumesWritten()
+TVantryHostSession::EStep TVantryHostSession::OnVolumesWritten()
 {
     return WriteCode(kFTP_msgEndData);
 }

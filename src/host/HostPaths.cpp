@@ -35,9 +35,17 @@ bool TVantryHostSession::FormPath(std::uint16_t nVolume, const char* pszDir, con
 
 std::uint16_t TVantryHostSession::BlockVolume(std::size_t nPacketOffset) const
 {
-    return TPacketReader(m_pReceive, Packet::kBufferSize).WordLE(Packet::InBlock(nPacketOffset));
+    return TPacketReader(Block(), m_request.body.size()).WordLE(Packet::InBlock(nPacketOffset));
 }
 
-bool TVantryHostSession::MayRead() const { return m_nPrivileges & PrivilegeMask(kPrivilegeBitRead); }
-bool TVantryHostSession::MayWrite() const { return m_nPrivileges & PrivilegeMask(kPrivilegeBitWrite); }
-bool TVantryHostSession::MayRemove() const { return m_nPrivileges & PrivilegeMask(kPrivilegeBitRemove); }
+std::string TVantryHostSession::RequestPath(std::size_t nVolumeOffset)
+{
+    if (FormPath(BlockVolume(nVolumeOffset), Dir(), Name()))
+        return m_szPath;
+    return std::string(Dir()) + Name();
+}
+
+bool TVantryHostSession::May(int nPrivilegeBit) const
+{
+    return (m_nPrivileges & PrivilegeMask(nPrivilegeBit)) != 0;
+}

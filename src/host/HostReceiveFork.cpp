@@ -6,8 +6,7 @@
 
 #include "Exceptions.h"
 #include "OV2Tools.h"
-#include "OVFUploads.h"
-#include "OVFile32.h"
+#include "OpenBlocks.h"
 #include "PacketBuffer.h"
 #include "PacketLayout.h"
 #include "TreeOperations.h"
@@ -15,114 +14,103 @@
 #include <cstdio>
 #include <exception>
 #include <strings.h>
-#include <utility>
 
-bool TVantryHostSession::ServeCreate()
+TVantryHostSession::EStep TVantryHostSession::ServeCreate()
 {
     using namespace Packet;
-    const bool bFormed = FormPath(BlockVolume(Create::kVolume), m_pszDir, m_pszName);
+    const bool bFormed = FormPath(BlockVolume(Create::kVolume), Dir(), Name());
+    const std::int16_t nResult = bFormed ? m_creations.Create(m_szPath) : std::int16_t{kFTP_resCannotCreate};
     // A name in use is no refusal: the guest goes on to replace it, and that is judged then.
-    const auto refuse = [&](std::string_view strCause) {
-        m_pTable->ReportOperation(m_hConnection, OperationOutcome(EHostOperation::Upload, EHostOutcome::Refused, bFormed ? std::string(m_szPath) : std::string(m_pszDir) + m_pszName, strCause, kFTP_resCannotCreate));
-        return WriteResult(kFTP_resCannotCreate);
-    };
-    if (!bFormed || !MayWrite())
-        return refuse(bFormed ? "no write privilege" : "no such volume, or the path is too long");
-    if (LFN_FileExists(m_szPath))
-        return WriteResult(kFTP_resDuplicate);
-    TFile file;
-    if (!file.TryOpen(m_szPath, CFile::modeCreate | CFile::modeReadWrite))
-        return refuse("the file could not be created");
-    file.TryClose();
-    m_strCreatedPath = m_szPath;
-    m_strCreatedName = m_pszName;
-    return WriteResult(kFTP_resOK);
+    if (nResult == kFTP_resCannotCreate)
+        Report(OperationOutcome(EHostOperation::Upload, bFormed ? EHostOutcome::Failed : EHostOutcome::Refused,
+                                RequestPath(Create::kVolume), bFormed ? "the file could not be created" : kCauseNoPath, nResult));
+    return WriteResult(nResult);
 }
 
-bool TVantryHostSession::ServeOpenFork()
+TVantryHostSession::EStep TVantryHostSession::ServeOpenFork()
 {
     using namespace Packet;
-    const bool bDataFork = m_pReceive[InBlock(ReqFork::kFork)] == 0;
+    const bool bDataFork = Block()[InBlock(ReqFork::kFork)] == 0;
     // A new open settles the one before it as an abort would: one upload at a time.
+    if (m_upload.Receiving())
+        ReportUploadEnd(EHostOutcome::Aborted, "another file was opened before the end of its data");
     DiscardIncomingFile();
-    m_bSending = false;
-    m_nUploadFailure = kFTP_resOK;
-    if (!bDataFork)
-        return PostNextMessageRead(); // resource fork data is read and dropped
-    const bool bFormed = FormPath(BlockVolume(ReqFork::kVolume), m_pszDir, m_pszName);
-    bool bAllowed = bFormed && MayWrite();
-    std::string_view strRefusal = !bFormed ? "no such volume, or the path is too long" : "no write privilege";
-    // Replacing anything but the empty file this upload created takes the remove privilege.
-    if (bAllowed && !MayReplace(m_szPath, m_strCreatedPath)) {
-        bAllowed = false;
-        strRefusal = "no remove privilege to replace an existing file";
+    if (!bDataFork) {
+        m_upload.BeginDropping(); // resource fork data is read and dropped
+        return EStep::Served;
+    }
+    // Nothing tells the guest of a refusal now: its data is dropped and kFTP_msgEndData answers
+    // the failure.
+    const auto refuse = [&](std::int16_t nResult, EHostOutcome eOutcome, std::string_view strCause) {
+        Report(OperationOutcome(EHostOperation::Upload, eOutcome, RequestPath(ReqFork::kVolume), strCause, nResult));
+        m_upload.Fail(nResult);
+        return EStep::Served;
+    };
+    if (!FormPath(BlockVolume(ReqFork::kVolume), Dir(), Name()))
+        return refuse(kFTP_resCannotCreate, EHostOutcome::Refused, kCauseNoPath);
+    if (OnlyOurOwnFile(m_szPath) && !m_creations.Ours(m_szPath))
+        return refuse(kFTP_resDuplicate, EHostOutcome::Refused, kCauseTakenMeanwhile);
+    // Replacing anything but an empty file this session created takes the remove privilege.
+    if (!MayReplace(m_szPath)) {
         Notice(std::string("refused to replace ") + m_szPath + " without the remove privilege");
+        return refuse(kFTP_resCannotCreate, EHostOutcome::Refused, kCauseNoReplace);
     }
-    if (bAllowed) {
-        DWORD nOsError = 0;
-        const DWORD hFile = OVF_OpenUploadTemp(m_szPath, &m_strUploadToken, &nOsError);
-        if (hFile != kOVF_invalid) {
-            m_file.m_hFile32 = hFile;
-            m_file.m_strName = m_szPath;
-            m_strUploadPath = m_szPath;
-            m_bReceiving = true;
-            return PostNextMessageRead();
-        }
-    }
-    // Nothing tells the guest now: its data is dropped and kFTP_msgEndData answers the failure.
-    m_nUploadFailure = kFTP_resCannotCreate;
-    m_pTable->ReportOperation(m_hConnection, OperationOutcome(EHostOperation::Upload, bAllowed ? EHostOutcome::Failed : EHostOutcome::Refused, bFormed ? std::string(m_szPath) : std::string(m_pszDir) + m_pszName, bAllowed ? "the temporary file could not be made" : strRefusal, kFTP_resCannotCreate));
-    return PostNextMessageRead();
+    std::optional<OVFFileIdentity> placeholder;
+    if (const OVFFileIdentity* pOurs = m_creations.Ours(m_szPath))
+        placeholder = *pOurs;
+    if (!m_upload.Begin(m_szPath, placeholder))
+        return refuse(kFTP_resCannotCreate, EHostOutcome::Failed, "the temporary file could not be made");
+    return EStep::Served;
 }
 
-bool TVantryHostSession::ServeForkDataChunk()
+TVantryHostSession::EStep TVantryHostSession::ServeForkData()
 {
-    if (!m_bReceiving || m_file.m_hFile32 == TFile::kNoFile || m_nIncomingLength == 0)
-        return true;
-    try {
-        m_file.Write(m_pReceive, m_nIncomingLength);
-        return true;
-    } catch (const CFileException& error) {
-        // A full disk is the guest's to hear of at the end of its data; the session goes on.
-        if (error.m_cause == CFileException::diskFull) {
-            FailUpload(kFTP_resDiskFull, "the disk is full");
-            return true;
+    // Data with no fork open is dropped, and its end of data does not answer it as stored.
+    if (m_upload.State() == THostUpload::EState::Idle)
+        m_upload.Fail(kFTP_resCannotCreate);
+    if (m_upload.Receiving() && !m_request.body.empty()) {
+        try {
+            m_upload.Write(m_request.body.data(), static_cast<UINT>(m_request.body.size()));
+        } catch (const CFileException& error) {
+            // A full disk is the guest's to hear of at the end of its data; the session goes on.
+            if (error.m_cause == CFileException::diskFull) {
+                FailUpload(kFTP_resDiskFull, "the disk is full");
+            } else {
+                DiscardIncomingFile();
+                PostStopMessage(0);
+            }
+        } catch (const std::exception&) {
+            DiscardIncomingFile();
+            PostStopMessage(0);
         }
-    } catch (const std::exception&) {
     }
-    DiscardIncomingFile();
-    PostStopMessage(0);
-    return true;
-}
-
-bool TVantryHostSession::ServeForkDataEnd()
-{
     if (m_nVersion < kFTP_versionLong)
         return WriteCode(kFTP_msgNoOp);
-    return PostNextMessageRead();
+    return EStep::Served;
 }
 
-bool TVantryHostSession::ServeEndData()
+TVantryHostSession::EStep TVantryHostSession::ServeEndData()
 {
-    std::int16_t nResult = m_nUploadFailure;
-    m_nUploadFailure = kFTP_resOK;
-    if (m_bReceiving && m_file.m_hFile32 != TFile::kNoFile)
-        nResult = CompleteUpload();
+    std::int16_t nResult = kFTP_resOK;
+    switch (m_upload.State()) {
+    case THostUpload::EState::Receiving: nResult = CompleteUpload(); break;
+    case THostUpload::EState::Failed: nResult = m_upload.Failure(); break;
+    case THostUpload::EState::Idle:
+    case THostUpload::EState::Dropping: break;
+    }
+    m_upload.Reset();
     return WriteResult(nResult);
 }
 
 std::int16_t TVantryHostSession::CompleteUpload()
 {
-    m_bReceiving = false;
-    const std::string strToken = std::exchange(m_strUploadToken, std::string());
-    const std::string strFinal = std::exchange(m_strUploadPath, std::string());
-    const std::string strCreated = std::exchange(m_strCreatedPath, std::string());
+    const std::string strFinal = m_upload.FinalPath();
     // In OEM-name mode the file ends under the extension of its type.
     std::string strRenamed = strFinal;
     if (m_bOEMNames) {
         char szRenamed[MAX_PATH];
         std::snprintf(szRenamed, sizeof szRenamed, "%s", strFinal.c_str());
-        SetFileNameExtension(szRenamed, m_nStoredType, m_nStoredCreator);
+        SetFileNameExtension(szRenamed, m_info.nType, m_info.nCreator);
         if (strcasecmp(szRenamed, strFinal.c_str()) != 0)
             strRenamed = szRenamed;
     }
@@ -130,73 +118,64 @@ std::int16_t TVantryHostSession::CompleteUpload()
     // keeps them. An old guest's attributes are not the file's: it keeps its own, and a new
     // file's own are the archive bit alone.
     constexpr BYTE kKept = kOVF_attrReadOnly | kOVF_attrHidden | kOVF_attrSystem;
-    BYTE nSet = m_bOEMNames ? 0 : static_cast<BYTE>(m_nStoredAttributes & kKept);
-    if (m_bStoredLocked)
+    BYTE nSet = m_bOEMNames ? 0 : static_cast<BYTE>(m_info.nAttributes & kKept);
+    if (m_info.bLocked)
         nSet |= kOVF_attrReadOnly;
-    LFN_SetOpenFileTimeAndAttributes(m_file.m_hFile32, m_nStoredModTime, static_cast<BYTE>(nSet | kOVF_attrArchive));
-    const std::uint64_t nBytes = GetPosition64(m_file.m_hFile32);
+    LFN_SetOpenFileTimeAndAttributes(m_upload.Handle(), m_info.nModTime, static_cast<BYTE>(nSet | kOVF_attrArchive));
+    const std::uint64_t nBytes = m_upload.BytesReceived();
     const auto fail = [&](std::int16_t nResult, EHostOutcome eOutcome, std::string_view strCause) {
-        m_pTable->ReportOperation(m_hConnection, OperationOutcome(EHostOperation::Upload, eOutcome, strFinal, strCause, nResult, nBytes));
-        OVF_DiscardUploadTemp(strToken);
-        RemoveCreatedFile(strCreated);
+        Report(OperationOutcome(EHostOperation::Upload, eOutcome, strFinal, strCause, nResult, nBytes));
+        DiscardIncomingFile();
         return nResult;
     };
-    if (const std::int16_t nClosed = CloseIncomingFile(); nClosed != kFTP_resOK)
+    if (const std::int16_t nClosed = m_upload.Close(); nClosed != kFTP_resOK) {
+        if (nClosed == kFTP_resDiskFull)
+            Notice("upload to " + strFinal + " failed: the disk is full");
         return fail(nClosed, EHostOutcome::Failed, nClosed == kFTP_resDiskFull ? "the disk is full" : "the file could not be written");
-    // Every name the file takes over is a replacement, with the rule of a plain one.
+    }
+    // Every name the file takes over is a replacement, with the rule of a plain one; an empty
+    // file this session created is taken only while it is still there unchanged (the commit
+    // checks), and anything else at the name gives way first.
     for (const std::string& strName : {strFinal, strRenamed}) {
-        if (!MayReplace(strName, strCreated)) {
+        if (!(strName == strFinal && m_upload.HasPlaceholder()) && !MayReplace(strName)) {
             Notice("refused to replace " + strName + " without the remove privilege");
-            return fail(kFTP_resCannotCreate, EHostOutcome::Refused, "no remove privilege to replace an existing file");
+            return fail(kFTP_resCannotCreate, EHostOutcome::Refused, kCauseNoReplace);
         }
     }
-    const bool bReplaced = (strFinal != strCreated && LFN_FileExists(strFinal.c_str())) ||
+    const bool bReplaced = (!m_upload.HasPlaceholder() && LFN_FileExists(strFinal.c_str())) ||
                            (strRenamed != strFinal && LFN_FileExists(strRenamed.c_str()));
-    // The empty file this upload created is replaced by the rename; anything else that is
-    // there gives way first.
-    DWORD nOsError = 0;
-    const bool bDone = (strCreated == strFinal || MakeWayForFile(strFinal.c_str())) &&
-                       OVF_CommitUploadTemp(strToken, strFinal.c_str(), &nOsError);
-    if (!bDone)
+    if (!m_upload.HasPlaceholder() && !MakeWayForFile(strFinal.c_str()))
+        return fail(kFTP_resCannotCreate, EHostOutcome::Failed, "the file in the way could not be removed");
+    if (!m_upload.Commit()) {
+        if (m_upload.HasPlaceholder())
+            return fail(kFTP_resDuplicate, EHostOutcome::Refused, kCauseTakenMeanwhile);
         return fail(kFTP_resCannotCreate, EHostOutcome::Failed, "the file could not take its name");
+    }
+    m_creations.Forget(strFinal, false);
     if (strRenamed != strFinal) {
         TFile::TryRemove(strRenamed.c_str());
         TFile::TryRename(strFinal.c_str(), strRenamed.c_str());
     }
-    m_pTable->ReportOperation(m_hConnection, OperationDone(EHostOperation::Upload, strRenamed, nBytes, bReplaced));
+    Report(OperationDone(EHostOperation::Upload, strRenamed, nBytes, bReplaced));
     return kFTP_resOK;
-}
-
-std::int16_t TVantryHostSession::CloseIncomingFile()
-{
-    std::int16_t nResult = kFTP_resCannotCreate;
-    try {
-        m_file.Close();
-        return kFTP_resOK;
-    } catch (const CFileException& error) {
-        // The last data reaches the disk only here.
-        if (error.m_cause == CFileException::diskFull) {
-            nResult = kFTP_resDiskFull;
-            Notice("upload to " + m_file.m_strName + " failed: the disk is full");
-        }
-    } catch (const std::exception&) {
-    }
-    m_file.TryAbort();
-    m_file.m_hFile32 = TFile::kNoFile;
-    return nResult;
 }
 
 void TVantryHostSession::FailUpload(std::int16_t nResult, const std::string& strWhy)
 {
-    Notice("upload to " + m_strUploadPath + " failed: " + strWhy);
-    m_pTable->ReportOperation(m_hConnection, OperationOutcome(EHostOperation::Upload, EHostOutcome::Failed, m_strUploadPath, strWhy, nResult, GetPosition64(m_file.m_hFile32)));
+    Notice("upload to " + m_upload.FinalPath() + " failed: " + strWhy);
+    ReportUploadEnd(EHostOutcome::Failed, strWhy, nResult);
     DiscardIncomingFile();
-    m_nUploadFailure = nResult;
+    m_upload.Fail(nResult);
 }
 
-bool TVantryHostSession::MayReplace(const std::string& strPath, const std::string& strCreated) const
+bool TVantryHostSession::OnlyOurOwnFile(const std::string& strPath)
 {
-    return strPath == strCreated || MayRemove() || !LFN_FileExists(strPath.c_str());
+    return m_bPipelining && (m_request.bPipelined || m_creations.Remembers(strPath));
+}
+
+bool TVantryHostSession::MayReplace(const std::string& strPath)
+{
+    return May(kPrivilegeBitRemove) || !LFN_FileExists(strPath.c_str()) || m_creations.Ours(strPath);
 }
 
 void TVantryHostSession::Notice(const std::string& strText) const
@@ -205,24 +184,16 @@ void TVantryHostSession::Notice(const std::string& strText) const
         m_fnNotice(strText);
 }
 
-void TVantryHostSession::DiscardIncomingFile()
+void TVantryHostSession::ReportUploadEnd(EHostOutcome eOutcome, std::string_view strCause, std::int16_t nResult)
 {
-    if (!m_bReceiving)
-        return;
-    m_bReceiving = false;
-    m_file.TryAbort();
-    m_file.m_hFile32 = TFile::kNoFile;
-    OVF_DiscardUploadTemp(m_strUploadToken);
-    m_strUploadToken.clear();
-    m_strUploadPath.clear();
-    RemoveCreatedFile(std::exchange(m_strCreatedPath, std::string()));
+    Report(OperationOutcome(EHostOperation::Upload, eOutcome, m_upload.FinalPath(), strCause, nResult, m_upload.BytesReceived()));
 }
 
-// A new file whose data never completed does not survive either.
-void TVantryHostSession::RemoveCreatedFile(const std::string& strCreated)
+void TVantryHostSession::DiscardIncomingFile()
 {
-    DWORD nSize = 0;
-    if (!strCreated.empty() && LFN_GetFileSize(strCreated.c_str(), &nSize) && nSize == 0 &&
-        LFN_IsDirectory(strCreated.c_str()) == 0)
-        TFile::TryRemove(strCreated.c_str());
+    if (!m_upload.Receiving())
+        return;
+    // A new file whose data never completed does not survive either.
+    m_creations.Forget(m_upload.FinalPath(), true);
+    m_upload.Reset();
 }

@@ -3,7 +3,6 @@
 #include "Exceptions.h"
 #include "CheckedCalls.h"
 #include "OVCore.h"
-#include "OVFile32.h"
 #include "OpenBlocks.h"
 #include "PacketBuffer.h"
 #include "PacketLayout.h"
@@ -11,12 +10,6 @@
 #include <exception>
 
 TVantryHostSession::TVantryHostSession(HostServiceTable* pTable) : m_pTable(pTable) {}
-
-TVantryHostSession::~TVantryHostSession()
-{
-    if (m_hFind)
-        LFN_FindClose(m_hFind);
-}
 
 std::int16_t TVantryHostSession::OpenFromRequest(const std::uint8_t* pRequest, std::uint8_t* pResponse)
 {
@@ -45,7 +38,7 @@ void TVantryHostSession::Start(HConnection hConnection)
     VCheck(m_pTable->GetBuffer(&pBuffer, Packet::kBufferSize) == 0 && pBuffer);
     m_pSend = static_cast<std::uint8_t*>(pBuffer);
     m_pTable->SetConnectionBuffering(m_hConnection, kConnectionBuffering, kConnectionBuffering);
-    VCheck(PostNextMessageRead());
+    VCheck(PostNextMessageRead() == EStep::Pending);
     m_nState = kHostRunning;
 }
 
@@ -53,10 +46,17 @@ void TVantryHostSession::Stop(std::int32_t nStopValue)
 {
     if (m_hConnection)
         m_pTable->Stop(m_hConnection, nStopValue);
-    if (m_bSending || m_bReceiving)
-        m_pTable->ReportOperation(m_hConnection, OperationOutcome(m_bSending ? EHostOperation::Download : EHostOperation::Upload, EHostOutcome::Aborted, m_bSending ? m_szPath : m_strUploadPath, "the session stopped", 0, GetPosition64(m_file.m_hFile32)));
+    if (m_send.Sending())
+        Report(OperationOutcome(EHostOperation::Download, EHostOutcome::Aborted, m_send.Path(), "the session stopped", 0, m_send.BytesSent()));
+    if (m_upload.Receiving())
+        ReportUploadEnd(EHostOutcome::Aborted, "the session stopped");
+    // Nothing half-received survives: the upload under way and the empty files made for
+    // uploads that never came go; whatever was read ahead is dropped unanswered.
     DiscardIncomingFile();
-    CloseOutgoingFile();
+    m_creations.Sweep();
+    m_send.End();
+    m_listing.Reset();
+    m_queue.clear();
     if (m_pReceive)
         m_pTable->FreeBuffer(m_pReceive);
     if (m_pSend)
@@ -89,15 +89,15 @@ void TVantryHostSession::PostStopMessage(std::int32_t nValue)
 std::uint32_t TVantryHostSession::RunStep(void* pSession, std::int32_t nStatus, Step pStep)
 {
     auto* pThis = static_cast<TVantryHostSession*>(pSession);
-    bool bGoingOn = false;
+    EStep eStep = EStep::Stop;
     if (nStatus == 0) {
         try {
-            bGoingOn = (pThis->*pStep)();
+            eStep = (pThis->*pStep)();
         } catch (const std::exception&) {
-            bGoingOn = false;
+            eStep = EStep::Stop;
         }
     }
-    if (!bGoingOn)
+    if (eStep == EStep::Stop)
         pThis->PostStopMessage(0);
     return 0;
 }
@@ -112,31 +112,30 @@ std::uint32_t TVantryHostSession::WriteOSErrCompletion(HConnection, void*, HStre
     return 0;
 }
 
-bool TVantryHostSession::Read(void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion)
+TVantryHostSession::EStep TVantryHostSession::Read(void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion)
 {
-    return m_pTable->Read(m_hConnection, pBuffer, nLength, pfnCompletion, this, m_hReadStream) == 0;
+    return m_pTable->Read(m_hConnection, pBuffer, nLength, pfnCompletion, this, m_hReadStream) == 0 ? EStep::Pending
+                                                                                                     : EStep::Stop;
 }
 
-bool TVantryHostSession::Write(const void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion)
+TVantryHostSession::EStep TVantryHostSession::Write(const void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion)
 {
-    return m_pTable->Write(m_hConnection, pBuffer, nLength, pfnCompletion, this, m_hWriteStream, kWriteFlagDefault) == 0;
+    return m_pTable->Write(m_hConnection, pBuffer, nLength, pfnCompletion, this, m_hWriteStream, kWriteFlagDefault) == 0
+               ? EStep::Pending
+               : EStep::Stop;
 }
 
-bool TVantryHostSession::PostNextMessageRead()
-{
-    return Read(m_pReceive, 1, &VantryMessageCompletion);
-}
-
-bool TVantryHostSession::WriteResult(std::int16_t nValue)
+// A reply's last write: its completion goes on with the next request.
+TVantryHostSession::EStep TVantryHostSession::WriteResult(std::int16_t nValue)
 {
     TPacketWriter packet(m_pSend, Packet::kBufferSize);
     packet.Byte(Packet::kCode, CodeByte(kFTP_msgResult));
     packet.WordBE(Packet::Result::kValue, static_cast<std::uint16_t>(nValue));
-    return Write(m_pSend, Packet::Result::kLength, &Completion<&TVantryHostSession::PostNextMessageRead>);
+    return Write(m_pSend, Packet::Result::kLength, &Completion<&TVantryHostSession::OnReplyDone>);
 }
 
-bool TVantryHostSession::WriteCode(EFTPMessage eCode)
+TVantryHostSession::EStep TVantryHostSession::WriteCode(EFTPMessage eCode)
 {
     m_pSend[Packet::kCode] = CodeByte(eCode);
-    return Write(m_pSend, 1, &Completion<&TVantryHostSession::PostNextMessageRead>);
+    return Write(m_pSend, 1, &Completion<&TVantryHostSession::OnReplyDone>);
 }

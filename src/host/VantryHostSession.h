@@ -1,14 +1,20 @@
-// One connected guest, served on completion routines: reads one message at a time, runs the
-// handler for its code, writes the reply, and asks the host application to stop on any failure.
+// One connected guest, served on completion routines: reads each request whole, answers the
+// requests in the order they came, and asks the host application to stop on any failure.
+// A session reads the next request once the last one is answered; a pipelined one reads ahead
+// into a bounded queue while it answers.
 #pragma once
 
+#include "HostCreations.h"
+#include "HostForkSend.h"
+#include "HostListing.h"
+#include "HostRequest.h"
 #include "HostServiceTable.h"
-#include "LFN.h"
+#include "HostUpload.h"
 #include "MessageCodes.h"
-#include "TFile.h"
 #include "WinTypes.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string>
 
@@ -28,7 +34,7 @@ inline constexpr std::uintptr_t kHostStopWParam = 3;
 class TVantryHostSession {
 public:
     explicit TVantryHostSession(HostServiceTable* pTable);
-    ~TVantryHostSession();
+    ~TVantryHostSession() = default;
     TVantryHostSession(const TVantryHostSession&) = delete;
     TVantryHostSession& operator=(const TVantryHostSession&) = delete;
 
@@ -42,6 +48,10 @@ public:
     // information then carry the high words of sizes.
     void SetLargeSizes(bool bLargeSizes) { m_bLargeSizes = bLargeSizes; }
     bool LargeSizes() const { return m_bLargeSizes; }
+    // Set when this guest agreed in the handshake to pipelining: from protocol version 9 on, the
+    // session then reads requests ahead while it answers earlier ones.
+    void SetPipelining(bool bPipelining) { m_bPipelining = bPipelining && m_nVersion >= kFTP_versionLong; }
+    bool Pipelining() const { return m_bPipelining; }
     // Where the session reports events that the host's operator should hear of (a full disk, a
     // refused replacement); nothing is reported without it.
     void SetNoticeHandler(std::function<void(const std::string&)> fnNotice) { m_fnNotice = std::move(fnNotice); }
@@ -64,7 +74,41 @@ public:
     static std::uint32_t WriteOSErrCompletion(HConnection hConnection, void* pSession, HStream hStream, std::int32_t nStatus);
 
 private:
-    using Step = bool (TVantryHostSession::*)();
+    // What a step leaves behind.
+    enum class EStep {
+        Pending, // a read or a write was started: its completion goes on
+        Served,  // the request being served is answered in full: on to the next
+        Stop,    // the session cannot go on: ask for its stop
+    };
+    using Step = EStep (TVantryHostSession::*)();
+
+    // How the bytes after a code are read.
+    enum class EBody {
+        Refused,     // a code that only a host sends: the session stops
+        None,        // nothing follows the code
+        Fixed,       // a block of nBlock bytes
+        NewMessages, // the sub-code, checked before the rest is read
+        Names,       // a block of nBlock bytes, the file name and the directory string
+        DirString,   // a block of nBlock bytes ending in the directory string's length
+        ForkData,    // a 16-bit length and that many data bytes
+    };
+    // What a request that needs a privilege the guest lacks is answered.
+    enum class ERefusal {
+        Result,      // kFTP_msgResult with nRefusal
+        AbortCode,   // a lone kFTP_msgAbort
+        FailUpload,  // nothing now; the data is dropped and kFTP_msgEndData answers nRefusal
+    };
+    struct TRequestKind {
+        EBody eBody;
+        std::uint16_t nBlock;
+        Step pServe;
+        int nPrivilegeBit; // -1: none needed
+        ERefusal eRefusal;
+        std::int16_t nRefusal;
+        EHostOperation eOperation = EHostOperation::List;
+        std::size_t nVolume = 0; // packet offset of the volume number in a request with names
+    };
+    static const TRequestKind s_requests[kFTP_msgCount];
 
     // Every completion but the message one: a failed status, a step that cannot go on, or an
     // exception from the step asks for the session's stop.
@@ -73,97 +117,98 @@ private:
     static std::uint32_t RunStep(void* pSession, std::int32_t nStatus, Step pStep);
 
     // Session operations.
-    bool Read(void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion);
-    bool Write(const void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion);
-    bool PostNextMessageRead();
-    bool WriteResult(std::int16_t nValue);
-    bool WriteCode(EFTPMessage eCode);
-    bool Dispatch();
+    EStep Read(void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion);
+    EStep Write(const void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion);
+    EStep WriteResult(std::int16_t nValue);
+    EStep WriteCode(EFTPMessage eCode);
 
-    // Requests with names: the fixed block, then the name, then the directory string.
-    bool ReadNamesRequest(std::uint16_t nBlockLength, Step pFinalStage);
-    bool OnNamesBlockRead();
-    bool OnNameRead();
-    bool OnNamesComplete();
+    // Reading requests (HostRequestReaders.cpp): the code, then the body its kind names; a
+    // complete request joins the queue.
+    EStep PostNextMessageRead();
+    EStep Dispatch();
+    EStep OnNewMessagesSubCode();
+    EStep OnNamesBlockRead();
+    EStep OnNameRead();
+    EStep OnDirBlockRead();
+    EStep ReadDirString();
+    EStep OnStringsRead();
+    EStep OnForkDataLengthRead();
+    EStep ReadNextForkDataChunk();
+    EStep OnForkDataChunkRead();
+    EStep OnBodyRead();
+    EStep RequestComplete();
+    const TRequestKind& IncomingKind() const;
 
-    // Handlers, indexed by code + 124.
-    bool HandleNoOp();
-    bool HandleNewMessages();
-    bool OnNewMessagesSubCode();
-    bool OnNewMessagesTail();
-    bool HandleVersion();
-    bool OnVersionRead();
-    bool HandleDataMsgLen();
-    bool OnDataMsgLenRead();
-    bool HandleMakeFolder();
-    bool HandleSetInfo();
-    bool HandleRemove();
-    bool HandleCreate();
-    bool HandleForkData();
-    bool OnForkDataLengthRead();
-    bool ReadNextForkDataChunk();
-    bool OnForkDataChunkRead();
-    bool HandleOpenFork();
-    bool HandleReqFork();
-    bool HandleGetInfo();
-    bool HandleListFiles();
-    bool OnListFilesBlockRead();
-    bool OnListFilesDirRead();
-    bool HandleListVols();
-    bool HandleAbort();
-    bool HandleEndData();
-    bool Refuse();
+    // Serving the queue (HostDispatcher.cpp): one request at a time, in arrival order.
+    EStep Pump();
+    bool MayReadAhead() const;
+    EStep ServeRequest();
+    EStep Refuse(const TRequestKind& kind);
+    EStep OnReplyDone();
+    const std::uint8_t* Block() const { return m_request.body.data(); }
+    const char* Name() const { return reinterpret_cast<const char*>(m_request.body.data() + m_request.nNameOffset); }
+    const char* Dir() const { return reinterpret_cast<const char*>(m_request.body.data() + m_request.nDirOffset); }
 
-    // Work done once a request is in (volume, folder, information, fork and file handlers).
-    bool ServeListVols();
-    bool OnVolumesWritten();
-    bool ServeListFiles();
-    bool WriteDriveNotReady();
-    bool OnDriveNotReadyWritten();
-    bool ListFiles3();
-    bool SendEntryOrNext();
-    bool ServeGetInfo();
-    bool ServeReqFork();
-    bool SendBlock();
-    bool ServeCreate();
-    bool ServeOpenFork();
-    bool ServeEndData();
-    bool ServeSetInfo();
-    bool ServeRemove();
-    bool ServeMakeFolder();
-    // Called for each piece (at most one buffer) of an incoming data block, then once at its end.
-    bool ServeForkDataChunk();
-    bool ServeForkDataEnd();
-    // Closes and removes a file that is being received (an abort, a stop, or a request that
-    // ends the upload before its end of data), and the empty file that the request before it
-    // created for it.
-    void DiscardIncomingFile();
-    // Removes the empty file that kFTP_msgCreate made for an upload that did not complete.
-    static void RemoveCreatedFile(const std::string& strCreated);
+    // Serve steps, by code.
+    EStep ServeNoOp();
+    EStep ServeNewMessages();
+    EStep ServeVersion();
+    EStep ServeDataMsgLen();
+    EStep ServeAbort();
+    EStep ServeListVols();
+    EStep OnVolumesWritten();
+    EStep ServeListFiles();
+    EStep WriteDriveNotReady();
+    EStep OnDriveNotReadyWritten();
+    EStep ListFiles3();
+    EStep SendEntryOrNext();
+    EStep ServeGetInfo();
+    EStep ServeReqFork();
+    EStep SendBlock();
+    EStep EndFork();
+    EStep ServeCreate();
+    EStep ServeOpenFork();
+    EStep ServeForkData();
+    EStep ServeEndData();
+    EStep ServeSetInfo();
+    EStep ServeRemove();
+    EStep ServeMakeFolder();
+
+    // Uploads (HostReceiveFork.cpp).
     // Gives the received file its name (and, in OEM-name mode, its type's extension); returns
     // what kFTP_msgEndData answers.
     std::int16_t CompleteUpload();
-    // Closes the received file: 0, or the result that a failed close answers.
-    std::int16_t CloseIncomingFile();
     // An upload that cannot go on: its data so far is discarded, the rest is read and dropped,
     // and its kFTP_msgEndData answers nResult.
     void FailUpload(std::int16_t nResult, const std::string& strWhy);
-    // True when an upload may end by taking the name strPath: nothing is there, it is the empty
-    // file this upload created, or the guest may remove.
-    bool MayReplace(const std::string& strPath, const std::string& strCreated) const;
+    // Ends the upload under way (an abort, a stop, or a request that ends it before its end of
+    // data): its temporary and the empty file created for it go.
+    void DiscardIncomingFile();
+    // True when an upload may end by taking the name strPath: nothing is there, it is an empty
+    // file this session created, or the guest may remove.
+    bool MayReplace(const std::string& strPath);
+    // In a pipelined session a request read ahead may only write to a file this session created
+    // (so may one naming such a file): the guest sent it before it could know what is there.
+    bool OnlyOurOwnFile(const std::string& strPath);
     void Notice(const std::string& strText) const;
-    // Closes a file that is being sent (a stop).
-    void CloseOutgoingFile();
+
+    // The host application's record of what was done for the guest, or refused.
+    void Report(const THostOperation& operation) const { m_pTable->ReportOperation(m_hConnection, operation); }
+    // Records how the upload under way ended before its time.
+    void ReportUploadEnd(EHostOutcome eOutcome, std::string_view strCause, std::int16_t nResult = 0);
+    // The request's path for a record: as the host names it where the volume is known, else as
+    // the guest sent it.
+    std::string RequestPath(std::size_t nVolumeOffset);
+    static constexpr std::string_view kCauseNoPath = "no such volume, or the path is too long";
+    static constexpr std::string_view kCauseGuestStopped = "stopped by the guest";
+    static constexpr std::string_view kCauseNoReplace = "no remove privilege to replace an existing file";
+    static constexpr std::string_view kCauseTakenMeanwhile = "the name was taken by another file meanwhile";
 
     // Paths: the request's volume number, directory string and name; false when the volume is
     // unknown or the path would not fit.
     bool FormPath(std::uint16_t nVolume, const char* pszDir, const char* pszName);
     std::uint16_t BlockVolume(std::size_t nPacketOffset) const;
-    bool MayRead() const;
-    bool MayWrite() const;
-    bool MayRemove() const;
-
-    static const Step s_handlers[kFTP_msgCount];
+    bool May(int nPrivilegeBit) const;
 
     std::int32_t m_nStopValue = 0;
     bool m_bStopPostFailed = false;
@@ -173,47 +218,44 @@ private:
     HStream m_hWriteStream = nullptr;
     std::uint8_t* m_pReceive = nullptr;
     std::uint8_t* m_pSend = nullptr;
-    char* m_pszName = nullptr;
-    char* m_pszDir = nullptr;
-    bool m_bAbort = false;
-    bool m_bSending = false;
-    bool m_bReceiving = false;
-    std::uint16_t m_nIncomingLength = 0;    // bytes of the current piece in the receive buffer
-    std::uint32_t m_nIncomingRemaining = 0; // bytes of the data block still in the stream
-    std::int32_t m_nCode = 0;
     bool m_bOEMNames = false;
     std::uint8_t m_nLevel = 0;
     std::uint16_t m_nReceiveLimit = 0;
     std::uint16_t m_nSendBlockSize = 0;
     char m_szPath[MAX_PATH] = {};
-    std::uint16_t m_nNamesBlockLength = 0;
-    Step m_pFinalStage = nullptr;
     std::uint16_t m_nGuestVersion = 0;
-    std::uint16_t m_nNewMessagesLength = 0;
     std::uint16_t m_nVersion = 0;
     std::uint16_t m_nPrivileges = 0;
     bool m_bLargeSizes = false;
     int m_nState = kHostNew;
 
-    TFile m_file;
+    // The request being read: set from its code byte until it joins the queue.
+    bool m_bReading = false;
+    THostRequest m_incoming;
+    std::uint32_t m_nIncomingRemaining = 0; // fork data bytes still in the stream
+    std::uint16_t m_nIncomingChunk = 0;     // fork data bytes in the receive buffer
+    // Complete requests waiting for their turn, and the one being served. A pipelined session
+    // reads ahead until the queue holds this many requests or bytes; TCP holds the rest back.
+    static constexpr std::size_t kReadAheadRequests = 32;
+    static constexpr std::size_t kReadAheadBytes = 256 * 1024;
+    bool m_bPipelining = false;
+    std::deque<THostRequest> m_queue;
+    std::size_t m_nQueuedBytes = 0;
+    THostRequest m_request;
+    bool m_bReplying = false; // the request being served still has writes to make
+
+    THostForkSend m_send;
+    THostUpload m_upload;
+    THostCreations m_creations;
+    THostListing m_listing;
     // kFTP_msgSetInfo values, applied at the next kFTP_msgEndData.
-    BYTE m_bStoredLocked = 0;
-    BYTE m_nStoredAttributes = 0;
-    DWORD m_nStoredModTime = 0; // wire order
-    DWORD m_nStoredType = 0;
-    DWORD m_nStoredCreator = 0;
-    // The listing under way.
-    WIN32_FIND_DATA m_findData;
-    LFN_HANDLE m_hFind = 0;
-    char m_szPattern[MAX_PATH] = {};
-    // An upload: its data goes into a temporary file that takes the final name at kFTP_msgEndData.
-    std::string m_strUploadToken;
-    std::string m_strUploadPath;     // the name the upload takes at kFTP_msgEndData
-    // What kFTP_msgEndData answers for an upload that could not be taken (256 refused or cut
-    // short, -34 the disk is full); 0 when none failed.
-    std::int16_t m_nUploadFailure = 0;
-    std::string m_strCreatedPath;    // the empty file the last kFTP_msgCreate made, until its upload ends
-    std::string m_strCreatedName;
+    struct TStoredInfo {
+        BYTE bLocked = 0;
+        BYTE nAttributes = 0;
+        DWORD nModTime = 0; // wire order
+        DWORD nType = 0;
+        DWORD nCreator = 0;
+    } m_info;
     std::function<void(const std::string&)> m_fnNotice;
 };
 

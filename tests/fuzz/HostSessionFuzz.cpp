@@ -1,6 +1,6 @@
 // The host session after an accepted open, fed any bytes as the guest's requests (seeded with
 // request sequences of the host tests). The first byte picks the protocol version, the name
-// mode, the privileges and how the bytes are split; every run serves a fresh temporary share
+// mode, the privileges, how the bytes are split and whether the session pipelines; every run serves a fresh temporary share
 // holding a file and a folder, beside a folder no request may reach. Stops on a crash, a broken
 // table rule, a buffer or stream left over, or any change outside the share.
 #include "FuzzFixture.h"
@@ -17,8 +17,9 @@ constexpr std::uint16_t kPrivileges[] = {kPrivilegeAll,
                                          PrivilegeMask(kPrivilegeBitRead), 0};
 constexpr std::size_t kSplits[] = {4096, 1, 3, 600};
 
-// The first byte: version (bits 0-1), OEM names (bit 2), privileges (bits 3-4), split (bits 5-6).
-constexpr std::uint8_t kConfigs[] = {2, 0 | 4, 1, 2 | 8 | 0x20, 2 | 4 | 0x10};
+// The first byte: version (bits 0-1), OEM names (bit 2), privileges (bits 3-4), split (bits 5-6),
+// pipelining (bit 7).
+constexpr std::uint8_t kConfigs[] = {2, 0 | 4, 1, 2 | 8 | 0x20, 2 | 4 | 0x10, 2 | 0x80, 2 | 0x40 | 0x80};
 
 TSeeds MakeSeeds()
 {
@@ -36,6 +37,10 @@ TSeeds MakeSeeds()
                 NamesRequestOnVolume(0x8D, 3, "REPORT", "\\"), ForkDataPacket("x"), kEnd}),
         Concat({NamesRequestOnVolume(0x8A, 3, "Report.txt", "\\"), NamesRequestOnVolume(0x88, 3, "New Folder", "\\"),
                 NamesRequestOnVolume(0x8A, 3, "Folder", "\\")}),
+        Concat({NamesRequestOnVolume(0x8E, 3, "Inner.dat", "\\Folder\\"), NamesRequestOnVolume(0x90, 3, "Report.txt", "\\"),
+                {0x95}, NamesRequestOnVolume(0x8B, 3, "A.TXT", "\\"), NamesRequestOnVolume(0x8B, 3, "B.TXT", "\\"),
+                SetInfoRequest("A.TXT", 0xB0000000), NamesRequestOnVolume(0x8D, 3, "A.TXT", "\\"), ForkDataPacket("a"),
+                kEnd, {0x95}}),
         Concat({{0x87, 0x10, 0x00},
                 {0x85, 1, 0, 0, 0, 0, 0, 0},
                 NamesRequestOnVolume(0x8E, 3, "..\\..\\secret.txt", "\\")}),
@@ -69,6 +74,7 @@ public:
     void Run(const Bytes& requests, std::uint8_t nConfig)
     {
         OpenSession(kVersions[(nConfig & 3) % 3], (nConfig & 0x04) != 0, kPrivileges[(nConfig >> 3) & 3]);
+        m_pSession->SetPipelining((nConfig & 0x80) != 0);
         Send(requests, kSplits[(nConfig >> 5) & 3]);
         AnswerStops();
     }

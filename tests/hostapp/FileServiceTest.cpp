@@ -150,6 +150,8 @@ TEST_F(FileServiceTest, ListingDownloadAndUpload)
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), strUpload);
 
     // The audit log: what is served, then a record of each operation with the guest and its session.
+    // The log arrives through a pipe: the upload's record, the last, may follow its answer.
+    EXPECT_TRUE(m_pServe->WaitForLog("event=upload outcome=done"));
     const std::string strWho = "guest=127.0.0.1:[0-9]+ user=tester session=1 ";
     for (const std::string& strRecord :
          {"event=share drive=D: folder=" + (m_dir / "share").string() + " privileges=read,write,remove dotfiles=no",
@@ -247,6 +249,34 @@ TEST_F(FileServiceTest, LargeSizesOnlyForAGuestThatTakesThem)
     guestHello.nFlags = Handshake::kFlagLargeSizes; // not what the proof covers
     forger.Send(Handshake::EncodeGuestHello(guestHello));
     EXPECT_EQ(forger.Answer(), Handshake::kAuthenticationRefused);
+}
+
+// Pipelining takes effect only for a guest that takes it in its flags, on version 9: then a
+// request sent while a fork comes is answered after it; any other session ends at such a request.
+TEST_F(FileServiceTest, PipeliningOnlyForAGuestThatTakesIt)
+{
+    const std::string strContent(100000, 'p');
+    std::ofstream(m_dir / "share" / "big.bin") << strContent;
+    const struct {
+        std::uint16_t nVersion, nFlags;
+        bool bPipelined;
+    } cases[] = {{9, Handshake::kFlagPipelining, true}, {9, 0, false}, {7, Handshake::kFlagPipelining, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.nVersion) + "/" + std::to_string(c.nFlags));
+        TRawGuest guest = TRawGuest::Tcp(m_pServe->Port());
+        ASSERT_EQ(guest.Handshake("pw", c.nVersion, nullptr, "tester", c.nFlags), 0);
+        TBytes requests = ForkRequest(kReqFork, "big.bin");
+        const TBytes second = ForkRequest(kReqFork, "big.bin");
+        requests.insert(requests.end(), second.begin(), second.end());
+        guest.Send(requests);
+        if (c.bPipelined) {
+            EXPECT_EQ(ReceiveFork(guest), strContent);
+            EXPECT_EQ(ReceiveFork(guest), strContent);
+        } else {
+            ReceiveFork(guest); // cut short or not, as the stop overtakes it
+            EXPECT_TRUE(guest.ClosedByHost());
+        }
+    }
 }
 
 TEST_F(FileServiceTest, UnfinishedUploadsLeaveNothingAfterSIGTERM)

@@ -97,7 +97,8 @@ TEST_F(GuestConnectionTest, ConnectsOverTcpWithTheOpenRequestOfThisGuest)
     ASSERT_NE(pNegotiated, nullptr);
     EXPECT_TRUE(pNegotiated->bTls);
     EXPECT_EQ(pNegotiated->nHostFlags,
-              Handshake::kFlagPasswordRequired | Handshake::kFlagTlsFollows | Handshake::kFlagLargeSizes);
+              Handshake::kFlagPasswordRequired | Handshake::kFlagTlsFollows | Handshake::kFlagLargeSizes |
+                  Handshake::kFlagPipelining);
     ExpectConversation(pEntry);
 
     OVGuestDeleteEntry(pEntry);

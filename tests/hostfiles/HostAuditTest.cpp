@@ -144,7 +144,7 @@ TEST_F(HostAudit, EachOperationOfASessionIsOneParseableRecord)
          {"event=upload outcome=refused" + strWho +
           "path=\"C:\\\\new file.txt\" bytes=0 replaced=no result=256 cause=\"no remove privilege to replace an existing file\""}},
         {0, NamesRequestOnVolume(0x8E, 3, "new file.txt", "\\"),
-         {"event=download outcome=refused" + strWho + "path=\"\\\\new file.txt\" bytes=0 cause=\"no read privilege\""}},
+         {"event=download outcome=refused" + strWho + "path=\"C:\\\\new file.txt\" bytes=0 cause=\"no read privilege\""}},
     };
     std::uint16_t nPrivileges = kAll;
     OpenSession(9, false, nPrivileges);

@@ -69,6 +69,11 @@ std::vector<std::string> THostFilesFixture::Entries(const fs::path& folder)
     return names;
 }
 
+std::size_t THostFilesFixture::OpenDescriptors()
+{
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+}
+
 std::vector<THostPacket> SplitHostPackets(const Bytes& bytes, std::uint16_t nVersion)
 {
     using namespace Packet;

@@ -23,6 +23,8 @@ protected:
     static std::string ReadFile(const fs::path& path);
     // Names in a folder, temporaries included.
     static std::vector<std::string> Entries(const fs::path& folder);
+    // How many file descriptors this process holds.
+    static std::size_t OpenDescriptors();
 
     fs::path m_root;
 };

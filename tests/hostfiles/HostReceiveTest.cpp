@@ -230,13 +230,6 @@ TEST_F(HostReceive, NameModeOfOldGuestsGivesTheFileTheExtensionOfItsType)
     EXPECT_EQ(ReadFile(Drive('C') / "NOTES.txt"), "text");
 }
 
-namespace {
-std::size_t OpenDescriptors()
-{
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
-}
-} // namespace
-
 // Requests that end an upload before its end of data: the upload is settled as an abort would
 // settle it, nothing it opened outlives the session, and only a stored file is answered with 0.
 TEST_F(HostReceive, AnUploadCutShortLeavesNothingAndIsNeverAnsweredAsStored)

@@ -93,6 +93,26 @@ TEST_F(HostSend, AbortWhileSendingEndsTheForkWithAbortAndNoResult)
     EXPECT_EQ(m_app.Writes().back().size(), 10u) << "the session goes on";
 }
 
+// A file that cannot be read to its end must not reach the guest as a complete, shorter file.
+TEST_F(HostSend, AReadFailureMidFileEndsTheForkWithAbort)
+{
+    WriteFile(Drive('C') / "big.bin", AllByteValues(50000));
+    OpenSession();
+    m_app.HoldWrites(true);
+    Send(NamesRequestOnVolume(0x8E, 3, "big.bin", "\\"));
+    OVF_InjectFault(OVFOp::read, "C:\\big.bin", EIO);
+    m_app.ReleaseWrites();
+    m_app.Run();
+    const auto packets = SplitHostPackets(m_app.Written(), 9);
+    ASSERT_EQ(packets.size(), 2u);
+    EXPECT_EQ(packets[0].nCode, 0x8C);
+    EXPECT_EQ(packets[1].nCode, 0x95);
+    const auto operations = m_app.TakeOperations();
+    ASSERT_FALSE(operations.empty());
+    EXPECT_EQ(operations.back().View().eOutcome, EHostOutcome::Failed);
+    EXPECT_FALSE(StopRequested());
+}
+
 TEST_F(HostSend, AbortAfterTheLastBlockTurnsTheEndIntoAbort)
 {
     WriteFile(Drive('C') / "small.bin", "abc");

@@ -35,7 +35,7 @@ inline constexpr std::uint16_t kVersion = 2;
 inline constexpr std::uint16_t kFlagPasswordRequired = 0x0001; // host only
 inline constexpr std::uint16_t kFlagTlsFollows = 0x0002;       // host only
 inline constexpr std::uint16_t kFlagLargeSizes = 0x0004;       // capability
-inline constexpr std::uint16_t kFlagPipelining = 0x0008;       // capability, reserved
+inline constexpr std::uint16_t kFlagPipelining = 0x0008;       // capability
 inline constexpr std::uint16_t kCapabilityFlags = kFlagLargeSizes | kFlagPipelining;
 
 inline constexpr std::size_t kNonceSize = 16;

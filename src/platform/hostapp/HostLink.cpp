@@ -225,6 +225,7 @@ void THostLink::OpenSession()
     }
     m_pSession = pSession;
     pSession->SetLargeSizes(m_negotiated.Agreed(Handshake::kFlagLargeSizes));
+    pSession->SetPipelining(m_negotiated.Agreed(Handshake::kFlagPipelining));
     m_started = std::chrono::steady_clock::now();
     response[kRespPathMode] = kPathModeByString;
     Handshake::ResponseToWire(response);

@@ -23,7 +23,7 @@ struct THostLinkSettings {
     std::uint16_t nPrivileges = 0;
     int nHandshakeTimeoutMs = 5000;
     ssl_ctx_st* pTlsContext = nullptr; // null: the connection stays in the clear
-    std::uint16_t nCapabilities = Handshake::kFlagLargeSizes; // the capability flags this host announces
+    std::uint16_t nCapabilities = Handshake::kFlagLargeSizes | Handshake::kFlagPipelining; // the capability flags this host announces
     TLoginThrottle* pThrottle = nullptr; // null: each refusal waits the first delay alone
     int nIdleTimeoutSeconds = 0;         // a session without traffic this long is ended; 0 never
     unsigned nSession = 0;               // names the session in the log's lines

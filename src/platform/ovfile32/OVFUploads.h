@@ -10,14 +10,31 @@
 
 #include "OVFTypes.h"
 
+#include <cstdint>
 #include <string>
+
+// Which file a name leads to: the same device and inode are the same file, whatever its name.
+struct OVFFileIdentity {
+    std::uint64_t nDevice = 0;
+    std::uint64_t nInode = 0;
+    bool operator==(const OVFFileIdentity&) const = default;
+};
+
+// Creates an empty file that takes the place of an upload until its data is complete, never
+// opening one that is there: EEXIST when the name (in any case, or as an alias) is taken.
+// Returns TRUE and the new file's identity, or FALSE with *pOsError set.
+BOOL OVF_CreatePlaceholder(const char* pszPath, OVFFileIdentity* pIdentity, DWORD* pOsError);
+// TRUE when pszPath names an empty regular file of that identity.
+BOOL OVF_IsPlaceholder(const char* pszPath, const OVFFileIdentity& identity);
 
 // Creates the temporary beside pszFinalPath (whose folder must exist) and opens it for writing.
 // Returns a handle for Write32 / Close32 and fills *pToken, or kOVF_invalid with *pOsError set.
 DWORD OVF_OpenUploadTemp(const char* pszFinalPath, std::string* pToken, DWORD* pOsError);
-// Gives the closed temporary its final name, replacing a file of that name. Returns TRUE, or
-// FALSE with *pOsError set (the temporary is then discarded).
-BOOL OVF_CommitUploadTemp(const std::string& strToken, const char* pszFinalPath, DWORD* pOsError);
+// Gives the closed temporary its final name, replacing a file of that name. With pPlaceholder,
+// only that placeholder may be replaced: anything else at the name fails with EEXIST. Returns
+// TRUE, or FALSE with *pOsError set (the temporary is then discarded).
+BOOL OVF_CommitUploadTemp(const std::string& strToken, const char* pszFinalPath, DWORD* pOsError,
+                          const OVFFileIdentity* pPlaceholder = nullptr);
 // Removes the temporary (closed or not yet committed); nothing when it is gone already.
 void OVF_DiscardUploadTemp(const std::string& strToken);
 // Removes the temporaries that processes no longer running left behind. Returns how many.

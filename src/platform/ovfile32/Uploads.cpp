@@ -168,7 +168,49 @@ void Forget(const std::string& strToken)
 {
     Uploads().erase(strToken);
 }
+
+OVFFileIdentity IdentityOf(const struct stat& st)
+{
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+bool IsPlaceholderTarget(const TTarget& target, const OVFFileIdentity& identity)
+{
+    return target.bExists && S_ISREG(target.st.st_mode) && target.st.st_size == 0 && IdentityOf(target.st) == identity;
+}
 } // namespace
+
+BOOL OVF_CreatePlaceholder(const char* pszPath, OVFFileIdentity* pIdentity, DWORD* pOsError)
+{
+    TLock lock;
+    TTarget target;
+    int nError = Resolve(pszPath, target);
+    if (nError == 0 && (target.bRoot || target.bExists))
+        nError = EEXIST;
+    if (nError == 0)
+        nError = InjectedFault(OVFOp::openWrite, target.FaultKey());
+    struct stat st {};
+    if (nError == 0) {
+        TFolderChange change(target.dir.Get());
+        TFd fd(openat(target.dir.Get(), target.strLeaf.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (!fd.Valid() || fstat(fd.Get(), &st) != 0)
+            nError = errno;
+        else
+            change.Added(target.strLeaf);
+    }
+    SetOsError(pOsError, nError);
+    if (nError)
+        return FALSE;
+    *pIdentity = IdentityOf(st);
+    return TRUE;
+}
+
+BOOL OVF_IsPlaceholder(const char* pszPath, const OVFFileIdentity& identity)
+{
+    TLock lock;
+    TTarget target;
+    return Resolve(pszPath, target) == 0 && IsPlaceholderTarget(target, identity);
+}
 
 DWORD OVF_OpenUploadTemp(const char* pszFinalPath, std::string* pToken, DWORD* pOsError)
 {
@@ -204,11 +246,14 @@ DWORD OVF_OpenUploadTemp(const char* pszFinalPath, std::string* pToken, DWORD* p
     return AddHandle(std::make_unique<TBufferedFile>(std::move(fd), target.FaultKey(), true));
 }
 
-BOOL OVF_CommitUploadTemp(const std::string& strToken, const char* pszFinalPath, DWORD* pOsError)
+BOOL OVF_CommitUploadTemp(const std::string& strToken, const char* pszFinalPath, DWORD* pOsError,
+                          const OVFFileIdentity* pPlaceholder)
 {
     TLock lock;
     TTarget target;
     int nError = Uploads().count(strToken) ? Resolve(pszFinalPath, target) : ENOENT;
+    if (nError == 0 && pPlaceholder && !IsPlaceholderTarget(target, *pPlaceholder))
+        nError = EEXIST;
     if (nError == 0)
         nError = InjectedFault(OVFOp::rename, target.FaultKey());
     if (nError == 0) {

@@ -1,0 +1,42 @@
+// The empty files this session's kFTP_msgCreate made for uploads still to come. An upload may
+// take such a name without the remove privilege, a pipelined one may take no other, and the
+// ones whose uploads never completed go when the session or an abort ends them.
+#pragma once
+
+#include "OVFUploads.h"
+
+#include <cstddef>
+#include <deque>
+#include <string>
+
+class THostCreations {
+public:
+    // Creates the empty file; the answer to kFTP_msgCreate (0, -48 taken, 256 cannot be created).
+    std::int16_t Create(const char* pszPath);
+    // The identity of the file this session created at pszPath, when that file is still there,
+    // empty and the same file; null otherwise.
+    const OVFFileIdentity* Ours(const std::string& strPath);
+    bool Remembers(const std::string& strPath) { return Find(strPath) != m_entries.end(); }
+    // The path of the latest file created under this name, in whatever folder; empty when none.
+    std::string Named(const std::string& strName) const;
+    // An empty file is complete as it is: it stays when the uploads are swept.
+    void Complete(const std::string& strPath);
+    // The upload took the name (or gave up on it, bRemove: its empty file goes too).
+    void Forget(const std::string& strPath, bool bRemove);
+    // Removes every empty file still waiting for its data.
+    void Sweep();
+
+private:
+    struct TEntry {
+        std::string strPath;
+        OVFFileIdentity identity;
+        bool bComplete = false;
+    };
+    std::deque<TEntry>::iterator Find(const std::string& strPath);
+    static void RemoveIfOurs(const TEntry& entry);
+
+    // A guest creates a batch ahead of its uploads; older entries than this many are forgotten
+    // (their files stay, as any file created and never written).
+    static constexpr std::size_t kRemembered = 64;
+    std::deque<TEntry> m_entries;
+};
