@@ -85,7 +85,7 @@ TEST_F(TDownloadTest, FileArrivesWholeUnderItsNameOnlyAtTheEndWithTheRemoteTime)
     EXPECT_EQ(LocalNames("dest"), (std::vector<std::string>{"Report.dat"}));
     EXPECT_EQ(ModifiedTime(LocalPath("dest/Report.dat")), 946782245);
     EXPECT_FALSE(CopyWindow().IsBusy());
-    EXPECT_EQ(Session().GetPhase(), kPhaseIdle);
+    EXPECT_EQ(Session().RepliesAwaited(), 0u);
     EXPECT_TRUE(app.ReadPending());
     EXPECT_TRUE(boxes.empty());
     ASSERT_FALSE(CopyWindow().statusTexts.empty());
@@ -415,10 +415,10 @@ TEST_F(TDownloadTest, FailureAtEveryStepOfTheConversationLeavesNoPartialFile)
                 app.FailNextReadCompletion();
             app.Feed(Bytes{conversation[i]});
             app.Run();
-            if (Session().GetPhase() == kPhaseStopping)
+            if (Session().Stopping())
                 break;
         }
-        const bool bStopped = Session().GetPhase() == kPhaseStopping;
+        const bool bStopped = Session().Stopping();
         if (bStopped)
             CloseAsHostApp();
         else
