@@ -103,6 +103,7 @@ int TGuestSessionTest::SetupConnection(OVGuestEntry* pEntry, std::uintptr_t, std
     pEntry->openResponse[OpenBlock::kRespPathMode] = answer.nPathMode;
     WriteNetWord(pEntry->openResponse, OpenBlock::kRespBufferSize, 4096);
     pEntry->bLargeSizes = answer.bLargeSizes;
+    pEntry->bPipelining = answer.bPipelining;
     return answer.nSetupResult;
 }
 

@@ -97,6 +97,7 @@ struct THostAnswer {
     std::uint8_t nPathMode = 1;
     int nSetupResult = 0;
     bool bLargeSizes = false; // the handshake agreed on sizes beyond 32 bits
+    bool bPipelining = false; // the handshake agreed on requests in flight across files
 };
 
 class TGuestSessionTest : public ::testing::Test, public IOVGuestHost {
