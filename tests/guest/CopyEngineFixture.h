@@ -84,3 +84,9 @@ protected:
 private:
     std::filesystem::path m_root;
 };
+
+// A download into C:\dest, with times in UTC.
+class TDownloadFixture : public TCopyEngineTest {
+protected:
+    void SetUp() override;
+};

@@ -37,15 +37,8 @@ std::time_t ModifiedTime(const std::filesystem::path& path)
 constexpr std::uint32_t kRemoteTime = 946782245u + kMacTimeTo1970;
 } // namespace
 
-class TDownloadTest : public TCopyEngineTest {
+class TDownloadTest : public TDownloadFixture {
 protected:
-    void SetUp() override
-    {
-        setenv("TZ", "UTC", 1);
-        tzset();
-        TCopyEngineTest::SetUp();
-        std::filesystem::create_directories(LocalPath("dest"));
-    }
     // Starts the download of one file of c:\Src, answers its kFTP_msgGetInfo when it was asked
     // for, and returns the codes of the requests sent before that answer.
     std::vector<std::uint8_t> StartFile(const std::string& sName, const TInfo& info, const Bytes& listing = {})
