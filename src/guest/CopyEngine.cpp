@@ -66,6 +66,9 @@ void TCopyEngine::ClearTransferGlobals()
     m_bAbort = m_bAbortSent = false;
     m_received.Discard();
     m_upload = {};
+    m_batch.clear();
+    m_nCreatesOwed = 0;
+    m_pSent.reset();
     CloseLocalFile();
 }
 
@@ -208,14 +211,17 @@ void TCopyEngine::NextItem()
 void TCopyEngine::EndLevel()
 {
     if (StopRequested()) {
-        UnwindLevels();
         if (m_eSource == ECopySource::Local && m_upload.bAbortSent) {
             // A file was flowing: the host learns that it is abandoned, and its answer ends the
             // copy. An answer to the file's information still on its way comes first.
             m_session.SendBuffer()[Packet::kCode] = CodeByte(kFTP_msgAbort);
             m_session.SendAwaited(1, AwaitResult([this](std::int16_t) { EndCopy(); }));
+            RemoveUnsentBatch();
+            UnwindLevels();
             return;
         }
+        RemoveUnsentBatch();
+        UnwindLevels();
         EndCopy();
         return;
     }
@@ -244,8 +250,9 @@ void TCopyEngine::UnwindLevels()
 
 void TCopyEngine::EndCopy()
 {
-    if (!m_inFlight.empty()) {
-        // Files asked for ahead still owe their replies: they are read and dropped first.
+    if (m_session.Pipelining() && m_session.RepliesAwaitedBy(this) != 0) {
+        // Requests of the copy still owe their replies: they are read (and what they bring
+        // dropped) before the copy ends.
         m_session.AfterReplies(this, [this] { EndCopy(); });
         return;
     }

@@ -28,6 +28,14 @@ constexpr unsigned kDriveUnreadableStyle = MessageBoxStyle::kTaskModal | Message
 
 } // namespace
 
+std::string FoldedName(std::string_view sName)
+{
+    std::string sFolded(sName);
+    for (char& c : sFolded)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return sFolded;
+}
+
 void TCopyEngine::StartToRemote()
 {
     EnterRemoteFolder(m_level.sDest, [this] { SizeLocalItems(); });
@@ -91,10 +99,7 @@ bool TCopyEngine::TakeRemoteName()
     m_sWireName = LocalToRemoteName(m_sItemName);
     // The host matches names without regard to case: two local names that differ only in case
     // (or that fit to one name) would land on one remote item.
-    std::string sFolded = m_sItemName;
-    for (char& c : sFolded)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const auto [itSent, bNew] = m_level.sentNames.try_emplace(std::move(sFolded), m_sItemName);
+    const auto [itSent, bNew] = m_level.sentNames.try_emplace(FoldedName(m_sItemName), m_sItemName);
     if (!bNew) {
         Report(ETransferEventKind::Failed, ETransferCause::NameClash, m_sLocalPath, false, {}, itSent->second);
         return false;
@@ -112,23 +117,49 @@ void TCopyEngine::UploadFile()
     m_session.m_nChunkSize = kGuestDataMsgLen;
     m_sLocalPath = JoinLocalPath(m_level.sSource, m_sItemName);
     CloseLocalFile();
+    if (m_session.Pipelining() && StartBatch())
+        return;
     if (!TakeRemoteName()) {
         NextItem();
         return;
     }
+    m_pSent = std::make_shared<TSentFile>(TSentFile{RemoteItem(), m_sWireName, m_level.nListingLevel});
     if (!LocalFileSize(m_sLocalPath, &m_upload.nLocalLength) ||
         !m_localFile.TryOpen(m_sLocalPath.c_str(), CFile::modeRead | CFile::shareDenyNone)) {
         ReportUnreadable(m_sLocalPath);
         NextItem();
         return;
     }
-    DWORD nType = 0;
-    DWORD nCreator = 0;
-    SetTypeCreator(m_sLocalPath.c_str(), &nType, &nCreator);
-    m_upload.bStripLineFeeds = m_session.PathMode() == 0 && nType == kTypeText && m_session.TranslateUpload() != 0;
+    m_upload.bStripLineFeeds = StripsLineFeeds(m_sLocalPath);
     if (m_upload.bStripLineFeeds)
         m_upload.nLineFeeds = CountLineFeeds(m_localFile);
+    if (m_session.Pipelining()) {
+        // Once every earlier answer is in, so that the host takes this file's requests one by one.
+        m_session.AfterReplies(this, [this] { SendCreate(ECreate::First); });
+        return;
+    }
     SendCreate(ECreate::First);
+}
+
+bool TCopyEngine::StripsLineFeeds(const std::string& sLocalPath) const
+{
+    DWORD nType = 0;
+    DWORD nCreator = 0;
+    SetTypeCreator(sLocalPath.c_str(), &nType, &nCreator);
+    return m_session.PathMode() == 0 && nType == kTypeText && m_session.TranslateUpload() != 0;
+}
+
+bool TCopyEngine::KnownOnHost(const std::string& sFittedName)
+{
+    if (!m_level.bRemoteNamesRead) {
+        // As the host matches names: without regard to case, short aliases included.
+        for (const TRemoteEntry& entry : m_session.RemoteListing().EntriesAt(m_level.nListingLevel)) {
+            m_level.remoteNames.insert(FoldedName(entry.szShortName));
+            m_level.remoteNames.insert(FoldedName(entry.szLongName));
+        }
+        m_level.bRemoteNamesRead = true;
+    }
+    return m_level.remoteNames.count(FoldedName(LocalToRemoteName(sFittedName))) != 0;
 }
 
 void TCopyEngine::SendCreate(ECreate eCreate)
@@ -159,7 +190,7 @@ void TCopyEngine::OnCreateResult(std::int16_t nResult)
                    LoadStringId(IDS_REMOTE_CREATE_PROBLEM));
         CloseLocalFile();
         // Only this file is lost: the copy goes on with the next item.
-        NextItem();
+        AfterUploadedFile();
         return;
     default: StopUpload(IDS_UNABLE_TO_VANTRY, ETransferCause::HostCannotCreate); return;
     }
@@ -179,7 +210,7 @@ void TCopyEngine::OnCreateResult(std::int16_t nResult)
     if (nAnswer == ReplaceAnswer::kNo) {
         CloseLocalFile();
         Report(ETransferEventKind::Skipped, ETransferCause::Exists, RemoteItem(), true);
-        NextItem();
+        AfterUploadedFile();
         return;
     }
     if (!m_session.MayRemoveOnRemote()) {
@@ -187,7 +218,7 @@ void TCopyEngine::OnCreateResult(std::int16_t nResult)
         Report(ETransferEventKind::Failed, ETransferCause::NoRemovePrivilege, RemoteItem(), true,
                LoadStringId(IDS_UNABLE_TO_VANTRY));
         CloseLocalFile();
-        NextItem();
+        AfterUploadedFile();
         return;
     }
     // An empty file opens no fork, so nothing would replace the host's file at the end of its
@@ -211,6 +242,13 @@ void TCopyEngine::OnReplaceRemoveResult(std::int16_t nResult)
 
 void TCopyEngine::SendSetInfo()
 {
+    if (WaitsForEachAnswer()) {
+        // The fork is opened once the information is answered (SendSetInfoOf).
+        m_session.AfterReplies(this, [this] {
+            SendSetInfoOf(m_sLocalPath, m_sWireName, m_upload.nLocalLength - m_upload.nLineFeeds, ESetInfoOf::File);
+        });
+        return;
+    }
     SendSetInfoOf(m_sLocalPath, m_sWireName, m_upload.nLocalLength - m_upload.nLineFeeds, ESetInfoOf::File);
     OpenRemoteFork();
 }
@@ -247,13 +285,23 @@ void TCopyEngine::SendSetInfoOf(const std::string& sLocalPath, const std::string
     packet.DWordBE(SetInfo::kDataLength, SaturatedWireSize(nDataLength));
     packet.WordBE(SetInfo::kMarker1, kSetInfoMarker);
     packet.WordBE(SetInfo::kMarker2, kSetInfoMarker);
-    m_session.SendAwaited(static_cast<std::uint16_t>(nLength), AwaitResult([this, eOf](std::int16_t nResult) {
-                              if (eOf == ESetInfoOf::Folder) {
-                                  // Times the host does not take change nothing else: the copy goes on.
-                                  NextItem();
+    if (eOf == ESetInfoOf::Folder) {
+        // Times the host does not take change nothing else: the copy goes on.
+        m_session.SendAwaited(static_cast<std::uint16_t>(nLength), AwaitResult([this](std::int16_t) { NextItem(); }));
+        return;
+    }
+    const bool bThenOpenFork = WaitsForEachAnswer();
+    m_session.SendAwaited(static_cast<std::uint16_t>(nLength),
+                          AwaitResult([this, pSent = m_pSent, bThenOpenFork](std::int16_t nResult) {
+                              OnSetInfoResult(*pSent, nResult);
+                              if (!bThenOpenFork)
+                                  return;
+                              if (pSent->nFailure != 0) {
+                                  CloseLocalFile();
+                                  EndLevel();
                                   return;
                               }
-                              OnSetInfoResult(nResult);
+                              OpenRemoteFork();
                           }));
 }
 
@@ -261,7 +309,11 @@ void TCopyEngine::SendSetInfoOf(const std::string& sLocalPath, const std::string
 // changed its time there; the answer goes on with the parent's next item.
 void TCopyEngine::SendFolderTimes(const TLevel& finished)
 {
-    SendSetInfoOf(finished.sSource, finished.sRemoteName, 0, ESetInfoOf::Folder);
+    // A host that pipelines takes information sent while earlier answers are owed only for
+    // files of its own making: the folder's waits for them.
+    m_session.AfterReplies(this, [this, sSource = finished.sSource, sRemoteName = finished.sRemoteName] {
+        SendSetInfoOf(sSource, sRemoteName, 0, ESetInfoOf::Folder);
+    });
 }
 
 void TCopyEngine::OpenRemoteFork()
@@ -281,14 +333,14 @@ void TCopyEngine::OpenRemoteFork()
 }
 
 // The answer to kFTP_msgSetInfo, which may come while the data is still flowing.
-void TCopyEngine::OnSetInfoResult(std::int16_t nResult)
+void TCopyEngine::OnSetInfoResult(TSentFile& file, std::int16_t nResult)
 {
-    if (nResult != kFTP_resOK && m_upload.nFailure == 0) {
-        m_upload.nFailure = IDS_UNABLE_TO_VANTRY;
-        SetStopRequested();
-        Report(ETransferEventKind::Failed, ETransferCause::HostCannotWrite, RemoteItem(), true,
-               LoadStringId(IDS_UNABLE_TO_VANTRY));
-    }
+    if (AnswerSettled(file, nResult))
+        return;
+    file.nFailure = IDS_UNABLE_TO_VANTRY;
+    SetStopRequested();
+    Report(ETransferEventKind::Failed, ETransferCause::HostCannotWrite, file.sRemoteItem, true,
+           LoadStringId(IDS_UNABLE_TO_VANTRY));
 }
 
 // The information is asked for right behind the file's last request; the answer is read once
@@ -296,7 +348,11 @@ void TCopyEngine::OnSetInfoResult(std::int16_t nResult)
 void TCopyEngine::SendInfoRequestAfterUpload()
 {
     SendNamesRequest(kFTP_msgGetInfo, m_sWireName,
-                     AwaitInfo([this](std::int16_t nResult, const std::uint8_t* pRecord) { TakeUploadedInfo(nResult, pRecord); }));
+                     AwaitInfo([this, pSent = m_pSent](std::int16_t nResult, const std::uint8_t* pRecord) {
+                         TakeUploadedInfo(*pSent, nResult, pRecord);
+                     }));
+    if (m_pSent->bAnswersLate)
+        AfterUploadedFile();
 }
 
 void TCopyEngine::SendData()
@@ -361,41 +417,72 @@ void TCopyEngine::FinishUploadedFile()
         return;
     }
     m_session.SendBuffer()[Packet::kCode] = CodeByte(kFTP_msgEndData);
-    m_session.SendAwaited(1, AwaitResult([this](std::int16_t nResult) { OnEndDataResult(nResult); }));
-    SendInfoRequestAfterUpload();
+    const bool bThenInfo = WaitsForEachAnswer();
+    m_session.SendAwaited(1, AwaitResult([this, pSent = m_pSent, bThenInfo](std::int16_t nResult) {
+                              OnEndDataResult(*pSent, nResult);
+                              if (bThenInfo)
+                                  SendInfoRequestAfterUpload();
+                          }));
+    if (!bThenInfo)
+        SendInfoRequestAfterUpload();
 }
 
-void TCopyEngine::OnEndDataResult(std::int16_t nResult)
+bool TCopyEngine::AnswerSettled(TSentFile& file, std::int16_t nResult)
 {
-    if (nResult != kFTP_resOK && m_upload.nFailure == 0) {
-        // The host could not write the file; a full disk is worth saying.
-        const bool bDiskFull = nResult == kFTP_resDiskFull;
-        m_upload.nFailure = bDiskFull ? IDS_REMOTE_DISK_FULL : IDS_REMOTE_CREATE_PROBLEM;
-        Report(ETransferEventKind::Failed, bDiskFull ? ETransferCause::HostDiskFull : ETransferCause::HostCannotWrite,
-               RemoteItem(), true, LoadStringId(m_upload.nFailure));
+    if (nResult == kFTP_resOK || file.nFailure != 0)
+        return true;
+    if (nResult != kFTP_resDuplicate || !file.bAnswersLate)
+        return false;
+    // Something took the name on the host after the create: the host left that item alone.
+    file.nFailure = IDS_UNABLE_TO_VANTRY;
+    Report(ETransferEventKind::Failed, ETransferCause::NameTakenMeanwhile, file.sRemoteItem, true);
+    return true;
+}
+
+void TCopyEngine::OnEndDataResult(TSentFile& file, std::int16_t nResult)
+{
+    if (AnswerSettled(file, nResult))
+        return;
+    // The host could not write the file; a full disk is worth saying.
+    const bool bDiskFull = nResult == kFTP_resDiskFull;
+    file.nFailure = bDiskFull ? IDS_REMOTE_DISK_FULL : IDS_REMOTE_CREATE_PROBLEM;
+    Report(ETransferEventKind::Failed, bDiskFull ? ETransferCause::HostDiskFull : ETransferCause::HostCannotWrite,
+           file.sRemoteItem, true, LoadStringId(file.nFailure));
+}
+
+void TCopyEngine::TakeUploadedInfo(const TSentFile& file, std::int16_t nResult, const std::uint8_t* pRecord)
+{
+    if (file.bAnswersLate) {
+        // The upload has gone on: the answer only tells how the file ended.
+        if (file.nFailure == 0) {
+            ++m_outcome.nFilesCopied;
+            if (nResult == kFTP_resOK)
+                AddUploadedEntry(file, pRecord);
+        }
+        return;
     }
-}
-
-void TCopyEngine::TakeUploadedInfo(std::int16_t nResult, const std::uint8_t* pRecord)
-{
-    using namespace Packet::FileInfo;
-    if (m_upload.nFailure != 0) {
+    if (file.nFailure != 0) {
         EndLevel();
         return;
     }
     ++m_outcome.nFilesCopied;
-    if (nResult == kFTP_resOK) {
-        const TPacketReader record(pRecord, kRecordLength);
-        TRemoteEntry entry{};
-        entry.dwFolder = record.DWordBE(kIsFolder);
-        std::memcpy(entry.type, pRecord + kType, sizeof entry.type);
-        SetRemoteEntrySize(entry, ReadWireSize(record, kSize, kSizeHigh, m_session.LargeSizes()));
-        entry.wAttributes = record.WordLE(kAttributes);
-        entry.dwModTime = record.DWordBE(kModified);
-        SetRemoteEntryName(entry, m_sWireName, m_session.LongNames());
-        ZULAddFileEntry(m_session.RemoteListing(), m_level.nListingLevel, entry, nullptr);
-    }
-    NextItem();
+    if (nResult == kFTP_resOK)
+        AddUploadedEntry(file, pRecord);
+    AfterUploadedFile();
+}
+
+void TCopyEngine::AddUploadedEntry(const TSentFile& file, const std::uint8_t* pRecord)
+{
+    using namespace Packet::FileInfo;
+    const TPacketReader record(pRecord, kRecordLength);
+    TRemoteEntry entry{};
+    entry.dwFolder = record.DWordBE(kIsFolder);
+    std::memcpy(entry.type, pRecord + kType, sizeof entry.type);
+    SetRemoteEntrySize(entry, ReadWireSize(record, kSize, kSizeHigh, m_session.LargeSizes()));
+    entry.wAttributes = record.WordLE(kAttributes);
+    entry.dwModTime = record.DWordBE(kModified);
+    SetRemoteEntryName(entry, file.sWireName, m_session.LongNames());
+    ZULAddFileEntry(m_session.RemoteListing(), file.nListingLevel, entry, nullptr);
 }
 
 void TCopyEngine::ReportUnreadable(const std::string& sPath)

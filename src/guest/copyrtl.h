@@ -14,11 +14,17 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 enum class ECopySource { Local, Remote };
+
+// A name as the host compares names: letter case aside.
+std::string FoldedName(std::string_view sName);
 
 // What became of a copy, for the front ends that report it.
 struct TCopyOutcome {
@@ -70,6 +76,9 @@ private:
         // upload: the names sent to this folder, by their case-folded form (the host matches so)
         std::unordered_map<std::string, std::string> sentNames;
         std::string sRemoteName;               // upload: this folder's name in its remote parent, as sent
+        // upload: the listed names of the remote folder, case-folded, once a batch has asked
+        std::unordered_set<std::string> remoteNames;
+        bool bRemoteNamesRead = false;
     };
 
     // Shared steps (CopyEngine.cpp).
@@ -153,6 +162,14 @@ private:
     void DiscardDownload(const TFileInFlight& file);
 
     // Upload (CopyToRemote.cpp).
+    // What the answers to a file's last requests need to know of it, whenever they come.
+    struct TSentFile {
+        std::string sRemoteItem;
+        std::string sWireName;
+        std::uint32_t nListingLevel = 0;
+        bool bAnswersLate = false; // pipelined: the upload has gone on by the time they come
+        int nFailure = 0;          // the message shown for the file, 0 while none
+    };
     void StartToRemote();
     void SizeLocalItems();
     std::string FitRemoteName(const std::string& sName) const;
@@ -172,13 +189,18 @@ private:
                        ESetInfoOf eOf);
     void SendFolderTimes(const TLevel& finished);
     void OpenRemoteFork();
-    void OnSetInfoResult(std::int16_t nResult);
+    void OnSetInfoResult(TSentFile& file, std::int16_t nResult);
     void SendInfoRequestAfterUpload();
     void SendData();
     void DecideUpload();
     void FinishUploadedFile();
-    void OnEndDataResult(std::int16_t nResult);
-    void TakeUploadedInfo(std::int16_t nResult, const std::uint8_t* pRecord);
+    // True when an answer needs nothing more: success, a file already reported, or a name
+    // taken on the host after a pipelined create (reported here).
+    bool AnswerSettled(TSentFile& file, std::int16_t nResult);
+    void OnEndDataResult(TSentFile& file, std::int16_t nResult);
+    void TakeUploadedInfo(const TSentFile& file, std::int16_t nResult, const std::uint8_t* pRecord);
+    // Puts a file just uploaded into the remote listing, as its information read back describes it.
+    void AddUploadedEntry(const TSentFile& file, const std::uint8_t* pRecord);
     void StopUpload(int nMessage, ETransferCause eCause);
     void UploadFolder();
     void TakeRemoteFolderInfo(std::int16_t nResult, const std::uint8_t* pRecord);
@@ -216,6 +238,39 @@ private:
     bool m_bAbortSent = false;     // the one kFTP_msgAbort of this copy has gone out
     TReceivedFile m_received;
 
+    // Upload in a session that pipelines (PipelinedUpload.cpp): the files of a batch, whose
+    // creates go out together.
+    struct TBatchFile {
+        std::size_t nIndex = 0;
+        std::string sItemName; // fitted
+        std::string sWireName;
+        std::string sLocalPath;
+        std::uint64_t nLocalLength = 0;
+        std::int16_t nCreateResult = 0;
+        bool bCounted = false; // in the status window's file count already
+    };
+    // Text files sent with their line feeds taken out (path mode 0, translation on).
+    bool StripsLineFeeds(const std::string& sLocalPath) const;
+    // True when the name, as the host matches names, is in the listing of the remote folder.
+    bool KnownOnHost(const std::string& sFittedName);
+    // Sends the creates of the current item and the next files of the level that the host does
+    // not know yet; false when the current item goes the unpipelined way.
+    bool StartBatch();
+    // The next file of the batch whose creates have been answered; the next item after the last.
+    void SendBatchFile();
+    // Files created for the batch but never sent are removed again from the host.
+    void RemoveUnsentBatch();
+    // After a file of the upload: the next of its batch, or the next item.
+    void AfterUploadedFile();
+    std::deque<TBatchFile> m_batch;
+    std::size_t m_nCreatesOwed = 0;
+    std::size_t m_nBatchLast = 0; // the last item the batch looked at
+
+    // The chain of a file waits for each answer before its next request: a replace in a
+    // session that pipelines, so that the host takes it as one.
+    bool WaitsForEachAnswer() const { return m_session.Pipelining() && !m_pSent->bAnswersLate; }
+    std::shared_ptr<TSentFile> m_pSent;
+
     // Upload: the file being sent.
     struct TUploadFile {
         std::uint64_t nLocalLength = 0;
@@ -223,7 +278,7 @@ private:
         std::uint32_t nLastRead = 0;
         bool bStripLineFeeds = false;
         bool bAbortSent = false;
-        int nFailure = 0; // the message shown for the file, 0 while none
+        bool bInBatch = false; // the next file is the batch's next
     };
     TUploadFile m_upload;
     TFile m_localFile;

@@ -147,7 +147,7 @@ std::vector<std::string> TCopyEngineTest::LocalNames(const std::string& sRelativ
     return names;
 }
 
-void TDownloadFixture::SetUp()
+void TUtcCopyTest::SetUp()
 {
     setenv("TZ", "UTC", 1);
     tzset();

@@ -85,8 +85,8 @@ private:
     std::filesystem::path m_root;
 };
 
-// A download into C:\dest, with times in UTC.
-class TDownloadFixture : public TCopyEngineTest {
+// A copy with times in UTC; a download goes into C:\dest.
+class TUtcCopyTest : public TCopyEngineTest {
 protected:
     void SetUp() override;
 };

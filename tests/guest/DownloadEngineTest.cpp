@@ -37,7 +37,7 @@ std::time_t ModifiedTime(const std::filesystem::path& path)
 constexpr std::uint32_t kRemoteTime = 946782245u + kMacTimeTo1970;
 } // namespace
 
-class TDownloadTest : public TDownloadFixture {
+class TDownloadTest : public TUtcCopyTest {
 protected:
     // Starts the download of one file of c:\Src, answers its kFTP_msgGetInfo when it was asked
     // for, and returns the codes of the requests sent before that answer.

@@ -18,7 +18,7 @@ std::string NameOf(std::size_t i) { return "IMG_20240612_" + std::to_string(1000
 std::string DataOf(std::size_t i, std::size_t nSize) { return std::string(nSize, static_cast<char>('a' + i % 26)); }
 } // namespace
 
-class TPipelinedDownloadTest : public TDownloadFixture {
+class TPipelinedDownloadTest : public TUtcCopyTest {
 protected:
     // Opens a session on c:\Src listing the files of the sizes given, and starts their download.
     void StartFiles(const std::vector<std::size_t>& sizes, bool bPipelining = true)
