@@ -3,8 +3,12 @@
 // went out, so the session keeps these in send order and hands each reply to the oldest.
 #pragma once
 
+#include "RemoteListing.h"
+
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 enum class EAwaitedReply {
     VolumeList,  // kFTP_msgAVol packets, then kFTP_msgEndData
@@ -25,6 +29,7 @@ struct TAwaitedReply {
     using TDataStep = std::function<void(const std::uint8_t* pData, std::uint16_t nLength)>;
     using TForkEndStep = std::function<void(EForkEnd eEnd, std::int16_t nResult)>;
     using TStep = std::function<void()>;
+    using TEntriesStep = std::function<void(std::int16_t nResult, const std::vector<TRemoteEntry>& entries)>;
 
     EAwaitedReply eKind = EAwaitedReply::Result;
     const void* pOwner = nullptr; // the chain that asked; its steps are dropped when it goes away
@@ -33,6 +38,11 @@ struct TAwaitedReply {
     TDataStep onData;             // Fork
     TForkEndStep onForkEnd;       // Fork
     TStep onReached;              // Barrier
+    // A FileList that leaves the remote listing alone: its entries and result are gathered here.
+    TEntriesStep onEntries;
+    std::string sFolder;
+    std::vector<TRemoteEntry> entries;
+    std::int16_t nListResult = 0;
 
     static TAwaitedReply Of(EAwaitedReply eKind, const void* pOwner)
     {
@@ -69,5 +79,6 @@ struct TAwaitedReply {
         onData = nullptr;
         onForkEnd = nullptr;
         onReached = nullptr;
+        onEntries = nullptr;
     }
 };

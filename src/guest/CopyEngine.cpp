@@ -57,6 +57,7 @@ void TCopyEngine::ClearTransferGlobals()
     m_levels.clear();
     m_foldersToSize.clear();
     m_unreadableFolders.clear();
+    m_nListingsOwed = 0;
     m_sItemName.clear();
     m_sWireName.clear();
     m_sLocalPath.clear();

@@ -25,6 +25,8 @@ constexpr BYTE kKeptAttributes = kOVF_attrArchive;
 // in flight, owing at most this many bytes of data.
 constexpr std::size_t kFilesAhead = 16;
 constexpr std::uint64_t kBytesAhead = 1 << 20;
+// Folder listings of the sizing pass in flight at once.
+constexpr std::size_t kListingsAhead = 8;
 
 std::string FitLocalName(const std::string& sName)
 {
@@ -82,35 +84,65 @@ void TCopyEngine::StartFromRemote()
 
 void TCopyEngine::SizeNextRemoteFolder()
 {
+    if (m_session.Pipelining() && m_session.PathMode() == 1) {
+        SizeRemoteFoldersAhead();
+        return;
+    }
     if (m_foldersToSize.empty()) {
-        EnterRemoteFolder(m_level.sSource, [this] {
-            // The selected folders' times, kept for when their contents have been written.
-            for (TCopyItem& item : m_level.items) {
-                for (const TRemoteEntry& entry : m_session.RemoteListing().CurrentEntries()) {
-                    if (item.bFolder && item.sName == RemoteEntryName(entry))
-                        item.dwModTime = entry.dwModTime;
-                }
-            }
-            CheckLocalFreeSpace();
-        });
+        FinishSizing();
         return;
     }
     const std::string sFolder = m_foldersToSize.front();
     m_foldersToSize.pop_front();
     m_session.ListRemoteFolder(sFolder, [this, sFolder] {
-        SizeListedRemoteFolder(sFolder);
+        SizeListedEntries(sFolder, m_session.m_nPaneResult, m_session.RemoteListing().CurrentEntries());
         SizeNextRemoteFolder();
     });
 }
 
-void TCopyEngine::SizeListedRemoteFolder(const std::string& sFolder)
+void TCopyEngine::SizeRemoteFoldersAhead()
 {
-    if (m_session.m_nPaneResult != kFTP_resOK) {
+    // Several folders' listings in flight: the host answers them in order.
+    while (!m_foldersToSize.empty() && m_nListingsOwed < kListingsAhead) {
+        const std::string sFolder = m_foldersToSize.front();
+        m_foldersToSize.pop_front();
+        const bool bAsked = m_session.ListRemoteEntries(
+            sFolder, this, [this, sFolder](std::int16_t nResult, const std::vector<TRemoteEntry>& entries) {
+                --m_nListingsOwed;
+                SizeListedEntries(sFolder, nResult, entries);
+                SizeRemoteFoldersAhead();
+            });
+        if (bAsked)
+            ++m_nListingsOwed;
+        else
+            m_unreadableFolders.push_back(sFolder);
+    }
+    if (m_foldersToSize.empty() && m_nListingsOwed == 0)
+        FinishSizing();
+}
+
+void TCopyEngine::FinishSizing()
+{
+    EnterRemoteFolder(m_level.sSource, [this] {
+        // The selected folders' times, kept for when their contents have been written.
+        for (TCopyItem& item : m_level.items) {
+            for (const TRemoteEntry& entry : m_session.RemoteListing().CurrentEntries()) {
+                if (item.bFolder && item.sName == RemoteEntryName(entry))
+                    item.dwModTime = entry.dwModTime;
+            }
+        }
+        CheckLocalFreeSpace();
+    });
+}
+
+void TCopyEngine::SizeListedEntries(const std::string& sFolder, std::int16_t nResult, const std::vector<TRemoteEntry>& entries)
+{
+    if (nResult != kFTP_resOK) {
         // Told by the session already; the folder is not asked for again.
         m_unreadableFolders.push_back(sFolder);
         return;
     }
-    for (const TRemoteEntry& entry : m_session.RemoteListing().CurrentEntries()) {
+    for (const TRemoteEntry& entry : entries) {
         if (!IsRemoteFolder(entry)) {
             if (m_session.PathMode() != 0 || RemoteEntrySize(entry) != 0) {
                 m_nBytesToCopy += RemoteEntrySize(entry);

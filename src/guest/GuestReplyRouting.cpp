@@ -158,12 +158,15 @@ void TVantryGuestSession::OnDriveNotReady()
     // During a folder listing the notice means that the host cannot read the folder: the
     // listing that follows is no listing of it.
     const bool bListing = Awaits(EAwaitedReply::FileList);
-    if (bListing)
-        m_nPaneResult = kFTP_resFailure;
+    std::string sFolder;
+    if (bListing) {
+        TAwaitedReply& listing = m_awaited.front();
+        (listing.onEntries ? listing.nListResult : m_nPaneResult) = kFTP_resFailure;
+        sFolder = listing.onEntries ? listing.sFolder : m_listing.sPath;
+    }
     if (m_pWindow) {
         m_pWindow->SetWaitCursor(false);
-        m_pWindow->ReportTransfer({ETransferEventKind::Failed, ETransferCause::HostCannotRead,
-                                   bListing ? m_listing.sPath : std::string(), true, {}},
+        m_pWindow->ReportTransfer({ETransferEventKind::Failed, ETransferCause::HostCannotRead, sFolder, true, {}},
                                   FixedText::kDiskUnreadable, FixedText::kApplicationTitle,
                                   MessageBoxStyle::kTaskModal | MessageBoxStyle::kIconStop);
     }
@@ -186,11 +189,13 @@ void TVantryGuestSession::OnResultValue()
         return;
     }
     case EAwaitedReply::Fork: EndFork(EForkEnd::Result, nResult); return;
-    case EAwaitedReply::FileList:
+    case EAwaitedReply::FileList: {
         // The listing ends with the result.
-        m_nPaneResult = nResult;
+        TAwaitedReply& listing = m_awaited.front();
+        (listing.onEntries ? listing.nListResult : m_nPaneResult) = nResult;
         EndFileList();
         return;
+    }
     default:
         // A result nobody waits for: dropped, so that the next message is found.
         IssueCodeRead();

@@ -134,25 +134,40 @@ void TVantryGuestSession::ListRemoteFolder(const std::string& sPath, TListingDon
     SendListFiles();
 }
 
-void TVantryGuestSession::SendListFiles()
+const TRemoteVolume* TVantryGuestSession::VolumeOf(std::string_view sPanePath) const
 {
-    const std::string_view sPrefix = RemoteVolumePrefix(m_listing.sPath);
+    const std::string_view sPrefix = RemoteVolumePrefix(sPanePath);
     const auto itVolume = std::find_if(m_volumes.begin(), m_volumes.end(), [sPrefix](const TRemoteVolume& v) {
         return !sPrefix.empty() && EqualNoCase(VolumeNamePrefix(v.sName), sPrefix);
     });
-    if (itVolume == m_volumes.end()) {
+    return itVolume == m_volumes.end() ? nullptr : &*itVolume;
+}
+
+std::size_t TVantryGuestSession::WriteListFiles(const TRemoteVolume& volume, std::uint32_t dwDir, const std::string& sDir)
+{
+    // A directory string that a length byte cannot carry would name another folder.
+    VCheck(sDir.size() <= Packet::kMaxPascal);
+    TPacketWriter packet(m_pSend, kGuestBufferSize);
+    packet.Byte(Packet::kCode, CodeByte(kFTP_msgListFiles));
+    packet.Bytes(Packet::ListFiles::kVolume, volume.record + Packet::AVol::kVolume, 2);
+    WriteDirNumber(packet, Packet::ListFiles::kDirNumber, dwDir);
+    return packet.Pascal(Packet::ListFiles::kDirString, sDir);
+}
+
+void TVantryGuestSession::SendListFiles()
+{
+    const TRemoteVolume* pVolume = VolumeOf(m_listing.sPath);
+    if (!pVolume) {
         // Not a volume of this host: nothing is asked, and the listing ends as not found.
         m_nPaneResult = kFTP_resNotFound;
         FinishListing();
         return;
     }
-    m_remoteListing.EnterPath(itVolume->record, itVolume->sName, std::string_view(m_listing.sPath).substr(sPrefix.size()));
+    const std::string_view sPrefix = RemoteVolumePrefix(m_listing.sPath);
+    m_remoteListing.EnterPath(pVolume->record, pVolume->sName, std::string_view(m_listing.sPath).substr(sPrefix.size()));
     m_remoteListing.ClearCurrentEntries();
     m_nPaneResult = 0;
 
-    TPacketWriter packet(m_pSend, kGuestBufferSize);
-    packet.Byte(Packet::kCode, CodeByte(kFTP_msgListFiles));
-    packet.Bytes(Packet::ListFiles::kVolume, itVolume->record + Packet::AVol::kVolume, 2);
     std::string sDir;
     std::uint32_t dwDir = Packet::kDirNumberByString;
     if (m_nPathMode == 1) {
@@ -162,11 +177,22 @@ void TVantryGuestSession::SendListFiles()
         ZULGetCurrentRemoteDirInfo(m_remoteListing, m_remoteListing.CurrentLevel(), nullptr, &own);
         dwDir = own.dwFolder;
     }
-    // A directory string that a length byte cannot carry would name another folder.
-    VCheck(sDir.size() <= Packet::kMaxPascal);
-    WriteDirNumber(packet, Packet::ListFiles::kDirNumber, dwDir);
-    const std::size_t nLength = packet.Pascal(Packet::ListFiles::kDirString, sDir);
+    const std::size_t nLength = WriteListFiles(*pVolume, dwDir, sDir);
     SendAwaited(static_cast<std::uint16_t>(nLength), TAwaitedReply::Of(EAwaitedReply::FileList, this));
+}
+
+bool TVantryGuestSession::ListRemoteEntries(const std::string& sPath, const void* pOwner, TAwaitedReply::TEntriesStep step)
+{
+    VCheck(m_nPathMode == 1);
+    const TRemoteVolume* pVolume = VolumeOf(sPath);
+    if (!pVolume)
+        return false;
+    const std::size_t nLength = WriteListFiles(*pVolume, Packet::kDirNumberByString, RemoteDirectoryString(sPath));
+    TAwaitedReply reply = TAwaitedReply::Of(EAwaitedReply::FileList, pOwner);
+    reply.onEntries = std::move(step);
+    reply.sFolder = sPath;
+    SendAwaited(static_cast<std::uint16_t>(nLength), std::move(reply));
+    return true;
 }
 
 void TVantryGuestSession::OnFile()
@@ -215,14 +241,25 @@ void TVantryGuestSession::StoreFileEntry(std::uint32_t dwModTime)
     SetRemoteEntryName(entry, m_listing.sName, LongNames());
     entry.dwModTime = dwModTime;
     // Entries for a folder other than the one being listed (a stray reply) are not kept.
-    if (Awaits(EAwaitedReply::FileList))
-        m_remoteListing.AddCurrentEntry(entry);
+    if (Awaits(EAwaitedReply::FileList)) {
+        TAwaitedReply& listing = m_awaited.front();
+        if (listing.onEntries)
+            listing.entries.push_back(entry);
+        else
+            m_remoteListing.AddCurrentEntry(entry);
+    }
     IssueCodeRead();
 }
 
 void TVantryGuestSession::EndFileList()
 {
-    TakeAwaited();
+    TAwaitedReply reply = TakeAwaited();
+    if (reply.onEntries) {
+        if (ChainCanRun(reply))
+            reply.onEntries(reply.nListResult, reply.entries);
+        ReadOn();
+        return;
+    }
     // A folder the host could not read leaves the listing on no folder at all.
     m_sListedPath = m_nPaneResult == kFTP_resFailure ? std::string() : m_listing.sPath;
     FinishListing();

@@ -116,6 +116,10 @@ public:
     // volumes alone; onDone runs once the listing has been delivered.
     void ListRemoteVolumes(TListingDone onDone);
     void ListRemoteFolder(const std::string& sPath, TListingDone onDone);
+    // Lists a remote folder (path mode 1) into the step alone, leaving the remote listing as it
+    // is, so that several may be in flight at once. False when no volume of the host names it
+    // (nothing is asked).
+    bool ListRemoteEntries(const std::string& sPath, const void* pOwner, TAwaitedReply::TEntriesStep step);
     const std::vector<TRemoteVolume>& RemoteVolumes() const { return m_volumes; }
     int CurrentVolumeIndex() const { return m_nCurrentVolume; }
     // The remote pane's folder that the remote listing's current level stands for.
@@ -212,6 +216,10 @@ private:
     // Remote listing steps.
     void SendListVolumes();
     void SendListFiles();
+    // The volume of the host that a pane path names; null when none does.
+    const TRemoteVolume* VolumeOf(std::string_view sPanePath) const;
+    // Writes kFTP_msgListFiles into the send buffer; returns its length.
+    std::size_t WriteListFiles(const TRemoteVolume& volume, std::uint32_t dwDir, const std::string& sDir);
     void OnVolume();
     void OnVolumeRecord();
     void OnVolumeNameLength();

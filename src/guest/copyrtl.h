@@ -139,7 +139,9 @@ private:
     };
     void StartFromRemote();
     void SizeNextRemoteFolder();
-    void SizeListedRemoteFolder(const std::string& sFolder);
+    void SizeRemoteFoldersAhead();
+    void FinishSizing();
+    void SizeListedEntries(const std::string& sFolder, std::int16_t nResult, const std::vector<TRemoteEntry>& entries);
     void CheckLocalFreeSpace();
     void DownloadFile();
     // Asks the replace question and opens the local file; false when the item goes no further
@@ -231,6 +233,7 @@ private:
     std::uint64_t m_nFileNumber = 0;
     std::deque<std::string> m_foldersToSize;
     std::vector<std::string> m_unreadableFolders; // remote folders the host could not list while sizing
+    std::size_t m_nListingsOwed = 0;              // sizing listings in flight
 
     // Download.
     std::deque<TFileInFlight> m_inFlight;

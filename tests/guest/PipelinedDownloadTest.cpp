@@ -230,3 +230,25 @@ TEST_F(TPipelinedDownloadTest, CancelSendsOneAbortReadsWhatIsOwedAndLeavesNothin
         CloseForNextCase();
     }
 }
+
+TEST_F(TPipelinedDownloadTest, TheSizingPassAsksForSeveralFolderListingsAtOnce)
+{
+    THostAnswer hostAnswer;
+    hostAnswer.bPipelining = true;
+    OpenAt("c:\\Src", Concat({AFileReply(true, 0, 0x10, "A", true), AFileReply(true, 0, 0x10, "B", true)}), hostAnswer);
+    ASSERT_TRUE(Start(ECopySource::Remote, {{"A", true}, {"B", true}}, "c:\\Src", "C:\\dest"));
+    const std::vector<Bytes> listings = Requests();
+    ASSERT_EQ(listings.size(), 2u);
+    EXPECT_EQ(Bytes(listings[0].begin() + 7, listings[0].end()), (Bytes{7, '\\', 'S', 'r', 'c', '\\', 'A', '\\'}));
+    EXPECT_EQ(Bytes(listings[1].begin() + 7, listings[1].end()), (Bytes{7, '\\', 'S', 'r', 'c', '\\', 'B', '\\'}));
+    // A's answer names a folder inside it, which is asked for next; the remote pane's listing
+    // stays that of c:\Src all along.
+    app.FeedInPieces(Concat({AFileReply(true, 0, 0x10, "A1", true), AFileReply(false, 300, 0x20, "a.dat", true), kEndData}), 5);
+    EXPECT_EQ(RequestCodes(), std::vector<std::uint8_t>{CodeByte(kFTP_msgListFiles)});
+    app.FeedInPieces(Concat({AFileReply(false, 20, 0x20, "b.dat", true), kEndData}), 5);
+    app.FeedInPieces(Concat({AFileReply(false, 1000, 0x20, "deep.dat", true), kEndData}), 5);
+    EXPECT_EQ(Session().ListedRemotePath(), "c:\\Src");
+    EXPECT_EQ(CopyWindow().nStatusTotal, 1320u);
+    // The copy itself lists A to fill its first level.
+    EXPECT_EQ(RequestCodes(), std::vector<std::uint8_t>{CodeByte(kFTP_msgListFiles)});
+}
