@@ -2,7 +2,8 @@
 // (remove and create again to replace), then, without waiting for each answer, set its
 // information, open its data fork, the data packets, end of data, and the request for its
 // information, which is read back into the remote listing. The host answers in order: the
-// information's result, the end of data's result, the information.
+// information's result, the end of data's result, the information. In a session that
+// pipelines, new files go in batches (PipelinedUpload.cpp) and a replace waits for each answer.
 #include "copyrtl.h"
 
 #include "CheckedCalls.h"
@@ -242,7 +243,7 @@ void TCopyEngine::OnReplaceRemoveResult(std::int16_t nResult)
 
 void TCopyEngine::SendSetInfo()
 {
-    if (WaitsForEachAnswer()) {
+    if (WaitsForEachAnswer(*m_pSent)) {
         // The fork is opened once the information is answered (SendSetInfoOf).
         m_session.AfterReplies(this, [this] {
             SendSetInfoOf(m_sLocalPath, m_sWireName, m_upload.nLocalLength - m_upload.nLineFeeds, ESetInfoOf::File);
@@ -290,12 +291,11 @@ void TCopyEngine::SendSetInfoOf(const std::string& sLocalPath, const std::string
         m_session.SendAwaited(static_cast<std::uint16_t>(nLength), AwaitResult([this](std::int16_t) { NextItem(); }));
         return;
     }
-    const bool bThenOpenFork = WaitsForEachAnswer();
     m_session.SendAwaited(static_cast<std::uint16_t>(nLength),
-                          AwaitResult([this, pSent = m_pSent, bThenOpenFork](std::int16_t nResult) {
+                          AwaitResult([this, pSent = m_pSent](std::int16_t nResult) {
                               OnSetInfoResult(*pSent, nResult);
-                              if (!bThenOpenFork)
-                                  return;
+                              if (!WaitsForEachAnswer(*pSent))
+                                  return; // the fork was opened behind the request
                               if (pSent->nFailure != 0) {
                                   CloseLocalFile();
                                   EndLevel();
@@ -417,13 +417,12 @@ void TCopyEngine::FinishUploadedFile()
         return;
     }
     m_session.SendBuffer()[Packet::kCode] = CodeByte(kFTP_msgEndData);
-    const bool bThenInfo = WaitsForEachAnswer();
-    m_session.SendAwaited(1, AwaitResult([this, pSent = m_pSent, bThenInfo](std::int16_t nResult) {
+    m_session.SendAwaited(1, AwaitResult([this, pSent = m_pSent](std::int16_t nResult) {
                               OnEndDataResult(*pSent, nResult);
-                              if (bThenInfo)
+                              if (WaitsForEachAnswer(*pSent))
                                   SendInfoRequestAfterUpload();
                           }));
-    if (!bThenInfo)
+    if (!WaitsForEachAnswer(*m_pSent))
         SendInfoRequestAfterUpload();
 }
 

@@ -271,7 +271,7 @@ private:
 
     // The chain of a file waits for each answer before its next request: a replace in a
     // session that pipelines, so that the host takes it as one.
-    bool WaitsForEachAnswer() const { return m_session.Pipelining() && !m_pSent->bAnswersLate; }
+    bool WaitsForEachAnswer(const TSentFile& file) const { return m_session.Pipelining() && !file.bAnswersLate; }
     std::shared_ptr<TSentFile> m_pSent;
 
     // Upload: the file being sent.
