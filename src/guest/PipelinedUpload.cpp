@@ -23,18 +23,21 @@ bool TCopyEngine::StartBatch()
         // Folders are made when their turn comes; a name the host has is asked about first.
         if (item.bFolder || KnownOnHost(FitRemoteName(item.sName)) || StripsLineFeeds(sLocalPath))
             break;
-        if (nIndex != nFirst)
-            ++m_nFileNumber;
+        // The status window counts the first file already; the others as they go out.
+        const bool bCounted = nIndex == nFirst;
         m_sItemName = item.sName;
         m_sLocalPath = sLocalPath;
-        if (!TakeRemoteName())
-            continue;
         std::uint64_t nLength = 0;
-        if (!LocalFileSize(sLocalPath, &nLength)) {
-            ReportUnreadable(sLocalPath);
+        if (!TakeRemoteName()) {
+            m_nFileNumber += bCounted ? 0 : 1;
             continue;
         }
-        m_batch.push_back({nIndex, m_sItemName, m_sWireName, sLocalPath, nLength, 0, true});
+        if (!LocalFileSize(sLocalPath, &nLength)) {
+            ReportUnreadable(sLocalPath);
+            m_nFileNumber += bCounted ? 0 : 1;
+            continue;
+        }
+        m_batch.push_back({nIndex, m_sItemName, m_sWireName, sLocalPath, nLength, 0, bCounted});
     }
     if (nIndex == nFirst)
         return false;

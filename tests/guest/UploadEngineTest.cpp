@@ -433,6 +433,10 @@ TEST_F(TPipelinedUploadTest, CreatesGoInABatchAndEachFileFollowsWithoutWaiting)
     EXPECT_TRUE(Requests().empty());
     Reply(ResultReply(0));
     EXPECT_EQ(RequestCodes(), Concat({FileRequests(2), FileRequests(1), FileRequests(0)}));
+    const std::vector<std::string>& texts = CopyWindow().statusTexts;
+    ASSERT_GE(texts.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(texts.end() - 3, texts.end()),
+              (std::vector<std::string>{"C:\\src\\a.txt (1 of 3)", "C:\\src\\b.txt (2 of 3)", "C:\\src\\c.txt (3 of 3)"}));
     Reply(Concat({FileAnswers(false), FileAnswers(false), FileAnswers(true)}));
     AnswerRelisting();
     ASSERT_TRUE(outcome.has_value());
