@@ -252,3 +252,24 @@ TEST_F(TPipelinedDownloadTest, TheSizingPassAsksForSeveralFolderListingsAtOnce)
     // The copy itself lists A to fill its first level.
     EXPECT_EQ(RequestCodes(), std::vector<std::uint8_t>{CodeByte(kFTP_msgListFiles)});
 }
+
+TEST_F(TPipelinedDownloadTest, AFileLeftOutAfterItWasAskedForHasItsDataReadAndDropped)
+{
+    WriteLocal("dest/" + NameOf(1), "kept");
+    answers = {ReplaceAnswer::kNo};
+    StartFiles({100, 100, 100});
+    TakeRequests();
+    ASSERT_EQ(m_nAsked, 3u);
+    AnswerNextFile();
+    // The second file's turn came with the end of the first: the user keeps the local one.
+    EXPECT_EQ(asked, std::vector<std::string>{NameOf(1)});
+    AnswerNextFile();
+    AnswerNextFile();
+    AnswerClosingListing();
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->nFilesCopied, 2u);
+    EXPECT_EQ(outcome->nItemsSkipped, 1u);
+    EXPECT_EQ(ReadLocal("dest/" + NameOf(1)), "kept");
+    EXPECT_EQ(ReadLocal("dest/" + NameOf(2)), DataOf(2, 100));
+    EXPECT_EQ(LocalNames("dest"), (std::vector<std::string>{NameOf(0), NameOf(1), NameOf(2)}));
+}
