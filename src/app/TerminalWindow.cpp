@@ -112,6 +112,7 @@ std::string TTerminalWindow::Describe(const TTransferEvent& event) const
         return "cannot remove " + sItem + ": the host refused (read-only, in use, or no remove privilege)";
     case ETransferCause::HostCannotWrite: return sItem + ": the host cannot write it";
     case ETransferCause::HostDiskFull: return sItem + ": the host's disk is full";
+    case ETransferCause::NameTakenMeanwhile: return sItem + ": the name was taken on the host meanwhile";
     case ETransferCause::LocalCannotRead: return sItem + ": cannot read it";
     case ETransferCause::LocalCannotWrite: return sItem + ": cannot write it";
     case ETransferCause::LocalDiskFull: return sItem + ": the local disk is full";

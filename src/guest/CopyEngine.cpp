@@ -1,5 +1,5 @@
 // The steps both copy engines share: starting a copy, the per-item loop over the levels of a
-// tree, the end of a level and of the copy, and the hand-over of the session's routed steps.
+// tree, the end of a level and of the copy.
 #include "copyrtl.h"
 
 #include "CheckedCalls.h"
@@ -17,7 +17,11 @@ constexpr char kUnmappable = '_';
 
 TCopyEngine::TCopyEngine(TVantryGuestSession& session) : m_session(session) { m_session.SetTransferEngine(this); }
 
-TCopyEngine::~TCopyEngine() { m_session.SetTransferEngine(nullptr); }
+TCopyEngine::~TCopyEngine()
+{
+    m_session.DropReplies(this);
+    m_session.SetTransferEngine(nullptr);
+}
 
 IVantryWindow& TCopyEngine::Window() const
 {
@@ -53,19 +57,20 @@ void TCopyEngine::ClearTransferGlobals()
     m_levels.clear();
     m_foldersToSize.clear();
     m_unreadableFolders.clear();
+    m_nListingsOwed = 0;
     m_sItemName.clear();
     m_sWireName.clear();
     m_sLocalPath.clear();
     m_bYesToAll = false;
     m_nBytesDone = m_nBytesToCopy = m_nFilesFound = m_nFileNumber = 0;
-    m_nResult = 0;
+    m_inFlight.clear();
     m_bAbort = m_bAbortSent = false;
     m_received.Discard();
+    m_upload = {};
+    m_batch.clear();
+    m_nCreatesOwed = 0;
+    m_pSent.reset();
     CloseLocalFile();
-    m_nLocalLength = m_nLineFeeds = 0;
-    m_nLastRead = 0;
-    m_bStripLineFeeds = false;
-    m_eSetInfoOf = ESetInfoOf::File;
 }
 
 bool TCopyEngine::StartCopy(ECopySource eSource, std::vector<TCopyItem> items, std::string sSourceFolder,
@@ -81,6 +86,7 @@ bool TCopyEngine::StartCopy(ECopySource eSource, std::vector<TCopyItem> items, s
     m_level.items = std::move(items);
     m_level.sSource = std::move(sSourceFolder);
     m_level.sDest = std::move(sDestFolder);
+    m_level.nSerial = ++m_nLevelSerial;
     m_session.m_nBytesToCopy = 0;
     m_session.m_bStopRequested = 0;
     m_session.m_bUploadReadFailure = 0;
@@ -109,7 +115,7 @@ void TCopyEngine::Cancel()
 
 void TCopyEngine::EnterRemoteFolder(const std::string& sFolder, std::function<void()> then, std::function<void()> orElse)
 {
-    if (m_session.ListedRemotePath() == sFolder && m_session.GetPhase() == kPhaseIdle) {
+    if (m_session.ListedRemotePath() == sFolder && m_session.RepliesAwaited() == 0) {
         TakeListedFolder();
         then();
         return;
@@ -206,18 +212,17 @@ void TCopyEngine::NextItem()
 void TCopyEngine::EndLevel()
 {
     if (StopRequested()) {
-        UnwindLevels();
-        if (m_eSource == ECopySource::Local && m_bAbortSent) {
+        if (m_eSource == ECopySource::Local && m_upload.bAbortSent) {
             // A file was flowing: the host learns that it is abandoned, and its answer ends the
             // copy. An answer to the file's information still on its way comes first.
-            m_session.m_pOperationResult = &m_nResult;
-            if (m_bSetInfoAnswered)
-                m_session.SetPhase(kPhaseAbortUpload);
-            m_session.IssueCodeRead();
             m_session.SendBuffer()[Packet::kCode] = CodeByte(kFTP_msgAbort);
-            m_session.SendRequest(m_session.SendBuffer(), 1, &TVantryGuestSession::DoNothingCallBack);
+            m_session.SendAwaited(1, AwaitResult([this](std::int16_t) { EndCopy(); }));
+            RemoveUnsentBatch();
+            UnwindLevels();
             return;
         }
+        RemoveUnsentBatch();
+        UnwindLevels();
         EndCopy();
         return;
     }
@@ -246,6 +251,12 @@ void TCopyEngine::UnwindLevels()
 
 void TCopyEngine::EndCopy()
 {
+    if (m_session.Pipelining() && m_session.RepliesAwaitedBy(this) != 0) {
+        // Requests of the copy still owe their replies: they are read (and what they bring
+        // dropped) before the copy ends.
+        m_session.AfterReplies(this, [this] { EndCopy(); });
+        return;
+    }
     m_received.Discard();
     CloseLocalFile();
     if (StopRequested())
@@ -253,8 +264,6 @@ void TCopyEngine::EndCopy()
     IVantryWindow& window = Window();
     window.CloseStatus();
     m_session.m_bCopyInProgress = 0;
-    m_session.SetPhase(kPhaseIdle);
-    m_session.m_pOperationResult = &m_session.m_nOperationResult;
     m_session.IssueCodeRead();
     // The remote pane shows its own folder again, with what the copy changed there.
     if (m_sOriginalRemoteFolder.empty()) {
@@ -283,6 +292,7 @@ void TCopyEngine::FinishCopy()
 
 void TCopyEngine::CloseForStop()
 {
+    m_inFlight.clear();
     m_received.Discard();
     CloseLocalFile();
     if (!m_bRunning)
@@ -337,34 +347,7 @@ std::size_t TCopyEngine::BuildNamesRequest(EFTPMessage eCode, std::size_t nBlock
     return packet.Pascal(nDir, folder.sDirString);
 }
 
-void TCopyEngine::SendNamesRequest(EFTPMessage eCode, int nPhase, const std::string& sWireName)
+void TCopyEngine::SendNamesRequest(EFTPMessage eCode, const std::string& sWireName, TAwaitedReply reply)
 {
-    m_session.SetPhase(nPhase);
-    m_session.SendNamesRequest(eCode, m_level.remote, sWireName);
-}
-
-void TCopyEngine::RunRoute(int nRoute)
-{
-    switch (nRoute) {
-    case kRouteSetInfo: SendSetInfo(); break;
-    case kRouteUploadAborted: EndCopy(); break;
-    case kRouteMakeFolderAfterRemove: MakeRemoteFolder(); break;
-    case kRouteCreateResult: OnCreateResult(); break;
-    case kRouteReplaceRemoveResult: OnReplaceRemoveResult(); break;
-    case kRouteSetInfoResult: OnSetInfoResult(); break;
-    case kRouteEndDataResult: OnEndDataResult(); break;
-    case kRouteEnterMadeFolder: OnRemoteFolderMade(); break;
-    default: m_session.PostStopMessage(kStopSystemError); break;
-    }
-}
-
-void TCopyEngine::TakeFileInfo(int nPhase, std::int16_t nResult, const std::uint8_t* pRecord)
-{
-    switch (nPhase) {
-    case kPhaseDownloadInfo: TakeDownloadInfo(nResult, pRecord); break;
-    case kPhaseInfoAfterUpload: TakeUploadedInfo(nResult, pRecord); break;
-    case kPhaseFolderInfoInCopy: TakeRemoteFolderInfo(nResult, pRecord); break;
-    case kPhaseFolderInfoAgain: EnterUploadedFolder(); break;
-    default: m_session.PostStopMessage(kStopSystemError); break;
-    }
+    m_session.SendNamesRequest(eCode, m_level.remote, sWireName, std::move(reply));
 }

@@ -1,6 +1,8 @@
 // The download engine: remote files and folder trees into a local folder. Per file: the file's
 // information (kFTP_msgGetInfo) and its data fork (kFTP_msgReqFork), asked for together, the
 // fork into a temporary file that replaces the local item only once the fork has ended well.
+// With a host that takes requests while it sends a fork, the next small files of a folder are
+// asked for while one file's data arrives.
 #include "copyrtl.h"
 
 #include "CheckedCalls.h"
@@ -15,10 +17,17 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 namespace {
 constexpr std::uint32_t kKilobyteShift = 10;
 constexpr BYTE kKeptAttributes = kOVF_attrArchive;
+// The window of files asked for ahead while one file's data arrives: at most this many files
+// in flight, owing at most this many bytes of data.
+constexpr std::size_t kFilesAhead = 16;
+constexpr std::uint64_t kBytesAhead = 1 << 20;
+// Folder listings of the sizing pass in flight at once.
+constexpr std::size_t kListingsAhead = 8;
 
 std::string FitLocalName(const std::string& sName)
 {
@@ -55,12 +64,19 @@ void TCopyEngine::StartFromRemote()
     m_level.nIndex = 0;
     // The selected files' sizes come from the listing of the source folder.
     EnterRemoteFolder(m_level.sSource, [this] {
-        for (const TCopyItem& item : m_level.items) {
+        std::unordered_map<std::string, std::uint64_t> sizes;
+        for (const TRemoteEntry& entry : m_session.RemoteListing().CurrentEntries()) {
+            sizes.try_emplace(entry.szShortName, RemoteEntrySize(entry));
+            sizes.try_emplace(entry.szLongName, RemoteEntrySize(entry));
+        }
+        for (TCopyItem& item : m_level.items) {
             if (item.bFolder) {
                 m_foldersToSize.push_back(JoinLocalPath(m_level.sSource, item.sName));
             } else {
                 ++m_nFilesFound;
                 ZULGetSelectedRemoteFileInfo(m_session.RemoteListing(), item.sName, &m_nBytesToCopy);
+                if (const auto itSize = sizes.find(item.sName); itSize != sizes.end())
+                    item.nSize = itSize->second;
             }
         }
         SizeNextRemoteFolder();
@@ -69,35 +85,65 @@ void TCopyEngine::StartFromRemote()
 
 void TCopyEngine::SizeNextRemoteFolder()
 {
+    if (m_session.Pipelining() && m_session.PathMode() == 1) {
+        SizeRemoteFoldersAhead();
+        return;
+    }
     if (m_foldersToSize.empty()) {
-        EnterRemoteFolder(m_level.sSource, [this] {
-            // The selected folders' times, kept for when their contents have been written.
-            for (TCopyItem& item : m_level.items) {
-                for (const TRemoteEntry& entry : m_session.RemoteListing().CurrentEntries()) {
-                    if (item.bFolder && item.sName == RemoteEntryName(entry))
-                        item.dwModTime = entry.dwModTime;
-                }
-            }
-            CheckLocalFreeSpace();
-        });
+        FinishSizing();
         return;
     }
     const std::string sFolder = m_foldersToSize.front();
     m_foldersToSize.pop_front();
     m_session.ListRemoteFolder(sFolder, [this, sFolder] {
-        SizeListedRemoteFolder(sFolder);
+        SizeListedEntries(sFolder, m_session.m_nPaneResult, m_session.RemoteListing().CurrentEntries());
         SizeNextRemoteFolder();
     });
 }
 
-void TCopyEngine::SizeListedRemoteFolder(const std::string& sFolder)
+void TCopyEngine::SizeRemoteFoldersAhead()
 {
-    if (m_session.m_nPaneResult != kFTP_resOK) {
+    // Several folders' listings in flight: the host answers them in order.
+    while (!m_foldersToSize.empty() && m_nListingsOwed < kListingsAhead) {
+        const std::string sFolder = m_foldersToSize.front();
+        m_foldersToSize.pop_front();
+        const bool bAsked = m_session.ListRemoteEntries(
+            sFolder, this, [this, sFolder](std::int16_t nResult, const std::vector<TRemoteEntry>& entries) {
+                --m_nListingsOwed;
+                SizeListedEntries(sFolder, nResult, entries);
+                SizeRemoteFoldersAhead();
+            });
+        if (bAsked)
+            ++m_nListingsOwed;
+        else
+            m_unreadableFolders.push_back(sFolder);
+    }
+    if (m_foldersToSize.empty() && m_nListingsOwed == 0)
+        FinishSizing();
+}
+
+void TCopyEngine::FinishSizing()
+{
+    EnterRemoteFolder(m_level.sSource, [this] {
+        // The selected folders' times, kept for when their contents have been written.
+        for (TCopyItem& item : m_level.items) {
+            for (const TRemoteEntry& entry : m_session.RemoteListing().CurrentEntries()) {
+                if (item.bFolder && item.sName == RemoteEntryName(entry))
+                    item.dwModTime = entry.dwModTime;
+            }
+        }
+        CheckLocalFreeSpace();
+    });
+}
+
+void TCopyEngine::SizeListedEntries(const std::string& sFolder, std::int16_t nResult, const std::vector<TRemoteEntry>& entries)
+{
+    if (nResult != kFTP_resOK) {
         // Told by the session already; the folder is not asked for again.
         m_unreadableFolders.push_back(sFolder);
         return;
     }
-    for (const TRemoteEntry& entry : m_session.RemoteListing().CurrentEntries()) {
+    for (const TRemoteEntry& entry : entries) {
         if (!IsRemoteFolder(entry)) {
             if (m_session.PathMode() != 0 || RemoteEntrySize(entry) != 0) {
                 m_nBytesToCopy += RemoteEntrySize(entry);
@@ -126,14 +172,26 @@ void TCopyEngine::CheckLocalFreeSpace()
 
 void TCopyEngine::DownloadFile()
 {
-    m_nResult = 0;
     m_bAbort = false;
-    m_bAbortSent = false;
     m_session.m_bStopRequested = 0;
     m_sWireName = m_sItemName;
+    const std::size_t nIndex = m_level.nIndex;
+    TFileInFlight* pFile = FindInFlight(nIndex);
+    if (!PrepareLocalFile())
+        return; // a file asked for ahead stays untaken: its replies are read and dropped
+    if (!pFile) {
+        const std::optional<std::uint64_t>& nSize = m_level.items[nIndex].nSize;
+        RequestFile(nIndex, nSize.value_or(0));
+        pFile = &m_inFlight.back();
+    }
+    pFile->bTaken = true;
+    RequestAhead();
+}
+
+bool TCopyEngine::PrepareLocalFile()
+{
     const std::string sDisplay = RemoteToLocalName(m_sItemName);
     m_sLocalPath = JoinLocalPath(m_level.sDest, FitLocalName(sDisplay));
-
     const bool bExists = LFN_FileExists(m_sLocalPath.c_str()) != 0;
     if (bExists && !m_bYesToAll) {
         switch (Window().AskReplace(sDisplay, false)) {
@@ -144,108 +202,166 @@ void TCopyEngine::DownloadFile()
             // another file would mislead every later copy that compares times.
             Report(ETransferEventKind::Skipped, ETransferCause::Exists, m_sLocalPath, false);
             NextItem();
-            return;
+            return false;
         default:
             SetStopRequested();
             m_bAbort = true;
             EndLevel();
-            return;
+            return false;
         }
     }
     if (m_sLocalPath.size() >= static_cast<std::size_t>(LFN_TotalPathLength())) {
         Report(ETransferEventKind::Failed, ETransferCause::PathTooLong, m_sLocalPath, false,
                FormatStringId(IDS_CANNOT_COPY_FILE, m_sLocalPath));
         NextItem();
-        return;
+        return false;
     }
     if (!m_received.Open(m_sLocalPath, bExists)) {
         Report(ETransferEventKind::Failed, ETransferCause::LocalCannotWrite, m_sLocalPath, false);
         NextItem();
-        return;
+        return false;
     }
+    return true;
+}
+
+TCopyEngine::TFileInFlight* TCopyEngine::FindInFlight(std::size_t nIndex)
+{
+    for (TFileInFlight& file : m_inFlight) {
+        if (file.nLevel == m_level.nSerial && file.nIndex == nIndex)
+            return &file;
+    }
+    return nullptr;
+}
+
+void TCopyEngine::RequestFile(std::size_t nIndex, std::uint64_t nSize)
+{
+    TFileInFlight file;
+    file.nLevel = m_level.nSerial;
+    file.nIndex = nIndex;
+    file.nSize = nSize;
+    m_inFlight.push_back(file);
+    if (m_level.nNextAhead <= nIndex)
+        m_level.nNextAhead = nIndex + 1;
     // The information and the data fork (a resource fork is never asked for) are asked for at
     // once: the host answers in order, so the information arrives before the first data, and
     // the file costs one round trip instead of two.
-    SendNamesRequest(kFTP_msgGetInfo, kPhaseDownloadInfo, m_sWireName);
+    const std::string& sWireName = m_level.items[nIndex].sName;
+    SendNamesRequest(kFTP_msgGetInfo, sWireName,
+                     AwaitInfo([this](std::int16_t nResult, const std::uint8_t* pRecord) { TakeDownloadInfo(nResult, pRecord); }));
     const std::size_t nLength = BuildNamesRequest(kFTP_msgReqFork, Packet::Names::kReqForkBlock, Packet::ReqFork::kVolume,
-                                                  Packet::ReqFork::kDirNumber, m_sWireName);
-    m_session.SendRequest(m_session.SendBuffer(), static_cast<std::uint16_t>(nLength),
-                          &TVantryGuestSession::DoNothingCallBack);
+                                                  Packet::ReqFork::kDirNumber, sWireName);
+    m_session.SendAwaited(static_cast<std::uint16_t>(nLength),
+                          TAwaitedReply::ForFork(
+                              this, [this](const std::uint8_t* pData, std::uint16_t nData) { TakeForkData(pData, nData); },
+                              [this](EForkEnd eEnd, std::int16_t nResult) { EndFileFork(eEnd, nResult); }));
+}
+
+std::uint64_t TCopyEngine::BytesOwed() const
+{
+    std::uint64_t nOwed = 0;
+    for (const TFileInFlight& file : m_inFlight)
+        nOwed += file.nSize > file.nReceived ? file.nSize - file.nReceived : 0;
+    return nOwed;
+}
+
+void TCopyEngine::RequestAhead()
+{
+    // Only small files of known size go ahead, so that a Cancel costs at most the window.
+    if (!m_session.Pipelining() || StopRequested())
+        return;
+    if (m_level.nNextAhead <= m_level.nIndex)
+        m_level.nNextAhead = m_level.nIndex + 1;
+    std::uint64_t nOwed = BytesOwed();
+    while (m_level.nNextAhead < m_level.items.size() && m_inFlight.size() < kFilesAhead) {
+        const TCopyItem& item = m_level.items[m_level.nNextAhead];
+        // A folder is entered when its turn comes: its listing changes the remote listing.
+        if (item.bFolder || !item.nSize || *item.nSize > kBytesAhead || nOwed + *item.nSize > kBytesAhead)
+            return;
+        nOwed += *item.nSize;
+        RequestFile(m_level.nNextAhead, *item.nSize);
+    }
+}
+
+void TCopyEngine::SendDownloadAbort()
+{
+    // One abort for the copy: it ends the fork the host is sending, or, when none is, the
+    // host answers it in its turn.
+    m_bAbortSent = true;
+    m_session.SendBuffer()[Packet::kCode] = CodeByte(kFTP_msgAbort);
+    m_session.SendAwaited(1, TAwaitedReply::Of(EAwaitedReply::AbortAnswer, this));
 }
 
 void TCopyEngine::TakeDownloadInfo(std::int16_t nResult, const std::uint8_t* pRecord)
 {
-    m_nResult = nResult;
-    std::memcpy(m_fileInfo, pRecord, sizeof m_fileInfo);
-    m_bTranslateText = m_session.TranslateDownload() != 0 &&
-                       std::memcmp(m_fileInfo + Packet::FileInfo::kType, "TEXT", 4) == 0;
-    m_session.SetPhase(kPhaseDownload);
-    m_session.IssueCodeRead();
+    VCheck(!m_inFlight.empty());
+    TFileInFlight& file = m_inFlight.front();
+    file.nResult = nResult;
+    std::memcpy(file.info, pRecord, sizeof file.info);
+    file.bTranslateText = m_session.TranslateDownload() != 0 &&
+                          std::memcmp(file.info + Packet::FileInfo::kType, "TEXT", 4) == 0;
 }
 
-void TCopyEngine::ReadForkSize()
+void TCopyEngine::TakeForkData(const std::uint8_t* pData, std::uint16_t nLength)
 {
-    const std::uint8_t* pLength = m_session.ReceiveBuffer();
-    m_nForkLength = static_cast<std::uint16_t>((pLength[0] << 8) | pLength[1]);
-    VCheck(m_nForkLength <= Packet::kMaxIncomingData);
-    if (m_nForkLength == 0) {
-        ProcessForkData();
+    VCheck(!m_inFlight.empty());
+    TFileInFlight& file = m_inFlight.front();
+    file.nReceived += nLength;
+    if (file.bTaken) {
+        // Once the local disk is full the file is gone, and the rest of its fork is dropped.
+        if (m_received.IsOpen()) {
+            try {
+                if (file.bTranslateText) {
+                    std::uint8_t translated[2 * Packet::kMaxIncomingData];
+                    m_received.Write(translated, AddLineFeeds(pData, nLength, translated));
+                } else {
+                    m_received.Write(pData, nLength);
+                }
+            } catch (const CFileException& error) {
+                if (error.m_cause != CFileException::diskFull)
+                    throw;
+                m_received.Discard();
+                ReportLocalDiskFull();
+            }
+        }
+        m_nBytesDone += nLength;
+        Window().UpdateStatus(m_nBytesDone);
+    }
+    if (StopRequested()) {
+        if (!m_bAbortSent)
+            SendDownloadAbort();
         return;
     }
-    m_session.ReadReplyBytes(m_session.ReceiveBuffer(), m_nForkLength, &TVantryGuestSession::CopyFromRemoteProcessForkData);
+    RequestAhead();
 }
 
-void TCopyEngine::ProcessForkData()
+void TCopyEngine::EndFileFork(EForkEnd eEnd, std::int16_t nResult)
 {
-    const std::uint8_t* pData = m_session.ReceiveBuffer();
-    // Once the local disk is full the file is gone, and the rest of its fork is dropped.
-    if (m_received.IsOpen()) {
-        try {
-            if (m_bTranslateText) {
-                std::uint8_t translated[2 * Packet::kMaxIncomingData];
-                m_received.Write(translated, AddLineFeeds(pData, m_nForkLength, translated));
-            } else {
-                m_received.Write(pData, m_nForkLength);
-            }
-        } catch (const CFileException& error) {
-            if (error.m_cause != CFileException::diskFull)
-                throw;
-            m_received.Discard();
-            ReportLocalDiskFull();
-        }
+    VCheck(!m_inFlight.empty());
+    TFileInFlight file = m_inFlight.front();
+    m_inFlight.pop_front();
+    if (!file.bTaken)
+        return; // its item went no further: nothing was written for it
+    switch (eEnd) {
+    case EForkEnd::EndData: break;
+    case EForkEnd::Result: file.nResult = nResult; break;
+    case EForkEnd::Abort:
+        // The host abandoned the fork (it could not open the file, or it answers the guest's
+        // abort). Only this file is lost: the copy goes on with the next item.
+        m_bAbort = true;
+        DiscardDownload(file);
+        NextItem();
+        return;
     }
-    m_nBytesDone += m_nForkLength;
-    Window().UpdateStatus(m_nBytesDone);
-    m_session.IssueCodeRead();
-    if (StopRequested() && !m_bAbortSent) {
-        m_bAbortSent = true;
-        m_session.m_bAbortAckPending = 1;
-        m_session.SendBuffer()[Packet::kCode] = CodeByte(kFTP_msgAbort);
-        m_session.SendRequest(m_session.SendBuffer(), 1, &TVantryGuestSession::DoNothingCallBack);
-    }
+    FinishDownloadedFile(file);
 }
 
-// The fork ended with kFTP_msgEndData.
-void TCopyEngine::ForkEnded() { FinishDownloadedFile(); }
-
-// The fork ended with kFTP_msgResult: its value is in the window's result word.
-void TCopyEngine::FromRemoteRespondToResult()
+void TCopyEngine::FinishDownloadedFile(const TFileInFlight& file)
 {
-    m_nResult = m_session.m_nWindowResult;
-    m_session.IssueCodeRead();
-    FinishDownloadedFile();
-}
-
-void TCopyEngine::FinishDownloadedFile()
-{
-    m_session.IssueCodeRead();
-    m_session.SetPhase(kPhaseIdle);
-    const bool bWhole = m_nResult == kFTP_resOK && !m_bAbort && !m_bAbortSent;
-    DWORD dwModTime = 0;
-    std::memcpy(&dwModTime, m_fileInfo + Packet::FileInfo::kModified, sizeof dwModTime); // wire order
+    const bool bWhole = file.nResult == kFTP_resOK && !m_bAbort && !m_bAbortSent;
+    const DWORD dwModTime = OVSwapDWord(TPacketReader(file.info, sizeof file.info).DWordBE(Packet::FileInfo::kModified));
     // In path mode 0 the file keeps its own archive bit; otherwise it takes the host's.
     const bool bOwnArchive = m_session.PathMode() == 0;
-    const BYTE nHostArchive = static_cast<BYTE>(m_fileInfo[Packet::FileInfo::kAttributes] & kKeptAttributes);
+    const BYTE nHostArchive = static_cast<BYTE>(file.info[Packet::FileInfo::kAttributes] & kKeptAttributes);
     if (bWhole) {
         // A new file's own attributes are the archive bit alone.
         m_received.Stamp(dwModTime, bOwnArchive ? kKeptAttributes : nHostArchive);
@@ -257,7 +373,7 @@ void TCopyEngine::FinishDownloadedFile()
             break;
         }
     } else {
-        DiscardDownload();
+        DiscardDownload(file);
     }
     NextItem();
 }
@@ -271,25 +387,14 @@ void TCopyEngine::ReportLocalDiskFull()
     SetStopRequested();
 }
 
-void TCopyEngine::DiscardDownload()
+void TCopyEngine::DiscardDownload(const TFileInFlight& file)
 {
     // A fork the user abandoned is no failure of the file; one the host ended is.
     if (m_received.IsOpen() && !m_bAbortSent)
         Report(ETransferEventKind::Failed,
-               m_nResult == kFTP_resNotFound ? ETransferCause::NotFound : ETransferCause::HostCannotRead, RemoteItem(), true);
+               file.nResult == kFTP_resNotFound ? ETransferCause::NotFound : ETransferCause::HostCannotRead, RemoteItem(),
+               true);
     m_received.Discard();
-}
-
-// The host abandoned the fork (it could not open the file, or it answers the guest's abort).
-// Only this file is lost: the copy goes on with the next item.
-void TCopyEngine::RespondToAbort()
-{
-    m_bAbort = true;
-    m_session.m_bAbortAckPending = 0;
-    DiscardDownload();
-    m_session.SetPhase(kPhaseIdle);
-    m_session.IssueCodeRead();
-    NextItem();
 }
 
 void TCopyEngine::DownloadFolder()
@@ -320,6 +425,7 @@ void TCopyEngine::DownloadFolder()
         return;
     }
     child.sDest = m_sLocalPath;
+    child.nSerial = ++m_nLevelSerial;
     child.dwFolderTime = m_level.items[m_level.nIndex].dwModTime;
     m_levels.push_back(std::move(m_level));
     m_level = std::move(child);
@@ -341,7 +447,8 @@ void TCopyEngine::FillDownloadLevel()
         return;
     }
     for (const TRemoteEntry& entry : m_session.RemoteListing().CurrentEntries())
-        m_level.items.push_back({std::string(RemoteEntryName(entry)), IsRemoteFolder(entry), entry.dwModTime});
+        m_level.items.push_back({std::string(RemoteEntryName(entry)), IsRemoteFolder(entry), entry.dwModTime,
+                                 RemoteEntrySize(entry)});
     if (m_level.items.empty()) {
         EndLevel();
         return;

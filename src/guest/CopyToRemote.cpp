@@ -2,7 +2,8 @@
 // (remove and create again to replace), then, without waiting for each answer, set its
 // information, open its data fork, the data packets, end of data, and the request for its
 // information, which is read back into the remote listing. The host answers in order: the
-// information's result, the end of data's result, the information.
+// information's result, the end of data's result, the information. In a session that
+// pipelines, new files go in batches (PipelinedUpload.cpp) and a replace waits for each answer.
 #include "copyrtl.h"
 
 #include "CheckedCalls.h"
@@ -26,12 +27,15 @@ constexpr std::uint32_t kNothingReadYet = UINT32_MAX;
 constexpr std::uint16_t kUnreadableAttributes = 1;
 constexpr unsigned kDriveUnreadableStyle = MessageBoxStyle::kTaskModal | MessageBoxStyle::kIconStop;
 
-std::uint32_t DWordBE(const std::uint8_t* p)
-{
-    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
-}
-
 } // namespace
+
+std::string FoldedName(std::string_view sName)
+{
+    std::string sFolded(sName);
+    for (char& c : sFolded)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return sFolded;
+}
 
 void TCopyEngine::StartToRemote()
 {
@@ -96,10 +100,7 @@ bool TCopyEngine::TakeRemoteName()
     m_sWireName = LocalToRemoteName(m_sItemName);
     // The host matches names without regard to case: two local names that differ only in case
     // (or that fit to one name) would land on one remote item.
-    std::string sFolded = m_sItemName;
-    for (char& c : sFolded)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const auto [itSent, bNew] = m_level.sentNames.try_emplace(std::move(sFolded), m_sItemName);
+    const auto [itSent, bNew] = m_level.sentNames.try_emplace(FoldedName(m_sItemName), m_sItemName);
     if (!bNew) {
         Report(ETransferEventKind::Failed, ETransferCause::NameClash, m_sLocalPath, false, {}, itSent->second);
         return false;
@@ -111,50 +112,74 @@ bool TCopyEngine::TakeRemoteName()
 
 void TCopyEngine::UploadFile()
 {
-    m_nResult = 0;
-    m_bAbort = m_bAbortSent = false;
+    m_upload = {};
     m_session.m_bStopRequested = 0;
     m_session.m_bUploadReadFailure = 0;
     m_session.m_nChunkSize = kGuestDataMsgLen;
-    m_nLineFeeds = 0;
-    m_nUploadFailure = 0;
     m_sLocalPath = JoinLocalPath(m_level.sSource, m_sItemName);
     CloseLocalFile();
+    if (m_session.Pipelining() && StartBatch())
+        return;
     if (!TakeRemoteName()) {
         NextItem();
         return;
     }
-    if (!LocalFileSize(m_sLocalPath, &m_nLocalLength) ||
+    m_pSent = std::make_shared<TSentFile>(TSentFile{RemoteItem(), m_sWireName, m_level.nListingLevel});
+    if (!LocalFileSize(m_sLocalPath, &m_upload.nLocalLength) ||
         !m_localFile.TryOpen(m_sLocalPath.c_str(), CFile::modeRead | CFile::shareDenyNone)) {
         ReportUnreadable(m_sLocalPath);
         NextItem();
         return;
     }
-    DWORD nType = 0;
-    DWORD nCreator = 0;
-    SetTypeCreator(m_sLocalPath.c_str(), &nType, &nCreator);
-    m_bStripLineFeeds = m_session.PathMode() == 0 && nType == kTypeText && m_session.TranslateUpload() != 0;
-    if (m_bStripLineFeeds)
-        m_nLineFeeds = CountLineFeeds(m_localFile);
-    SendCreate(kPhaseCreate);
+    m_upload.bStripLineFeeds = StripsLineFeeds(m_sLocalPath);
+    if (m_upload.bStripLineFeeds)
+        m_upload.nLineFeeds = CountLineFeeds(m_localFile);
+    if (m_session.Pipelining()) {
+        // Once every earlier answer is in, so that the host takes this file's requests one by one.
+        m_session.AfterReplies(this, [this] { SendCreate(ECreate::First); });
+        return;
+    }
+    SendCreate(ECreate::First);
 }
 
-void TCopyEngine::SendCreate(int nPhase)
+bool TCopyEngine::StripsLineFeeds(const std::string& sLocalPath) const
+{
+    DWORD nType = 0;
+    DWORD nCreator = 0;
+    SetTypeCreator(sLocalPath.c_str(), &nType, &nCreator);
+    return m_session.PathMode() == 0 && nType == kTypeText && m_session.TranslateUpload() != 0;
+}
+
+bool TCopyEngine::KnownOnHost(const std::string& sFittedName)
+{
+    if (!m_level.bRemoteNamesRead) {
+        // As the host matches names: without regard to case, short aliases included.
+        for (const TRemoteEntry& entry : m_session.RemoteListing().EntriesAt(m_level.nListingLevel)) {
+            m_level.remoteNames.insert(FoldedName(entry.szShortName));
+            m_level.remoteNames.insert(FoldedName(entry.szLongName));
+        }
+        m_level.bRemoteNamesRead = true;
+    }
+    return m_level.remoteNames.count(FoldedName(LocalToRemoteName(sFittedName))) != 0;
+}
+
+void TCopyEngine::SendCreate(ECreate eCreate)
 {
     const std::size_t nLength =
         BuildNamesRequest(kFTP_msgCreate, Packet::Names::kCreateBlock, Packet::Create::kVolume, Packet::Create::kDirNumber, m_sWireName);
     TPacketWriter(m_session.SendBuffer(), kGuestBufferSize)
-        .DWordBE(Packet::Create::kDataLength, SaturatedWireSize(m_nLocalLength - m_nLineFeeds));
-    m_nResult = 0;
-    m_session.m_pOperationResult = &m_nResult;
-    m_session.SetPhase(nPhase);
-    m_session.IssueCodeRead();
-    m_session.SendRequest(m_session.SendBuffer(), static_cast<std::uint16_t>(nLength), &TVantryGuestSession::DoNothingCallBack);
+        .DWordBE(Packet::Create::kDataLength, SaturatedWireSize(m_upload.nLocalLength - m_upload.nLineFeeds));
+    m_session.SendAwaited(static_cast<std::uint16_t>(nLength), AwaitResult([this, eCreate](std::int16_t nResult) {
+                              if (eCreate == ECreate::First)
+                                  OnCreateResult(nResult);
+                              else
+                                  SendSetInfo();
+                          }));
 }
 
-void TCopyEngine::OnCreateResult()
+void TCopyEngine::OnCreateResult(std::int16_t nResult)
 {
-    switch (m_nResult) {
+    switch (nResult) {
     case kFTP_resOK: SendSetInfo(); return;
     case kFTP_resDuplicate: break;
     case kFTP_resCannotCreate:
@@ -166,7 +191,7 @@ void TCopyEngine::OnCreateResult()
                    LoadStringId(IDS_REMOTE_CREATE_PROBLEM));
         CloseLocalFile();
         // Only this file is lost: the copy goes on with the next item.
-        NextItem();
+        AfterUploadedFile();
         return;
     default: StopUpload(IDS_UNABLE_TO_VANTRY, ETransferCause::HostCannotCreate); return;
     }
@@ -186,7 +211,7 @@ void TCopyEngine::OnCreateResult()
     if (nAnswer == ReplaceAnswer::kNo) {
         CloseLocalFile();
         Report(ETransferEventKind::Skipped, ETransferCause::Exists, RemoteItem(), true);
-        NextItem();
+        AfterUploadedFile();
         return;
     }
     if (!m_session.MayRemoveOnRemote()) {
@@ -194,40 +219,43 @@ void TCopyEngine::OnCreateResult()
         Report(ETransferEventKind::Failed, ETransferCause::NoRemovePrivilege, RemoteItem(), true,
                LoadStringId(IDS_UNABLE_TO_VANTRY));
         CloseLocalFile();
-        NextItem();
+        AfterUploadedFile();
         return;
     }
     // An empty file opens no fork, so nothing would replace the host's file at the end of its
     // data: it takes the place of the old one by removal, as on hosts that name folders by number.
-    if (m_session.PathMode() == 0 || !m_session.LongNames() || m_nLocalLength == 0) {
-        m_nResult = 0;
-        m_session.m_pOperationResult = &m_nResult;
-        SendNamesRequest(kFTP_msgRemove, kPhaseRemoveForReplace, m_sWireName);
+    if (m_session.PathMode() == 0 || !m_session.LongNames() || m_upload.nLocalLength == 0) {
+        SendNamesRequest(kFTP_msgRemove, m_sWireName, AwaitResult([this](std::int16_t nRemoved) { OnReplaceRemoveResult(nRemoved); }));
         return;
     }
     // A version 9 host replaces the file when the new data is complete.
-    m_nResult = 0;
     SendSetInfo();
 }
 
-void TCopyEngine::OnReplaceRemoveResult()
+void TCopyEngine::OnReplaceRemoveResult(std::int16_t nResult)
 {
-    if (m_nResult != kFTP_resOK) {
+    if (nResult != kFTP_resOK) {
         StopUpload(IDS_UNABLE_TO_VANTRY, ETransferCause::HostCannotWrite);
         return;
     }
-    m_session.IssueCodeRead();
-    SendCreate(kPhaseCreateAgain);
+    SendCreate(ECreate::AfterRemove);
 }
 
 void TCopyEngine::SendSetInfo()
 {
-    SendSetInfoOf(m_sLocalPath, m_sWireName, m_nLocalLength - m_nLineFeeds);
-    m_bSetInfoAnswered = false;
+    if (WaitsForEachAnswer(*m_pSent)) {
+        // The fork is opened once the information is answered (SendSetInfoOf).
+        m_session.AfterReplies(this, [this] {
+            SendSetInfoOf(m_sLocalPath, m_sWireName, m_upload.nLocalLength - m_upload.nLineFeeds, ESetInfoOf::File);
+        });
+        return;
+    }
+    SendSetInfoOf(m_sLocalPath, m_sWireName, m_upload.nLocalLength - m_upload.nLineFeeds, ESetInfoOf::File);
     OpenRemoteFork();
 }
 
-void TCopyEngine::SendSetInfoOf(const std::string& sLocalPath, const std::string& sWireName, std::uint64_t nDataLength)
+void TCopyEngine::SendSetInfoOf(const std::string& sLocalPath, const std::string& sWireName, std::uint64_t nDataLength,
+                                ESetInfoOf eOf)
 {
     using namespace Packet;
     const std::size_t nLength =
@@ -258,24 +286,39 @@ void TCopyEngine::SendSetInfoOf(const std::string& sLocalPath, const std::string
     packet.DWordBE(SetInfo::kDataLength, SaturatedWireSize(nDataLength));
     packet.WordBE(SetInfo::kMarker1, kSetInfoMarker);
     packet.WordBE(SetInfo::kMarker2, kSetInfoMarker);
-    m_session.m_pOperationResult = &m_nResult;
-    m_session.SetPhase(kPhaseSetInfo);
-    m_session.IssueCodeRead();
-    m_session.SendRequest(m_session.SendBuffer(), static_cast<std::uint16_t>(nLength), &TVantryGuestSession::DoNothingCallBack);
+    if (eOf == ESetInfoOf::Folder) {
+        // Times the host does not take change nothing else: the copy goes on.
+        m_session.SendAwaited(static_cast<std::uint16_t>(nLength), AwaitResult([this](std::int16_t) { NextItem(); }));
+        return;
+    }
+    m_session.SendAwaited(static_cast<std::uint16_t>(nLength),
+                          AwaitResult([this, pSent = m_pSent](std::int16_t nResult) {
+                              OnSetInfoResult(*pSent, nResult);
+                              if (!WaitsForEachAnswer(*pSent))
+                                  return; // the fork was opened behind the request
+                              if (pSent->nFailure != 0) {
+                                  CloseLocalFile();
+                                  EndLevel();
+                                  return;
+                              }
+                              OpenRemoteFork();
+                          }));
 }
 
 // A folder takes its local times once its contents are on the host, since writing them
 // changed its time there; the answer goes on with the parent's next item.
 void TCopyEngine::SendFolderTimes(const TLevel& finished)
 {
-    m_eSetInfoOf = ESetInfoOf::Folder;
-    m_nResult = 0;
-    SendSetInfoOf(finished.sSource, finished.sRemoteName, 0);
+    // A host that pipelines takes information sent while earlier answers are owed only for
+    // files of its own making: the folder's waits for them.
+    m_session.AfterReplies(this, [this, sSource = finished.sSource, sRemoteName = finished.sRemoteName] {
+        SendSetInfoOf(sSource, sRemoteName, 0, ESetInfoOf::Folder);
+    });
 }
 
 void TCopyEngine::OpenRemoteFork()
 {
-    if (m_nLocalLength == 0) {
+    if (m_upload.nLocalLength == 0) {
         // An empty file has its information set already: no fork is opened, no data sent.
         CloseLocalFile();
         SendInfoRequestAfterUpload();
@@ -284,48 +327,40 @@ void TCopyEngine::OpenRemoteFork()
     const std::size_t nLength = BuildNamesRequest(kFTP_msgOpenFork, Packet::Names::kOpenForkBlock, Packet::ReqFork::kVolume,
                                                   Packet::ReqFork::kDirNumber, m_sWireName);
     // The host does not answer: the data starts when this write completes.
-    m_nLastRead = kNothingReadYet;
+    m_upload.nLastRead = kNothingReadYet;
     m_session.SendRequest(m_session.SendBuffer(), static_cast<std::uint16_t>(nLength),
                           &TVantryGuestSession::DecideToContinueCallBack);
 }
 
 // The answer to kFTP_msgSetInfo, which may come while the data is still flowing.
-void TCopyEngine::OnSetInfoResult()
+void TCopyEngine::OnSetInfoResult(TSentFile& file, std::int16_t nResult)
 {
-    if (m_eSetInfoOf == ESetInfoOf::Folder) {
-        // Times the host does not take change nothing else: the copy goes on.
-        m_eSetInfoOf = ESetInfoOf::File;
-        m_session.SetPhase(kPhaseIdle);
-        m_session.IssueCodeRead();
-        NextItem();
+    if (AnswerSettled(file, nResult))
         return;
-    }
-    m_bSetInfoAnswered = true;
-    if (m_nResult != kFTP_resOK && m_nUploadFailure == 0) {
-        m_nUploadFailure = IDS_UNABLE_TO_VANTRY;
-        SetStopRequested();
-        Report(ETransferEventKind::Failed, ETransferCause::HostCannotWrite, RemoteItem(), true,
-               LoadStringId(IDS_UNABLE_TO_VANTRY));
-    }
-    m_nResult = 0;
-    m_session.m_pOperationResult = &m_nResult;
-    if (m_nLocalLength == 0)
-        m_session.SetPhase(kPhaseInfoAfterUpload);
-    else
-        m_session.SetPhase(m_bAbortSent ? kPhaseAbortUpload : kPhaseEndData);
-    m_session.IssueCodeRead();
+    file.nFailure = IDS_UNABLE_TO_VANTRY;
+    SetStopRequested();
+    Report(ETransferEventKind::Failed, ETransferCause::HostCannotWrite, file.sRemoteItem, true,
+           LoadStringId(IDS_UNABLE_TO_VANTRY));
 }
 
 // The information is asked for right behind the file's last request; the answer is read once
 // the answers before it are in.
-void TCopyEngine::SendInfoRequestAfterUpload() { m_session.SendNamesRequest(kFTP_msgGetInfo, m_level.remote, m_sWireName); }
+void TCopyEngine::SendInfoRequestAfterUpload()
+{
+    SendNamesRequest(kFTP_msgGetInfo, m_sWireName,
+                     AwaitInfo([this, pSent = m_pSent](std::int16_t nResult, const std::uint8_t* pRecord) {
+                         TakeUploadedInfo(*pSent, nResult, pRecord);
+                     }));
+    if (m_pSent->bAnswersLate)
+        AfterUploadedFile();
+}
 
 void TCopyEngine::SendData()
 {
     std::uint8_t* pPacket = m_session.SendBuffer();
     for (;;) {
         if (StopRequested()) {
-            m_bAbortSent = true;
+            m_upload.bAbortSent = true;
             break;
         }
         UINT nRead = 0;
@@ -334,12 +369,12 @@ void TCopyEngine::SendData()
         } catch (const CFileException&) {
             m_session.m_bUploadReadFailure = 1;
         }
-        m_nLastRead = nRead;
+        m_upload.nLastRead = nRead;
         m_nBytesDone += nRead;
         if (nRead != 0)
             Window().UpdateStatus(m_nBytesDone);
         std::size_t nSend = nRead;
-        if (m_bStripLineFeeds)
+        if (m_upload.bStripLineFeeds)
             nSend = RemoveLineFeeds(pPacket + Packet::ForkData::kData, nRead);
         if (nSend != 0) {
             TPacketWriter packet(pPacket, kGuestBufferSize);
@@ -361,7 +396,7 @@ void TCopyEngine::DecideToContinue() { DecideUpload(); }
 void TCopyEngine::DecideUpload()
 {
     // A stop that came before the first read ends the file like one that came later.
-    if (m_session.m_bUploadReadFailure || (StopRequested() && m_bAbortSent) || m_nLastRead == 0) {
+    if (m_session.m_bUploadReadFailure || (StopRequested() && m_upload.bAbortSent) || m_upload.nLastRead == 0) {
         FinishUploadedFile();
         return;
     }
@@ -375,51 +410,78 @@ void TCopyEngine::FinishUploadedFile()
         // What was sent is abandoned on the host rather than kept as if it were the whole file.
         ReportUnreadable(m_sLocalPath);
         SetStopRequested();
-        m_bAbortSent = true;
+        m_upload.bAbortSent = true;
     }
-    if (StopRequested() && m_bAbortSent) {
+    if (StopRequested() && m_upload.bAbortSent) {
         EndLevel();
         return;
     }
-    m_session.IssueCodeRead();
     m_session.SendBuffer()[Packet::kCode] = CodeByte(kFTP_msgEndData);
-    m_session.SendRequest(m_session.SendBuffer(), 1, &TVantryGuestSession::DoNothingCallBack);
-    SendInfoRequestAfterUpload();
+    m_session.SendAwaited(1, AwaitResult([this, pSent = m_pSent](std::int16_t nResult) {
+                              OnEndDataResult(*pSent, nResult);
+                              if (WaitsForEachAnswer(*pSent))
+                                  SendInfoRequestAfterUpload();
+                          }));
+    if (!WaitsForEachAnswer(*m_pSent))
+        SendInfoRequestAfterUpload();
 }
 
-void TCopyEngine::OnEndDataResult()
+bool TCopyEngine::AnswerSettled(TSentFile& file, std::int16_t nResult)
 {
-    if (m_nResult != kFTP_resOK && m_nUploadFailure == 0) {
-        // The host could not write the file; a full disk is worth saying.
-        const bool bDiskFull = m_nResult == kFTP_resDiskFull;
-        m_nUploadFailure = bDiskFull ? IDS_REMOTE_DISK_FULL : IDS_REMOTE_CREATE_PROBLEM;
-        Report(ETransferEventKind::Failed, bDiskFull ? ETransferCause::HostDiskFull : ETransferCause::HostCannotWrite,
-               RemoteItem(), true, LoadStringId(m_nUploadFailure));
+    if (nResult == kFTP_resOK || file.nFailure != 0)
+        return true;
+    if (nResult != kFTP_resDuplicate || !file.bAnswersLate)
+        return false;
+    // Something took the name on the host after the create: the host left that item alone.
+    file.nFailure = IDS_UNABLE_TO_VANTRY;
+    Report(ETransferEventKind::Failed, ETransferCause::NameTakenMeanwhile, file.sRemoteItem, true);
+    return true;
+}
+
+void TCopyEngine::OnEndDataResult(TSentFile& file, std::int16_t nResult)
+{
+    if (AnswerSettled(file, nResult))
+        return;
+    // The host could not write the file; a full disk is worth saying.
+    const bool bDiskFull = nResult == kFTP_resDiskFull;
+    file.nFailure = bDiskFull ? IDS_REMOTE_DISK_FULL : IDS_REMOTE_CREATE_PROBLEM;
+    Report(ETransferEventKind::Failed, bDiskFull ? ETransferCause::HostDiskFull : ETransferCause::HostCannotWrite,
+           file.sRemoteItem, true, LoadStringId(file.nFailure));
+}
+
+void TCopyEngine::TakeUploadedInfo(const TSentFile& file, std::int16_t nResult, const std::uint8_t* pRecord)
+{
+    if (file.bAnswersLate) {
+        // The upload has gone on: the answer only tells how the file ended.
+        if (file.nFailure == 0) {
+            ++m_outcome.nFilesCopied;
+            if (nResult == kFTP_resOK)
+                AddUploadedEntry(file, pRecord);
+        }
+        return;
     }
-    m_session.SetPhase(kPhaseInfoAfterUpload);
-    m_session.IssueCodeRead();
-}
-
-void TCopyEngine::TakeUploadedInfo(std::int16_t nResult, const std::uint8_t* pRecord)
-{
-    using namespace Packet::FileInfo;
-    m_session.SetPhase(kPhaseIdle);
-    if (m_nUploadFailure != 0) {
+    if (file.nFailure != 0) {
         EndLevel();
         return;
     }
     ++m_outcome.nFilesCopied;
-    if (nResult == kFTP_resOK) {
-        TRemoteEntry entry{};
-        entry.dwFolder = DWordBE(pRecord + kIsFolder);
-        std::memcpy(entry.type, pRecord + kType, sizeof entry.type);
-        SetRemoteEntrySize(entry, ReadWireSize(TPacketReader(pRecord, kRecordLength), kSize, kSizeHigh, m_session.LargeSizes()));
-        entry.wAttributes = static_cast<std::uint16_t>(pRecord[kAttributes] | (pRecord[kAttributes + 1] << 8));
-        entry.dwModTime = DWordBE(pRecord + kModified);
-        SetRemoteEntryName(entry, m_sWireName, m_session.LongNames());
-        ZULAddFileEntry(m_session.RemoteListing(), m_level.nListingLevel, entry, nullptr);
-    }
-    NextItem();
+    if (nResult == kFTP_resOK)
+        AddUploadedEntry(file, pRecord);
+    AfterUploadedFile();
+}
+
+void TCopyEngine::AddUploadedEntry(const TSentFile& file, const std::uint8_t* pRecord)
+{
+    using namespace Packet::FileInfo;
+    const TPacketReader record(pRecord, kRecordLength);
+    TRemoteEntry entry{};
+    entry.dwFolder = record.DWordBE(kIsFolder);
+    std::memcpy(entry.type, pRecord + kType, sizeof entry.type);
+    SetRemoteEntrySize(entry, ReadWireSize(record, kSize, kSizeHigh, m_session.LargeSizes()));
+    entry.wAttributes = record.WordLE(kAttributes);
+    entry.dwModTime = record.DWordBE(kModified);
+    SetRemoteEntryName(entry, file.sWireName, m_session.LongNames());
+    ZULAddFileEntry(m_session.RemoteListing(), file.nListingLevel, entry, nullptr);
 }
 
 void TCopyEngine::ReportUnreadable(const std::string& sPath)
@@ -449,7 +511,8 @@ void TCopyEngine::UploadFolder()
         NextItem();
         return;
     }
-    SendNamesRequest(kFTP_msgGetInfo, kPhaseFolderInfoInCopy, m_sWireName);
+    SendNamesRequest(kFTP_msgGetInfo, m_sWireName,
+                     AwaitInfo([this](std::int16_t nResult, const std::uint8_t* pRecord) { TakeRemoteFolderInfo(nResult, pRecord); }));
 }
 
 void TCopyEngine::TakeRemoteFolderInfo(std::int16_t nResult, const std::uint8_t* pRecord)
@@ -458,11 +521,11 @@ void TCopyEngine::TakeRemoteFolderInfo(std::int16_t nResult, const std::uint8_t*
         MakeRemoteFolder();
         return;
     }
-    if (DWordBE(pRecord + Packet::FileInfo::kIsFolder) != 0) {
+    if (TPacketReader(pRecord, Packet::FileInfo::kRecordLength).DWordBE(Packet::FileInfo::kIsFolder) != 0) {
         if (m_session.PathMode() == 1)
             EnterUploadedFolder();
         else
-            SendNamesRequest(kFTP_msgGetInfo, kPhaseFolderInfoAgain, m_sWireName);
+            SendNamesRequest(kFTP_msgGetInfo, m_sWireName, AwaitInfo([this](std::int16_t, const std::uint8_t*) { EnterUploadedFolder(); }));
         return;
     }
     // A file has the folder's name: it gives way when the user agrees.
@@ -475,22 +538,23 @@ void TCopyEngine::TakeRemoteFolderInfo(std::int16_t nResult, const std::uint8_t*
         }
         if (nAnswer == ReplaceAnswer::kNo) {
             // No keeps the host's file: the folder is not copied.
-            m_session.SetPhase(kPhaseIdle);
-            m_session.IssueCodeRead();
             Report(ETransferEventKind::Skipped, ETransferCause::Exists, RemoteItem(), true);
             NextItem();
             return;
         }
         m_bYesToAll = nAnswer == ReplaceAnswer::kYesToAll;
     }
-    SendNamesRequest(kFTP_msgRemove, kPhaseRemoveForFolder, m_sWireName);
+    SendNamesRequest(kFTP_msgRemove, m_sWireName, AwaitResult([this](std::int16_t) { MakeRemoteFolder(); }));
 }
 
-void TCopyEngine::MakeRemoteFolder() { SendNamesRequest(kFTP_msgMakeFolder, kPhaseFolderMadeInCopy, m_sWireName); }
-
-void TCopyEngine::OnRemoteFolderMade()
+void TCopyEngine::MakeRemoteFolder()
 {
-    if (m_session.m_nWindowResult != kFTP_resOK) {
+    SendNamesRequest(kFTP_msgMakeFolder, m_sWireName, AwaitResult([this](std::int16_t nResult) { OnRemoteFolderMade(nResult); }));
+}
+
+void TCopyEngine::OnRemoteFolderMade(std::int16_t nResult)
+{
+    if (nResult != kFTP_resOK) {
         StopUpload(IDS_UNABLE_TO_VANTRY, ETransferCause::HostCannotCreate);
         return;
     }
@@ -499,9 +563,8 @@ void TCopyEngine::OnRemoteFolderMade()
 
 void TCopyEngine::EnterUploadedFolder()
 {
-    m_session.SetPhase(kPhaseIdle);
-    m_session.IssueCodeRead();
     TLevel child;
+    child.nSerial = ++m_nLevelSerial;
     child.sSource = m_sLocalPath;
     child.sDest = JoinLocalPath(m_level.sDest, m_sItemName);
     child.sRemoteName = m_sWireName;

@@ -1,10 +1,13 @@
-// Reading the host's messages: the code byte, then the rest of the message by phase and route.
+// Reading the host's messages: the code byte, then the rest of the message, handed to the
+// oldest request still waiting for its reply (the host answers in the order of the requests).
 #include "Vntrgst.h"
 
 #include "CheckedCalls.h"
 #include "Exceptions.h"
+#include "PacketBuffer.h"
 #include "StringTable.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -19,7 +22,6 @@ std::uint32_t TVantryGuestSession::RunCompletion(void* pSession, std::int32_t nS
         return 0;
     }
     try {
-        pThis->TakePendingResult();
         (pThis->*pStep)();
     } catch (const std::exception&) {
         pThis->PostStopMessage(nFailureReason);
@@ -27,18 +29,70 @@ std::uint32_t TVantryGuestSession::RunCompletion(void* pSession, std::int32_t nS
     return 0;
 }
 
-void TVantryGuestSession::TakePendingResult()
+void TVantryGuestSession::SendAwaited(std::uint16_t nLength, TAwaitedReply reply)
 {
-    if (!m_pPendingResult)
-        return;
-    *m_pPendingResult = static_cast<std::int16_t>((m_resultWire[0] << 8) | m_resultWire[1]);
-    m_pPendingResult = nullptr;
+    AwaitReply(std::move(reply));
+    IssueCodeRead();
+    SendRequest(m_pSend, nLength, &DoNothingCallBack);
 }
 
-void TVantryGuestSession::ReadResultInto(std::int16_t* pWord, FTPCompletion pfnCompletion)
+void TVantryGuestSession::AfterReplies(const void* pOwner, std::function<void()> step)
 {
-    m_pPendingResult = pWord;
-    ReadReplyBytes(m_resultWire, sizeof m_resultWire, pfnCompletion);
+    if (m_awaited.empty()) {
+        step();
+        return;
+    }
+    TAwaitedReply barrier = TAwaitedReply::Of(EAwaitedReply::Barrier, pOwner);
+    barrier.onReached = std::move(step);
+    m_awaited.push_back(std::move(barrier));
+}
+
+std::size_t TVantryGuestSession::RepliesAwaitedBy(const void* pOwner) const
+{
+    return static_cast<std::size_t>(std::count_if(m_awaited.begin(), m_awaited.end(),
+                                                  [pOwner](const TAwaitedReply& r) { return r.pOwner == pOwner; }));
+}
+
+void TVantryGuestSession::DropReplies(const void* pOwner)
+{
+    for (TAwaitedReply& reply : m_awaited) {
+        if (reply.pOwner == pOwner)
+            reply.Drop();
+    }
+}
+
+TAwaitedReply TVantryGuestSession::TakeAwaited()
+{
+    VCheck(!m_awaited.empty());
+    TAwaitedReply reply = std::move(m_awaited.front());
+    m_awaited.pop_front();
+    return reply;
+}
+
+bool TVantryGuestSession::ChainCanRun(const TAwaitedReply& reply)
+{
+    // A copy's steps need the window's copy state; without it the session cannot go on.
+    if (reply.pOwner != nullptr && reply.pOwner != this && !m_pWindow) {
+        PostStopMessage(kStopConnectionFailed);
+        return false;
+    }
+    return true;
+}
+
+void TVantryGuestSession::RunBarriers()
+{
+    while (Awaits(EAwaitedReply::Barrier)) {
+        TAwaitedReply barrier = TakeAwaited();
+        if (barrier.onReached && ChainCanRun(barrier))
+            barrier.onReached();
+    }
+}
+
+void TVantryGuestSession::ReadOn()
+{
+    RunBarriers();
+    if (!Stopping())
+        IssueCodeRead();
 }
 
 std::uint32_t TVantryGuestSession::ReadResultCompletion(HConnection, void* pSession, HStream, std::int32_t nStatus)
@@ -49,7 +103,7 @@ std::uint32_t TVantryGuestSession::ReadResultCompletion(HConnection, void* pSess
     try {
         VCheck(nStatus == 0);
         pThis->m_bCodeReadPending = 0;
-        if (pThis->m_nPhase >= kPhaseStopping) {
+        if (pThis->Stopping()) {
             pThis->PostStopMessage(kStopConnectionFailed);
             return 0;
         }
@@ -67,45 +121,22 @@ void TVantryGuestSession::OnCodeByte()
     case kFTP_msgNoOp: IssueCodeRead(); break;
     case kFTP_msgNewMessages: OnDriveNotReady(); break;
     case kFTP_msgForkData:
-        if (m_nPhase == kPhaseDownload)
+        if (Awaits(EAwaitedReply::Fork))
             ReadReplyBytes(m_pReceive, Packet::ForkData::kHeader - 1, &CopyFromRemoteReadForkSize);
         else
             SkipForkDataLength();
         break;
     case kFTP_msgFileInfo:
-        m_bAbortAckPending = 0;
-        if (WaitsForFileInfo()) {
-            m_nRoute = kRouteFileInfo;
-            ReadReplyBytes(m_pReceive, Packet::FileInfo::kLength - 1, &RoutingCallBack);
-        } else {
-            // Nobody asked: read and dropped, so that the next message is found.
-            ReadReplyBytes(m_pReceive, Packet::FileInfo::kLength - 1, &ReissueReadCallBack);
-        }
+        ReadReplyBytes(m_pReceive, Packet::FileInfo::kLength - 1, &StepCompletion<&TVantryGuestSession::OnFileInfoRecord>);
         break;
-    case kFTP_msgAFile:
-        m_bAbortAckPending = 0;
-        OnFile();
-        break;
-    case kFTP_msgAVol:
-        m_bAbortAckPending = 0;
-        OnVolume();
-        break;
-    case kFTP_msgAbort: RespondToFTP_msgAbort(); break;
+    case kFTP_msgAFile: OnFile(); break;
+    case kFTP_msgAVol: OnVolume(); break;
+    case kFTP_msgAbort: OnHostAbort(); break;
     case kFTP_msgEndData: OnEndData(); break;
-    case kFTP_msgResult: RespondToFTP_msgResult(); break;
+    case kFTP_msgResult:
+        ReadReplyBytes(m_pReceive, Packet::Result::kLength - 1, &StepCompletion<&TVantryGuestSession::OnResultValue>);
+        break;
     default: ShowIllegalMessage(); break;
-    }
-}
-
-bool TVantryGuestSession::WaitsForFileInfo() const
-{
-    switch (m_nPhase) {
-    case kPhaseInfoAfterUpload:
-    case kPhaseFolderInfoInCopy:
-    case kPhaseWindowSize:
-    case kPhaseDownloadInfo:
-    case kPhaseFolderInfoAgain: return true;
-    default: return m_pWindow && m_pWindow->WaitingForSize();
     }
 }
 
@@ -126,13 +157,16 @@ void TVantryGuestSession::OnDriveNotReady()
 {
     // During a folder listing the notice means that the host cannot read the folder: the
     // listing that follows is no listing of it.
-    const bool bListing = m_nPhase == kPhaseListFiles;
-    if (bListing)
-        m_nPaneResult = kFTP_resFailure;
+    const bool bListing = Awaits(EAwaitedReply::FileList);
+    std::string sFolder;
+    if (bListing) {
+        TAwaitedReply& listing = m_awaited.front();
+        (listing.onEntries ? listing.nListResult : m_nPaneResult) = kFTP_resFailure;
+        sFolder = listing.onEntries ? listing.sFolder : m_listing.sPath;
+    }
     if (m_pWindow) {
         m_pWindow->SetWaitCursor(false);
-        m_pWindow->ReportTransfer({ETransferEventKind::Failed, ETransferCause::HostCannotRead,
-                                   bListing ? m_sListingPath : std::string(), true, {}},
+        m_pWindow->ReportTransfer({ETransferEventKind::Failed, ETransferCause::HostCannotRead, sFolder, true, {}},
                                   FixedText::kDiskUnreadable, FixedText::kApplicationTitle,
                                   MessageBoxStyle::kTaskModal | MessageBoxStyle::kIconStop);
     }
@@ -141,72 +175,105 @@ void TVantryGuestSession::OnDriveNotReady()
         m_pWindow->RestorePreviousRemoteDrive();
 }
 
-void TVantryGuestSession::SkipForkDataLength()
+void TVantryGuestSession::OnResultValue()
 {
-    ReadReplyBytes(m_pReceive, Packet::ForkData::kHeader - 1,
-                   [](HConnection, void* pSession, HStream, std::int32_t nStatus) -> std::uint32_t {
-                       return RunCompletion(pSession, nStatus, &TVantryGuestSession::SkipForkData, kStopConnectionFailed);
-                   });
-}
-
-void TVantryGuestSession::SkipForkData()
-{
-    const std::uint16_t nLength = static_cast<std::uint16_t>((m_pReceive[0] << 8) | m_pReceive[1]);
-    VCheck(nLength <= Packet::kMaxIncomingData);
-    if (nLength == 0) {
+    const std::int16_t nResult = TPacketReader(m_pReceive, Packet::Result::kLength - 1).ResultBE(Packet::Result::kValue - 1);
+    const EAwaitedReply eKind = m_awaited.empty() ? EAwaitedReply::Barrier : m_awaited.front().eKind;
+    switch (eKind) {
+    case EAwaitedReply::Result:
+    case EAwaitedReply::AbortAnswer: {
+        TAwaitedReply reply = TakeAwaited();
+        if (reply.onResult && ChainCanRun(reply))
+            reply.onResult(nResult);
+        ReadOn();
+        return;
+    }
+    case EAwaitedReply::Fork: EndFork(EForkEnd::Result, nResult); return;
+    case EAwaitedReply::FileList: {
+        // The listing ends with the result.
+        TAwaitedReply& listing = m_awaited.front();
+        (listing.onEntries ? listing.nListResult : m_nPaneResult) = nResult;
+        EndFileList();
+        return;
+    }
+    default:
+        // A result nobody waits for: dropped, so that the next message is found.
         IssueCodeRead();
         return;
     }
-    ReadReplyBytes(m_pReceive, nLength, &ReissueReadCallBack);
 }
 
-void TVantryGuestSession::RespondToFTP_msgResult()
+void TVantryGuestSession::OnFileInfoRecord()
 {
-    switch (m_nPhase) {
-    case kPhaseListFiles:
-        if (m_bAbortAckPending) {
-            m_bAbortAckPending = 0;
-            ReadResultInto(&m_nWindowResult, &ReissueReadCallBack);
-        } else {
-            // The listing ends with the result; it is finished once the value is in.
-            ReadResultInto(&m_nPaneResult,
-                           [](HConnection, void* pSession, HStream, std::int32_t nStatus) -> std::uint32_t {
-                               return RunCompletion(pSession, nStatus, &TVantryGuestSession::EndFileList,
-                                                    kStopConnectionFailed);
-                           });
-        }
-        break;
-    case kPhaseCreate: m_nRoute = kRouteCreateResult; ReadResultInto(m_pOperationResult, &RoutingCallBack); break;
-    case kPhaseRemoveForReplace:
-        m_nRoute = kRouteReplaceRemoveResult;
-        ReadResultInto(m_pOperationResult, &RoutingCallBack);
-        break;
-    case kPhaseCreateAgain: m_nRoute = kRouteSetInfo; ReadResultInto(m_pOperationResult, &RoutingCallBack); break;
-    case kPhaseSetInfo: m_nRoute = kRouteSetInfoResult; ReadResultInto(m_pOperationResult, &RoutingCallBack); break;
-    case kPhaseEndData: m_nRoute = kRouteEndDataResult; ReadResultInto(m_pOperationResult, &RoutingCallBack); break;
-    case kPhaseAbortUpload: m_nRoute = kRouteUploadAborted; ReadResultInto(m_pOperationResult, &RoutingCallBack); break;
-    case kPhaseRemove: m_nRoute = kRouteRemoveNext; ReadResultInto(m_pOperationResult, &RoutingCallBack); break;
-    case kPhaseNewFolder: m_nRoute = kRouteNewFolderDone; ReadResultInto(&m_nNewFolderResult, &RoutingCallBack); break;
-    case kPhaseFolderMadeInCopy:
-        m_nRoute = kRouteEnterMadeFolder;
-        ReadResultInto(&m_nWindowResult, &RoutingCallBack);
-        break;
-    case kPhaseRemoveForFolder:
-        m_nRoute = kRouteMakeFolderAfterRemove;
-        ReadResultInto(&m_nWindowResult, &RoutingCallBack);
-        break;
-    case kPhaseDownload: ReadResultInto(&m_nWindowResult, &FromRemoteRespondToResult); break;
-    default:
-        // A result nobody waits for: read and dropped, so that the next message is found.
-        ReadResultInto(&m_nOperationResult, &ReissueReadCallBack);
-        break;
+    const TPacketReader reply(m_pReceive, Packet::FileInfo::kLength - 1);
+    const std::int16_t nResult = reply.ResultBE(Packet::FileInfo::kResult - 1);
+    const std::uint8_t* pRecord = m_pReceive + (Packet::FileInfo::kRecord - 1);
+    if (Awaits(EAwaitedReply::FileInfo)) {
+        TAwaitedReply awaited = TakeAwaited();
+        if (awaited.onInfo && ChainCanRun(awaited))
+            awaited.onInfo(nResult, pRecord);
+        ReadOn();
+        return;
     }
+    // The window's own question for an item's size; anything else nobody asked for is dropped.
+    if (m_pWindow && m_pWindow->WaitingForSize())
+        m_pWindow->TakeRemoteItemInfo(nResult, pRecord);
+    IssueCodeRead();
 }
 
-void TVantryGuestSession::RespondToFTP_msgAbort()
+std::uint32_t TVantryGuestSession::CopyFromRemoteReadForkSize(HConnection, void* pSession, HStream, std::int32_t nStatus)
 {
-    if (m_nPhase == kPhaseDownload && m_pEngine) {
-        m_pEngine->RespondToAbort();
+    return RunCompletion(pSession, nStatus, &TVantryGuestSession::OnForkLength, kStopSystemError);
+}
+
+std::uint32_t TVantryGuestSession::CopyFromRemoteProcessForkData(HConnection, void* pSession, HStream,
+                                                                 std::int32_t nStatus)
+{
+    return RunCompletion(pSession, nStatus, &TVantryGuestSession::OnForkData, kStopSystemError);
+}
+
+void TVantryGuestSession::OnForkLength()
+{
+    m_nForkLength = TPacketReader(m_pReceive, Packet::ForkData::kHeader - 1).WordBE(Packet::ForkData::kDataLength - 1);
+    VCheck(m_nForkLength <= Packet::kMaxIncomingData);
+    if (m_nForkLength == 0) {
+        OnForkData();
+        return;
+    }
+    ReadReplyBytes(m_pReceive, m_nForkLength, &CopyFromRemoteProcessForkData);
+}
+
+void TVantryGuestSession::OnForkData()
+{
+    VCheck(Awaits(EAwaitedReply::Fork));
+    // A copy: the step may drop the chain's replies while it runs.
+    const TAwaitedReply::TDataStep onData = m_awaited.front().onData;
+    if (onData && ChainCanRun(m_awaited.front()))
+        onData(m_pReceive, m_nForkLength);
+    if (!Stopping())
+        IssueCodeRead();
+}
+
+void TVantryGuestSession::EndFork(EForkEnd eEnd, std::int16_t nResult)
+{
+    TAwaitedReply reply = TakeAwaited();
+    if (eEnd == EForkEnd::Abort) {
+        // A guest's kFTP_msgAbort that ends a fork gets no answer of its own.
+        const auto itAbort = std::find_if(m_awaited.begin(), m_awaited.end(), [](const TAwaitedReply& r) {
+            return r.eKind == EAwaitedReply::AbortAnswer;
+        });
+        if (itAbort != m_awaited.end())
+            m_awaited.erase(itAbort);
+    }
+    if (reply.onForkEnd && ChainCanRun(reply))
+        reply.onForkEnd(eEnd, nResult);
+    ReadOn();
+}
+
+void TVantryGuestSession::OnHostAbort()
+{
+    if (Awaits(EAwaitedReply::Fork)) {
+        EndFork(EForkEnd::Abort, 0);
         return;
     }
     PostStopMessage(kStopConnectionFailed);
@@ -214,76 +281,32 @@ void TVantryGuestSession::RespondToFTP_msgAbort()
 
 void TVantryGuestSession::OnEndData()
 {
-    switch (m_nPhase) {
-    case kPhaseDownload: Engine().ForkEnded(); break;
-    case kPhaseListVols: EndVolumeList(); break;
-    default: EndFileList(); break;
-    }
+    if (Awaits(EAwaitedReply::Fork))
+        EndFork(EForkEnd::EndData, 0);
+    else if (Awaits(EAwaitedReply::VolumeList))
+        EndVolumeList();
+    else if (Awaits(EAwaitedReply::FileList))
+        EndFileList();
+    else
+        IssueCodeRead(); // nobody waits for it
 }
 
-IGuestTransferEngine& TVantryGuestSession::Engine()
+void TVantryGuestSession::SkipForkDataLength()
 {
-    // Transfer steps need the window's copy state; without it the session cannot go on.
-    if (!m_pEngine || !m_pWindow) {
-        PostStopMessage(kStopConnectionFailed);
-        throw CMemoryException();
-    }
-    return *m_pEngine;
+    ReadReplyBytes(m_pReceive, Packet::ForkData::kHeader - 1,
+                   &StepCompletion<&TVantryGuestSession::SkipForkData, kStopConnectionFailed>);
 }
 
-std::uint32_t TVantryGuestSession::RoutingCallBack(HConnection, void* pSession, HStream, std::int32_t nStatus)
+void TVantryGuestSession::SkipForkData()
 {
-    return RunCompletion(pSession, nStatus, &TVantryGuestSession::RunRoute, kStopSystemError);
-}
-
-void TVantryGuestSession::RunRoute()
-{
-    switch (m_nRoute) {
-    case kRouteVolumeRecord: OnVolumeRecord(); break;
-    case kRouteVolumeNameLength: OnVolumeNameLength(); break;
-    case kRouteVolumeName: OnVolumeName(); break;
-    case kRouteFileRecord: OnFileRecord(); break;
-    case kRouteFileNameLength: OnFileNameLength(); break;
-    case kRouteFileName: OnFileName(); break;
-    case kRouteFileTime: OnFileTime(); break;
-    case kRouteFileInfo: TakeFileInfoByPhase(); break;
-    case kRouteRemoveNext: RemoveRemoteSelItems(); break;
-    case kRouteNewFolderDone: FinishNewFolder(); break;
-    case kRouteSetInfo:
-    case kRouteUploadAborted:
-    case kRouteMakeFolderAfterRemove:
-    case kRouteCreateResult:
-    case kRouteReplaceRemoveResult:
-    case kRouteSetInfoResult:
-    case kRouteEndDataResult:
-    case kRouteEnterMadeFolder: Engine().RunRoute(m_nRoute); break;
-    default: PostStopMessage(kStopSystemError); break;
+    const std::uint16_t nLength =
+        TPacketReader(m_pReceive, Packet::ForkData::kHeader - 1).WordBE(Packet::ForkData::kDataLength - 1);
+    VCheck(nLength <= Packet::kMaxIncomingData);
+    if (nLength == 0) {
+        IssueCodeRead();
+        return;
     }
-}
-
-void TVantryGuestSession::TakeFileInfoByPhase()
-{
-    const std::int16_t nResult = static_cast<std::int16_t>((m_pReceive[0] << 8) | m_pReceive[1]);
-    const std::uint8_t* pRecord = m_pReceive + (Packet::FileInfo::kRecord - 1);
-    switch (m_nPhase) {
-    case kPhaseInfoAfterUpload:
-    case kPhaseFolderInfoInCopy:
-    case kPhaseDownloadInfo:
-    case kPhaseFolderInfoAgain: Engine().TakeFileInfo(m_nPhase, nResult, pRecord); return;
-    case kPhaseWindowSize:
-        if (m_pWindow) {
-            m_pWindow->TakeRemoteItemInfo(nResult, pRecord);
-            return;
-        }
-        break;
-    default:
-        if (m_pWindow && m_pWindow->WaitingForSize()) {
-            m_pWindow->TakeRemoteItemInfo(nResult, pRecord);
-            return;
-        }
-        break;
-    }
-    PostStopMessage(kStopSystemError);
+    ReadReplyBytes(m_pReceive, nLength, &ReissueReadCallBack);
 }
 
 std::uint32_t TVantryGuestSession::DoNothingCallBack(HConnection, void* pSession, HStream, std::int32_t nStatus)
@@ -306,28 +329,17 @@ std::uint32_t TVantryGuestSession::ReissueReadCallBack(HConnection, void* pSessi
     return RunCompletion(pSession, nStatus, &TVantryGuestSession::IssueCodeRead, kStopConnectionFailed);
 }
 
-void TVantryGuestSession::DecideToContinue() { Engine().DecideToContinue(); }
-void TVantryGuestSession::RespondToDownloadResult() { Engine().FromRemoteRespondToResult(); }
-void TVantryGuestSession::ReadForkSize() { Engine().ReadForkSize(); }
-void TVantryGuestSession::ProcessForkData() { Engine().ProcessForkData(); }
+void TVantryGuestSession::ContinueUpload()
+{
+    // The upload's steps need the window's copy state; without it the session cannot go on.
+    if (!m_pEngine || !m_pWindow) {
+        PostStopMessage(kStopConnectionFailed);
+        return;
+    }
+    m_pEngine->DecideToContinue();
+}
 
 std::uint32_t TVantryGuestSession::DecideToContinueCallBack(HConnection, void* pSession, HStream, std::int32_t nStatus)
 {
-    return RunCompletion(pSession, nStatus, &TVantryGuestSession::DecideToContinue, kStopSystemError);
-}
-
-std::uint32_t TVantryGuestSession::FromRemoteRespondToResult(HConnection, void* pSession, HStream, std::int32_t nStatus)
-{
-    return RunCompletion(pSession, nStatus, &TVantryGuestSession::RespondToDownloadResult, kStopSystemError);
-}
-
-std::uint32_t TVantryGuestSession::CopyFromRemoteReadForkSize(HConnection, void* pSession, HStream, std::int32_t nStatus)
-{
-    return RunCompletion(pSession, nStatus, &TVantryGuestSession::ReadForkSize, kStopSystemError);
-}
-
-std::uint32_t TVantryGuestSession::CopyFromRemoteProcessForkData(HConnection, void* pSession, HStream,
-                                                                 std::int32_t nStatus)
-{
-    return RunCompletion(pSession, nStatus, &TVantryGuestSession::ProcessForkData, kStopSystemError);
+    return RunCompletion(pSession, nStatus, &TVantryGuestSession::ContinueUpload, kStopSystemError);
 }

@@ -18,11 +18,6 @@ constexpr std::uint16_t kShortLimits[3] = {12, 8, 4};
 constexpr std::uint8_t kMacNamingKind = 2;
 constexpr std::uint16_t kMacLimits[3] = {31, 31, 15};
 
-std::uint32_t DWordBE(const std::uint8_t* p)
-{
-    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
-}
-
 // The "name:" part of a volume's name ("c:" of "c: (System)"), as pane paths begin with it.
 std::string VolumeNamePrefix(std::string_view sName)
 {
@@ -46,7 +41,8 @@ void WriteDirNumber(TPacketWriter& packet, std::size_t nOffset, std::uint32_t dw
 
 void TVantryGuestSession::ListRemoteVolumes(TListingDone onDone)
 {
-    m_onListingDone = std::move(onDone);
+    m_listing = {};
+    m_listing.onDone = std::move(onDone);
     if (m_pWindow)
         m_pWindow->SetWaitCursor(true);
     m_volumes.clear();
@@ -56,41 +52,37 @@ void TVantryGuestSession::ListRemoteVolumes(TListingDone onDone)
 
 void TVantryGuestSession::SendListVolumes()
 {
-    m_nPhase = kPhaseListVols;
-    IssueCodeRead();
     m_pSend[Packet::kCode] = CodeByte(kFTP_msgListVols);
-    SendRequest(m_pSend, 1, &DoNothingCallBack);
+    SendAwaited(1, TAwaitedReply::Of(EAwaitedReply::VolumeList, this));
 }
 
 void TVantryGuestSession::OnVolume()
 {
-    m_nRecordLength = static_cast<std::uint16_t>(LongNames() ? Packet::AVol::kRecordLong : Packet::AVol::kRecordShort);
-    std::memset(m_record, 0, sizeof m_record);
-    m_nRoute = kRouteVolumeRecord;
-    ReadReplyBytes(m_record, m_nRecordLength, &RoutingCallBack);
+    m_listing.nRecordLength =
+        static_cast<std::uint16_t>(LongNames() ? Packet::AVol::kRecordLong : Packet::AVol::kRecordShort);
+    std::memset(m_listing.record, 0, sizeof m_listing.record);
+    ReadReplyBytes(m_listing.record, m_listing.nRecordLength, &StepCompletion<&TVantryGuestSession::OnVolumeRecord>);
 }
 
 void TVantryGuestSession::OnVolumeRecord()
 {
-    m_nRoute = kRouteVolumeNameLength;
-    ReadReplyBytes(&m_nNameLength, 1, &RoutingCallBack);
+    ReadReplyBytes(&m_listing.nNameLength, 1, &StepCompletion<&TVantryGuestSession::OnVolumeNameLength>);
 }
 
 void TVantryGuestSession::OnVolumeNameLength()
 {
-    if (m_nNameLength == 0) {
+    if (m_listing.nNameLength == 0) {
         OnVolumeName();
         return;
     }
-    m_nRoute = kRouteVolumeName;
-    ReadReplyBytes(m_pReceive, m_nNameLength, &RoutingCallBack);
+    ReadReplyBytes(m_pReceive, m_listing.nNameLength, &StepCompletion<&TVantryGuestSession::OnVolumeName>);
 }
 
 void TVantryGuestSession::OnVolumeName()
 {
     TRemoteVolume volume{};
-    std::memcpy(volume.record, m_record, sizeof volume.record);
-    volume.sName.assign(reinterpret_cast<const char*>(m_pReceive), m_nNameLength);
+    std::memcpy(volume.record, m_listing.record, sizeof volume.record);
+    volume.sName.assign(reinterpret_cast<const char*>(m_pReceive), m_listing.nNameLength);
     if (!LongNames()) {
         const bool bMac = m_nPathMode == 0;
         const std::uint16_t* pLimits = bMac ? kMacLimits : kShortLimits;
@@ -108,6 +100,7 @@ void TVantryGuestSession::OnVolumeName()
 
 void TVantryGuestSession::EndVolumeList()
 {
+    TakeAwaited();
     if (m_volumes.empty()) {
         // The host user has not admitted the guest yet: wait and ask again.
         if (!m_bAdmitWaitShown && m_pWindow) {
@@ -123,129 +116,160 @@ void TVantryGuestSession::EndVolumeList()
     }
     const std::string sFolder = m_pWindow ? m_pWindow->RemoteFolder() : std::string();
     if (sFolder.empty()) {
-        m_nPhase = kPhaseIdle;
-        IssueCodeRead();
         FinishListing();
-        return;
+    } else {
+        m_listing.sPath = sFolder;
+        SendListFiles();
     }
-    m_sListingPath = sFolder;
-    SendListFiles();
+    ReadOn();
 }
 
 void TVantryGuestSession::ListRemoteFolder(const std::string& sPath, TListingDone onDone)
 {
-    m_onListingDone = std::move(onDone);
+    m_listing = {};
+    m_listing.onDone = std::move(onDone);
     if (m_pWindow)
         m_pWindow->SetWaitCursor(true);
-    m_sListingPath = sPath;
+    m_listing.sPath = sPath;
     SendListFiles();
+}
+
+const TRemoteVolume* TVantryGuestSession::VolumeOf(std::string_view sPanePath) const
+{
+    const std::string_view sPrefix = RemoteVolumePrefix(sPanePath);
+    const auto itVolume = std::find_if(m_volumes.begin(), m_volumes.end(), [sPrefix](const TRemoteVolume& v) {
+        return !sPrefix.empty() && EqualNoCase(VolumeNamePrefix(v.sName), sPrefix);
+    });
+    return itVolume == m_volumes.end() ? nullptr : &*itVolume;
+}
+
+std::size_t TVantryGuestSession::WriteListFiles(const TRemoteVolume& volume, std::uint32_t dwDir, const std::string& sDir)
+{
+    // A directory string that a length byte cannot carry would name another folder.
+    VCheck(sDir.size() <= Packet::kMaxPascal);
+    TPacketWriter packet(m_pSend, kGuestBufferSize);
+    packet.Byte(Packet::kCode, CodeByte(kFTP_msgListFiles));
+    packet.Bytes(Packet::ListFiles::kVolume, volume.record + Packet::AVol::kVolume, 2);
+    WriteDirNumber(packet, Packet::ListFiles::kDirNumber, dwDir);
+    return packet.Pascal(Packet::ListFiles::kDirString, sDir);
 }
 
 void TVantryGuestSession::SendListFiles()
 {
-    const std::string_view sPrefix = RemoteVolumePrefix(m_sListingPath);
-    const auto itVolume = std::find_if(m_volumes.begin(), m_volumes.end(), [sPrefix](const TRemoteVolume& v) {
-        return !sPrefix.empty() && EqualNoCase(VolumeNamePrefix(v.sName), sPrefix);
-    });
-    if (itVolume == m_volumes.end()) {
+    const TRemoteVolume* pVolume = VolumeOf(m_listing.sPath);
+    if (!pVolume) {
         // Not a volume of this host: nothing is asked, and the listing ends as not found.
         m_nPaneResult = kFTP_resNotFound;
         FinishListing();
         return;
     }
-    m_remoteListing.EnterPath(itVolume->record, itVolume->sName, std::string_view(m_sListingPath).substr(sPrefix.size()));
+    const std::string_view sPrefix = RemoteVolumePrefix(m_listing.sPath);
+    m_remoteListing.EnterPath(pVolume->record, pVolume->sName, std::string_view(m_listing.sPath).substr(sPrefix.size()));
     m_remoteListing.ClearCurrentEntries();
     m_nPaneResult = 0;
 
-    TPacketWriter packet(m_pSend, kGuestBufferSize);
-    packet.Byte(Packet::kCode, CodeByte(kFTP_msgListFiles));
-    packet.Bytes(Packet::ListFiles::kVolume, itVolume->record + Packet::AVol::kVolume, 2);
     std::string sDir;
     std::uint32_t dwDir = Packet::kDirNumberByString;
     if (m_nPathMode == 1) {
-        sDir = RemoteDirectoryString(m_sListingPath);
+        sDir = RemoteDirectoryString(m_listing.sPath);
     } else {
         TRemoteEntry own{};
         ZULGetCurrentRemoteDirInfo(m_remoteListing, m_remoteListing.CurrentLevel(), nullptr, &own);
         dwDir = own.dwFolder;
     }
-    // A directory string that a length byte cannot carry would name another folder.
-    VCheck(sDir.size() <= Packet::kMaxPascal);
-    WriteDirNumber(packet, Packet::ListFiles::kDirNumber, dwDir);
-    const std::size_t nLength = packet.Pascal(Packet::ListFiles::kDirString, sDir);
+    const std::size_t nLength = WriteListFiles(*pVolume, dwDir, sDir);
+    SendAwaited(static_cast<std::uint16_t>(nLength), TAwaitedReply::Of(EAwaitedReply::FileList, this));
+}
 
-    m_nPhase = kPhaseListFiles;
-    IssueCodeRead();
-    SendRequest(m_pSend, static_cast<std::uint16_t>(nLength), &DoNothingCallBack);
+bool TVantryGuestSession::ListRemoteEntries(const std::string& sPath, const void* pOwner, TAwaitedReply::TEntriesStep step)
+{
+    VCheck(m_nPathMode == 1);
+    const TRemoteVolume* pVolume = VolumeOf(sPath);
+    if (!pVolume)
+        return false;
+    const std::size_t nLength = WriteListFiles(*pVolume, Packet::kDirNumberByString, RemoteDirectoryString(sPath));
+    TAwaitedReply reply = TAwaitedReply::Of(EAwaitedReply::FileList, pOwner);
+    reply.onEntries = std::move(step);
+    reply.sFolder = sPath;
+    SendAwaited(static_cast<std::uint16_t>(nLength), std::move(reply));
+    return true;
 }
 
 void TVantryGuestSession::OnFile()
 {
-    std::memset(m_record, 0, sizeof m_record);
-    m_nRoute = kRouteFileRecord;
-    ReadReplyBytes(m_record, Packet::AFile::kRecordLength, &RoutingCallBack);
+    std::memset(m_listing.record, 0, sizeof m_listing.record);
+    ReadReplyBytes(m_listing.record, Packet::AFile::kRecordLength, &StepCompletion<&TVantryGuestSession::OnFileRecord>);
 }
 
 void TVantryGuestSession::OnFileRecord()
 {
-    m_nRoute = kRouteFileNameLength;
-    ReadReplyBytes(&m_nNameLength, 1, &RoutingCallBack);
+    ReadReplyBytes(&m_listing.nNameLength, 1, &StepCompletion<&TVantryGuestSession::OnFileNameLength>);
 }
 
 void TVantryGuestSession::OnFileNameLength()
 {
-    if (m_nNameLength == 0) {
+    if (m_listing.nNameLength == 0) {
         OnFileName();
         return;
     }
-    m_nRoute = kRouteFileName;
-    ReadReplyBytes(m_pReceive, m_nNameLength, &RoutingCallBack);
+    ReadReplyBytes(m_pReceive, m_listing.nNameLength, &StepCompletion<&TVantryGuestSession::OnFileName>);
 }
 
 void TVantryGuestSession::OnFileName()
 {
-    m_sName.assign(reinterpret_cast<const char*>(m_pReceive), m_nNameLength);
+    m_listing.sName.assign(reinterpret_cast<const char*>(m_pReceive), m_listing.nNameLength);
     if (!LongNames()) {
         StoreFileEntry(0);
         return;
     }
-    m_nRoute = kRouteFileTime;
-    ReadReplyBytes(m_pReceive, 4, &RoutingCallBack);
+    ReadReplyBytes(m_pReceive, Packet::AFile::kTimeLength, &StepCompletion<&TVantryGuestSession::OnFileTime>);
 }
 
-void TVantryGuestSession::OnFileTime() { StoreFileEntry(DWordBE(m_pReceive)); }
+void TVantryGuestSession::OnFileTime()
+{
+    StoreFileEntry(TPacketReader(m_pReceive, Packet::AFile::kTimeLength).DWordBE(0));
+}
 
 void TVantryGuestSession::StoreFileEntry(std::uint32_t dwModTime)
 {
+    const TPacketReader record(m_listing.record, sizeof m_listing.record);
     TRemoteEntry entry{};
-    entry.dwFolder = DWordBE(m_record + Packet::AFile::kIsFolder);
-    std::memcpy(entry.type, m_record + Packet::AFile::kType, sizeof entry.type);
-    SetRemoteEntrySize(entry, ReadWireSize(TPacketReader(m_record, sizeof m_record), Packet::AFile::kSize,
-                                           Packet::AFile::kSizeHigh, LargeSizes()));
-    entry.wAttributes = static_cast<std::uint16_t>(m_record[Packet::AFile::kAttributes] |
-                                                   (m_record[Packet::AFile::kAttributes + 1] << 8));
-    SetRemoteEntryName(entry, m_sName, LongNames());
+    entry.dwFolder = record.DWordBE(Packet::AFile::kIsFolder);
+    std::memcpy(entry.type, m_listing.record + Packet::AFile::kType, sizeof entry.type);
+    SetRemoteEntrySize(entry, ReadWireSize(record, Packet::AFile::kSize, Packet::AFile::kSizeHigh, LargeSizes()));
+    entry.wAttributes = record.WordLE(Packet::AFile::kAttributes);
+    SetRemoteEntryName(entry, m_listing.sName, LongNames());
     entry.dwModTime = dwModTime;
     // Entries for a folder other than the one being listed (a stray reply) are not kept.
-    if (m_nPhase == kPhaseListFiles)
-        m_remoteListing.AddCurrentEntry(entry);
+    if (Awaits(EAwaitedReply::FileList)) {
+        TAwaitedReply& listing = m_awaited.front();
+        if (listing.onEntries)
+            listing.entries.push_back(entry);
+        else
+            m_remoteListing.AddCurrentEntry(entry);
+    }
     IssueCodeRead();
 }
 
 void TVantryGuestSession::EndFileList()
 {
+    TAwaitedReply reply = TakeAwaited();
+    if (reply.onEntries) {
+        if (ChainCanRun(reply))
+            reply.onEntries(reply.nListResult, reply.entries);
+        ReadOn();
+        return;
+    }
     // A folder the host could not read leaves the listing on no folder at all.
-    if (m_nPhase == kPhaseListFiles)
-        m_sListedPath = m_nPaneResult == kFTP_resFailure ? std::string() : m_sListingPath;
-    m_nPhase = kPhaseIdle;
-    IssueCodeRead();
+    m_sListedPath = m_nPaneResult == kFTP_resFailure ? std::string() : m_listing.sPath;
     FinishListing();
+    ReadOn();
 }
 
 void TVantryGuestSession::FinishListing()
 {
-    TListingDone onDone = std::move(m_onListingDone);
-    m_onListingDone = nullptr;
+    TListingDone onDone = std::move(m_listing.onDone);
+    m_listing = {};
     if (onDone)
         onDone();
     else if (m_pWindow)
@@ -269,7 +293,8 @@ TRemoteFolderRef TVantryGuestSession::CurrentRemoteFolder()
     return folder;
 }
 
-void TVantryGuestSession::SendNamesRequest(EFTPMessage eCode, const TRemoteFolderRef& folder, std::string_view sName)
+void TVantryGuestSession::SendNamesRequest(EFTPMessage eCode, const TRemoteFolderRef& folder, std::string_view sName,
+                                           TAwaitedReply reply)
 {
     VCheck(folder.sDirString.size() <= Packet::kMaxPascal);
     TPacketWriter packet(m_pSend, kGuestBufferSize);
@@ -278,6 +303,5 @@ void TVantryGuestSession::SendNamesRequest(EFTPMessage eCode, const TRemoteFolde
     WriteDirNumber(packet, Packet::GetInfo::kDirNumber, folder.dwDirNumber);
     std::size_t nLength = packet.Pascal(Packet::GetInfo::kName, sName.substr(0, Packet::kMaxPascal));
     nLength = packet.Pascal(nLength, folder.sDirString);
-    IssueCodeRead();
-    SendRequest(m_pSend, static_cast<std::uint16_t>(nLength), &DoNothingCallBack);
+    SendAwaited(static_cast<std::uint16_t>(nLength), std::move(reply));
 }

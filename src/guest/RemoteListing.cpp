@@ -300,13 +300,13 @@ std::string RemoteDirectoryString(std::string_view sPanePath)
     return sDir;
 }
 
-std::vector<TRemoteEntry> TRemoteListing::CurrentEntries()
+std::vector<TRemoteEntry> TRemoteListing::EntriesAt(std::uint32_t nLevel)
 {
     std::vector<TRemoteEntry> result;
-    if (m_nCurrentLevel >= m_levels.count)
+    if (nLevel >= m_levels.count)
         return result;
     HListBegin(&m_levels);
-    HList& entries = HListAt<TRemoteLevel>(&m_levels, m_nCurrentLevel)->entries;
+    HList& entries = HListAt<TRemoteLevel>(&m_levels, nLevel)->entries;
     HListBegin(&entries);
     result.assign(HListAt<TRemoteEntry>(&entries, 0), HListAt<TRemoteEntry>(&entries, 0) + entries.count);
     HListEnd(&entries);

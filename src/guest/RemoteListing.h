@@ -61,7 +61,9 @@ public:
     std::uint32_t CurrentLevel() const { return m_nCurrentLevel; }
     void SetCurrentLevel(std::uint32_t nLevel) { m_nCurrentLevel = nLevel; }
     // A copy of the current level's entries; empty when there is no such level.
-    std::vector<TRemoteEntry> CurrentEntries();
+    std::vector<TRemoteEntry> CurrentEntries() { return EntriesAt(m_nCurrentLevel); }
+    // A copy of a level's entries; empty when there is no such level.
+    std::vector<TRemoteEntry> EntriesAt(std::uint32_t nLevel);
 
     // Keeps the levels that the path's components still name (their entries stay), frees the
     // deeper ones, adds a level for each component not yet there, and makes the last one current.

@@ -21,6 +21,7 @@ enum class ETransferCause {
     HostCannotRemove,   // the host refused to remove the item
     HostCannotWrite,    // the host could not take the file's data or information
     HostDiskFull,       // the host's disk filled while it took the file
+    NameTakenMeanwhile, // something took the name on the host after the guest created it: not sent
     LocalCannotRead,    // the local file or folder cannot be read
     LocalCannotWrite,   // the local file or folder cannot be written
     LocalDiskFull,      // the local disk filled while the file was written

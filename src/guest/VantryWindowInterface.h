@@ -65,7 +65,7 @@ public:
     virtual void CloseAdmitWait() = 0;
     virtual void CloseScanWait() = 0;
 
-    // A remote item's size asked for by the window itself (kFTP_msgGetInfo in its own phase).
+    // A remote item's size asked for by the window itself: a kFTP_msgFileInfo that no request of a chain awaits.
     virtual bool WaitingForSize() const = 0;
     virtual void TakeRemoteItemInfo(std::int16_t nResult, const std::uint8_t* pRecord) = 0;
 

@@ -67,14 +67,14 @@ bool TVantryGuestSession::IsValidSession(const void* pSession)
 int TVantryGuestSession::Attach(OVGuestEntry* pEntry)
 {
     try {
-        m_nPhase = kPhaseAttaching;
+        m_eState = ESessionState::Attaching;
         m_pEntry = pEntry;
         pEntry->pGuestSession = Handle();
         m_pRemoteAddress = &pEntry->address;
         VCheck(OVNAPIGetPtrAddress(m_pRemoteAddress, &m_pTable) == 0 && m_pTable);
         VCheck(m_pTable->CreateStream(&m_hReadStream) == 0);
         VCheck(m_pTable->CreateStream(&m_hWriteStream) == 0);
-        m_nPhase = kPhaseAttached;
+        m_eState = ESessionState::Attached;
         return 0;
     } catch (const std::exception&) {
         if (m_pTable) {
@@ -84,7 +84,7 @@ int TVantryGuestSession::Attach(OVGuestEntry* pEntry)
                 m_pTable->DisposeStream(m_hWriteStream);
         }
         m_hReadStream = m_hWriteStream = nullptr;
-        m_nPhase = kPhaseNew;
+        m_eState = ESessionState::New;
         return 1;
     }
 }
@@ -98,7 +98,7 @@ void TVantryGuestSession::RefreshTranslateOptions()
 int TVantryGuestSession::Start()
 {
     try {
-        m_nPhase = kPhaseStarting;
+        m_eState = ESessionState::Starting;
         m_hConnection = m_pEntry->hConnection;
         m_pTable->SetConnectionBuffering(m_hConnection, kConnectionBuffering, kConnectionBuffering);
 
@@ -120,7 +120,7 @@ int TVantryGuestSession::Start()
         VCheck(m_pTable->GetBuffer(&pBuffer, kGuestBufferSize) == 0 && pBuffer);
         m_pSend = static_cast<std::uint8_t*>(pBuffer);
 
-        m_nPhase = kPhaseIdle;
+        m_eState = ESessionState::Running;
         try {
             IssueCodeRead();
         } catch (const std::exception&) {
@@ -140,6 +140,7 @@ int TVantryGuestSession::Start()
         m_bMayRemoveOnRemote = (nPrivileges & PrivilegeMask(kPrivilegeBitRemove)) ? 1 : 0;
         m_nPathMode = pInfo[OpenBlock::kRespPathMode];
         m_bLargeSizes = m_pEntry->bLargeSizes;
+        m_bPipelining = m_pEntry->bPipelining && LongNames();
 
         try {
             TPacketWriter packet(m_pSend, kGuestBufferSize);
@@ -189,7 +190,8 @@ void TVantryGuestSession::ReleaseConnection()
 void TVantryGuestSession::Close()
 {
     ReleaseConnection();
-    if (m_nPhase < kPhaseStarting)
+    m_awaited.clear(); // nothing more is read
+    if (m_eState == ESessionState::New || m_eState == ESessionState::Attaching || m_eState == ESessionState::Attached)
         return;
     if (m_nStopReason != kStopUserClosed && m_pWindow)
         m_pWindow->EndCopyOnClose();
@@ -235,16 +237,16 @@ void TVantryGuestSession::IssueCodeRead()
 
 void TVantryGuestSession::PostStopMessage(std::int32_t nReason)
 {
-    if (m_nPhase >= kPhaseStopping)
+    if (Stopping())
         return;
-    const int nFormerPhase = m_nPhase;
-    m_nPhase = kPhaseStopping;
+    const ESessionState eFormerState = m_eState;
+    m_eState = ESessionState::Stopping;
     if (m_nStopReason == 0)
         m_nStopReason = nReason;
     IOVWindow* pGuestWindow = nullptr;
     OVGetGuestWindow(&pGuestWindow);
     if (pGuestWindow && !pGuestWindow->PostMessage(kGuestStopMessage, kGuestStopWParam, Handle())) {
-        m_nPhase = nFormerPhase;
+        m_eState = eFormerState;
         m_bStopPostFailed = 1;
     }
 }

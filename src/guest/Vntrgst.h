@@ -1,9 +1,9 @@
 // The guest's one session with a host: owns the guest's end of the connection and the Vantry
-// window, sends every request the guest makes, reads every message the host sends and routes it
-// by the session's phase (what the guest waits for) and route (which step a completed read or
-// write leads to).
+// window, sends every request the guest makes, reads every message the host sends and hands it
+// to the oldest request still waiting for its reply.
 #pragma once
 
+#include "AwaitedReply.h"
 #include "GuestEntry.h"
 #include "GuestTransferEngine.h"
 #include "HostServiceTable.h"
@@ -14,60 +14,16 @@
 #include "WinTypes.h"
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-enum EGuestPhase : int {
-    kPhaseNew = 0,
-    kPhaseAttaching = 1,
-    kPhaseAttached = 2,
-    kPhaseStarting = 3,
-    kPhaseIdle = 4,
-    kPhaseListVols = 5,
-    kPhaseListFiles = 6,
-    kPhaseFolderEntered = 7,
-    kPhaseInfoAfterUpload = 9,
-    kPhaseCreate = 10,
-    kPhaseRemoveForReplace = 11,
-    kPhaseCreateAgain = 12,
-    kPhaseSetInfo = 13,
-    kPhaseEndData = 14,
-    kPhaseAbortUpload = 15,
-    kPhaseRemove = 16,
-    kPhaseNewFolder = 17,
-    kPhaseFolderMadeInCopy = 18,
-    kPhaseFolderInfoInCopy = 19,
-    kPhaseRemoveForFolder = 20,
-    kPhaseWindowSize = 21,
-    kPhaseDownloadInfo = 22,
-    kPhaseFolderInfoAgain = 23,
-    kPhaseDownload = 24,
-    kPhaseStopping = 25,
-};
-
-enum EGuestRoute : int {
-    kRouteSetInfo = 0,
-    kRouteVolumeRecord = 1,      // the fixed part of a kFTP_msgAVol is in
-    kRouteVolumeNameLength = 2,
-    kRouteVolumeName = 3,
-    kRouteFileRecord = 4,        // the fixed part of a kFTP_msgAFile is in
-    kRouteFileInfo = 5,
-    kRouteUploadAborted = 6,
-    kRouteMakeFolderAfterRemove = 7,
-    kRouteFileNameLength = 8,
-    kRouteFileName = 9,
-    kRouteFileTime = 10,
-    kRouteCreateResult = 11,
-    kRouteReplaceRemoveResult = 12,
-    kRouteSetInfoResult = 13,
-    kRouteEndDataResult = 15,
-    kRouteRemoveNext = 16,
-    kRouteNewFolderDone = 17,
-    kRouteEnterMadeFolder = 18,
-};
+// Where the session is in its life. What it waits for from the host is its queue of awaited
+// replies, not a state.
+enum class ESessionState { New, Attaching, Attached, Starting, Running, Stopping };
 
 // Why a session is stopped.
 inline constexpr std::int32_t kStopUserClosed = 0;
@@ -131,19 +87,28 @@ public:
     void IssueCodeRead();
     void PostStopMessage(std::int32_t nReason);
 
-    int GetPhase() const { return m_nPhase; }
-    void SetPhase(int nPhase) { m_nPhase = nPhase; }
-    int GetRoute() const { return m_nRoute; }
-    void SetRoute(int nRoute) { m_nRoute = nRoute; }
+    ESessionState State() const { return m_eState; }
+    bool Stopping() const { return m_eState == ESessionState::Stopping; }
+
+    // Requests in flight. Whoever sends a request that the host answers queues what it waits
+    // for, in send order; the step runs when the reply has been read.
+    void AwaitReply(TAwaitedReply reply) { m_awaited.push_back(std::move(reply)); }
+    // A request with its reply awaited: writes the send buffer's first nLength bytes.
+    void SendAwaited(std::uint16_t nLength, TAwaitedReply reply);
+    // Runs the step once every request sent before now has been answered (at once when none is).
+    void AfterReplies(const void* pOwner, std::function<void()> step);
+    std::size_t RepliesAwaited() const { return m_awaited.size(); }
+    // Replies awaited for requests of one chain.
+    std::size_t RepliesAwaitedBy(const void* pOwner) const;
+    // A chain that goes away: its replies are still read, in order, and dropped.
+    void DropReplies(const void* pOwner);
 
     // Completion routines.
     static std::uint32_t ReadResultCompletion(HConnection, void* pSession, HStream, std::int32_t nStatus);
-    static std::uint32_t RoutingCallBack(HConnection, void* pSession, HStream, std::int32_t nStatus);
     static std::uint32_t DoNothingCallBack(HConnection, void* pSession, HStream, std::int32_t nStatus);
     static std::uint32_t GetSizeThenDoNothingCallBack(HConnection, void* pSession, HStream, std::int32_t nStatus);
     static std::uint32_t ReissueReadCallBack(HConnection, void* pSession, HStream, std::int32_t nStatus);
     static std::uint32_t DecideToContinueCallBack(HConnection, void* pSession, HStream, std::int32_t nStatus);
-    static std::uint32_t FromRemoteRespondToResult(HConnection, void* pSession, HStream, std::int32_t nStatus);
     static std::uint32_t CopyFromRemoteReadForkSize(HConnection, void* pSession, HStream, std::int32_t nStatus);
     static std::uint32_t CopyFromRemoteProcessForkData(HConnection, void* pSession, HStream, std::int32_t nStatus);
 
@@ -151,6 +116,10 @@ public:
     // volumes alone; onDone runs once the listing has been delivered.
     void ListRemoteVolumes(TListingDone onDone);
     void ListRemoteFolder(const std::string& sPath, TListingDone onDone);
+    // Lists a remote folder (path mode 1) into the step alone, leaving the remote listing as it
+    // is, so that several may be in flight at once. False when no volume of the host names it
+    // (nothing is asked).
+    bool ListRemoteEntries(const std::string& sPath, const void* pOwner, TAwaitedReply::TEntriesStep step);
     const std::vector<TRemoteVolume>& RemoteVolumes() const { return m_volumes; }
     int CurrentVolumeIndex() const { return m_nCurrentVolume; }
     // The remote pane's folder that the remote listing's current level stands for.
@@ -160,8 +129,9 @@ public:
     TRemoteFolderRef CurrentRemoteFolder();
 
     // A request with a 6-byte block and names (kFTP_msgGetInfo, kFTP_msgRemove, kFTP_msgMakeFolder),
-    // written with DoNothingCallBack after making sure that a code read is outstanding.
-    void SendNamesRequest(EFTPMessage eCode, const TRemoteFolderRef& folder, std::string_view sName);
+    // written with DoNothingCallBack after making sure that a code read is outstanding; its
+    // reply is awaited as given.
+    void SendNamesRequest(EFTPMessage eCode, const TRemoteFolderRef& folder, std::string_view sName, TAwaitedReply reply);
 
     // Removes the items from the current remote folder one request at a time; the window's
     // RemoteRemoveDone runs at the end.
@@ -169,7 +139,7 @@ public:
     // Makes a folder in the current remote folder; the window's RemoteNewFolderDone runs at the end.
     void CreateRemoteFolder(const std::string& sName);
 
-    // The copy engines register here to receive their routed steps.
+    // The copy engine registers here to hear of the session's close.
     void SetTransferEngine(IGuestTransferEngine* pEngine) { m_pEngine = pEngine; }
     IVantryWindow* Window() const { return m_pWindow.get(); }
 
@@ -180,6 +150,9 @@ public:
     // The host and this guest agreed in the handshake on sizes beyond 32 bits: the high words of
     // sizes are read from listings and file information.
     bool LargeSizes() const { return m_bLargeSizes; }
+    // Both ends agreed on requests in flight across files (and the session speaks long names):
+    // the host reads requests while it sends a fork and answers them in order.
+    bool Pipelining() const { return m_bPipelining; }
     char HostKind() const { return m_cHostKind; }
     bool MayCopyFromRemote() const { return m_bMayCopyFromRemote != 0; }
     bool MayWriteToRemote() const { return m_bMayWriteToRemote != 0; }
@@ -198,17 +171,13 @@ public:
     std::int32_t m_bRemotePaneActive = 0;
     std::int32_t m_bStopRequested = 0;
     std::int32_t m_bCopyInProgress = 0;
-    std::int32_t m_bAbortAckPending = 0;
     std::int32_t m_bUploadReadFailure = 0;
     std::uint16_t m_nChunkSize = 0;
     std::uint64_t m_nBytesToCopy = 0;
     std::uint16_t m_nPendingLength = 0; // what GetSizeThenDoNothingCallBack reads and drops
-    // Result words, in host order, of the requests under way.
-    std::int16_t m_nOperationResult = 0;   // the running operation's (the engines may point elsewhere)
-    std::int16_t* m_pOperationResult = &m_nOperationResult;
-    std::int16_t m_nWindowResult = 0;
+    // The result of the last remote listing: 0 listed, kFTP_resFailure the host could not read
+    // the folder, kFTP_resNotFound no volume of the host names it.
     std::int16_t m_nPaneResult = 0;
-    std::int16_t m_nNewFolderResult = 0;
 
 private:
     using Step = void (TVantryGuestSession::*)();
@@ -216,25 +185,41 @@ private:
     // Runs a step for a completion: a failed status stops the session with that status, a raised
     // failure with nFailureReason.
     static std::uint32_t RunCompletion(void* pSession, std::int32_t nStatus, Step pStep, std::int32_t nFailureReason);
+    // A completion routine that runs one step of the session.
+    template <Step pStep, std::int32_t nFailureReason = kStopSystemError>
+    static std::uint32_t StepCompletion(HConnection, void* pSession, HStream, std::int32_t nStatus)
+    {
+        return RunCompletion(pSession, nStatus, pStep, nFailureReason);
+    }
 
     void OnCodeByte();
-    void RespondToFTP_msgResult();
-    void RespondToFTP_msgAbort();
+    bool Awaits(EAwaitedReply eKind) const { return !m_awaited.empty() && m_awaited.front().eKind == eKind; }
+    // Takes the oldest awaited reply off the queue, runs what it leads to, and reads on.
+    TAwaitedReply TakeAwaited();
+    void ReadOn();
+    void RunBarriers();
+    void OnResultValue();
+    void OnFileInfoRecord();
+    void OnForkLength();
+    void OnForkData();
+    void EndFork(EForkEnd eEnd, std::int16_t nResult);
+    void OnHostAbort();
     void OnEndData();
     void OnDriveNotReady();
     void ShowIllegalMessage();
-    void RunRoute();
-    bool WaitsForFileInfo() const;
-    void TakeFileInfoByPhase();
-    void TakePendingResult();
-    void ReadResultInto(std::int16_t* pWord, FTPCompletion pfnCompletion);
     // Replies read and dropped where the guest expects none.
     void SkipForkDataLength();
     void SkipForkData();
+    // The window is gone while a chain's step is due: the session cannot go on.
+    bool ChainCanRun(const TAwaitedReply& reply);
 
     // Remote listing steps.
     void SendListVolumes();
     void SendListFiles();
+    // The volume of the host that a pane path names; null when none does.
+    const TRemoteVolume* VolumeOf(std::string_view sPanePath) const;
+    // Writes kFTP_msgListFiles into the send buffer; returns its length.
+    std::size_t WriteListFiles(const TRemoteVolume& volume, std::uint32_t dwDir, const std::string& sDir);
     void OnVolume();
     void OnVolumeRecord();
     void OnVolumeNameLength();
@@ -251,16 +236,12 @@ private:
 
     // Remote remove and new folder steps.
     void RemoveRemoteSelItems();
-    void FinishNewFolder();
+    void FinishNewFolder(std::int16_t nResult);
 
     // Step wrappers for the completion routines.
     void DoNothing() {}
     void ReadPendingLength();
-    void DecideToContinue();
-    void RespondToDownloadResult();
-    void ReadForkSize();
-    void ProcessForkData();
-    IGuestTransferEngine& Engine();
+    void ContinueUpload();
 
     void ReleaseConnection();
 
@@ -268,7 +249,6 @@ private:
     std::int16_t m_nProtocolVersion = 0;
     std::int32_t m_bCodeReadPending = 0;
     char m_tag[4] = {};
-    std::int32_t m_nRoute = 0;
     std::int32_t m_nStopReason = 0;
     std::int32_t m_bStopPostFailed = 0;
     HostServiceTable* m_pTable = nullptr;
@@ -289,30 +269,41 @@ private:
     std::uint32_t m_nTranslateUpload = 0;
     std::int32_t m_nPathMode = 0;
     bool m_bLargeSizes = false;
-    std::int32_t m_nPhase = kPhaseNew;
+    bool m_bPipelining = false;
+    ESessionState m_eState = ESessionState::New;
     char m_cHostKind = 0;
 
     IGuestTransferEngine* m_pEngine = nullptr;
-    std::int16_t* m_pPendingResult = nullptr; // decoded from m_resultWire when its read completes
-    std::uint8_t m_resultWire[2] = {};
+    std::deque<TAwaitedReply> m_awaited;
+    std::uint16_t m_nForkLength = 0; // of the kFTP_msgForkData being read
 
-    // Remote listing state.
+    // The running remote listing: what one message of it has given so far.
+    struct TListingChain {
+        TListingDone onDone;
+        std::string sPath; // the folder being listed
+        std::uint16_t nRecordLength = 0;
+        std::uint8_t nNameLength = 0;
+        std::uint8_t record[Packet::AFile::kRecordLength] = {};
+        std::string sName;
+    };
+    TListingChain m_listing;
     std::vector<TRemoteVolume> m_volumes;
     int m_nCurrentVolume = 0;
     bool m_bAdmitWaitShown = false;
     std::string m_sListedPath;
-    std::string m_sListingPath; // the folder being listed
-    TListingDone m_onListingDone;
-    std::uint16_t m_nRecordLength = 0;
-    std::uint8_t m_nNameLength = 0;
-    std::uint8_t m_record[Packet::AFile::kRecordLength] = {};
-    std::string m_sName;
 
-    // Remote remove and new folder state.
-    std::vector<TRemoveItem> m_removeItems;
-    int m_nRemoveIndex = -1;
-    std::int16_t m_nRemoveResult = 0;
-    std::string m_sNewFolderName;
+    // The running remote remove.
+    struct TRemoveChain {
+        std::vector<TRemoveItem> items;
+        int nIndex = -1;
+        std::int16_t nResult = 0;
+    };
+    TRemoveChain m_remove;
+    // The running new remote folder.
+    struct TNewFolderChain {
+        std::string sName;
+    };
+    TNewFolderChain m_newFolder;
 };
 
 // The current guest session, null when none.

@@ -1,7 +1,7 @@
 // The copy engines: the download of remote items into a local folder and the upload of local
-// items into a remote folder, files and whole folder trees, one request at a time. Each runs as
-// a chain of steps driven by the guest session's replies (IGuestTransferEngine) and reaches the
-// user only through the session's window (IVantryWindow).
+// items into a remote folder, files and whole folder trees. Each runs as a chain of steps that
+// the guest session runs as the replies it awaits come in, and reaches the user only through
+// the session's window (IVantryWindow).
 #pragma once
 
 #include "CopyItem.h"
@@ -14,11 +14,17 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 enum class ECopySource { Local, Remote };
+
+// A name as the host compares names: letter case aside.
+std::string FoldedName(std::string_view sName);
 
 // What became of a copy, for the front ends that report it.
 struct TCopyOutcome {
@@ -52,14 +58,7 @@ public:
     std::uint64_t BytesDone() const { return m_nBytesDone; }
 
     // IGuestTransferEngine
-    void RunRoute(int nRoute) override;
-    void TakeFileInfo(int nPhase, std::int16_t nResult, const std::uint8_t* pRecord) override;
     void DecideToContinue() override;
-    void FromRemoteRespondToResult() override;
-    void ReadForkSize() override;
-    void ProcessForkData() override;
-    void ForkEnded() override;
-    void RespondToAbort() override;
     void CloseForStop() override;
 
 private:
@@ -67,6 +66,8 @@ private:
     struct TLevel {
         std::vector<TCopyItem> items;
         std::size_t nIndex = 0;
+        std::size_t nSerial = 0;      // tells the levels of a copy apart
+        std::size_t nNextAhead = 0;   // download: the next item to be asked for ahead
         std::string sSource;          // local folder (upload) or remote pane folder (download)
         std::string sDest;
         TRemoteFolderRef remote;      // the remote folder that requests name
@@ -75,6 +76,9 @@ private:
         // upload: the names sent to this folder, by their case-folded form (the host matches so)
         std::unordered_map<std::string, std::string> sentNames;
         std::string sRemoteName;               // upload: this folder's name in its remote parent, as sent
+        // upload: the listed names of the remote folder, case-folded, once a batch has asked
+        std::unordered_set<std::string> remoteNames;
+        bool bRemoteNamesRead = false;
     };
 
     // Shared steps (CopyEngine.cpp).
@@ -113,23 +117,62 @@ private:
     // number put in), the file name and the directory string; returns its length.
     std::size_t BuildNamesRequest(EFTPMessage eCode, std::size_t nBlock, std::size_t nVolume, std::size_t nDirNumber,
                                   const std::string& sWireName);
-    void SendNamesRequest(EFTPMessage eCode, int nPhase, const std::string& sWireName);
+    // A request with a 6-byte block for a name in the current remote folder, its reply awaited.
+    void SendNamesRequest(EFTPMessage eCode, const std::string& sWireName, TAwaitedReply reply);
+    TAwaitedReply AwaitResult(std::function<void(std::int16_t)> step) { return TAwaitedReply::ForResult(this, std::move(step)); }
+    TAwaitedReply AwaitInfo(std::function<void(std::int16_t, const std::uint8_t*)> step)
+    {
+        return TAwaitedReply::ForInfo(this, std::move(step));
+    }
 
     // Download (CopyFromRemote.cpp).
+    // A file whose information and data fork have been asked for; the oldest is answered first.
+    struct TFileInFlight {
+        std::size_t nLevel = 0;     // serial of the level it belongs to
+        std::size_t nIndex = 0;     // its item in that level
+        std::uint64_t nSize = 0;    // as listed: what it still owes counts against the window
+        std::uint64_t nReceived = 0;
+        bool bTaken = false;        // the item loop has reached it and a local file receives its data
+        std::int16_t nResult = 0;   // of its information
+        bool bTranslateText = false;
+        std::uint8_t info[Packet::FileInfo::kRecordLength] = {};
+    };
     void StartFromRemote();
     void SizeNextRemoteFolder();
-    void SizeListedRemoteFolder(const std::string& sFolder);
+    void SizeRemoteFoldersAhead();
+    void FinishSizing();
+    void SizeListedEntries(const std::string& sFolder, std::int16_t nResult, const std::vector<TRemoteEntry>& entries);
     void CheckLocalFreeSpace();
     void DownloadFile();
+    // Asks the replace question and opens the local file; false when the item goes no further
+    // (the next step has been taken).
+    bool PrepareLocalFile();
+    TFileInFlight* FindInFlight(std::size_t nIndex);
+    // Sends the information and data fork requests of an item of the current level.
+    void RequestFile(std::size_t nIndex, std::uint64_t nSize);
+    // Keeps the requests of the next files of the level in flight, within the window.
+    void RequestAhead();
+    std::uint64_t BytesOwed() const;
+    void SendDownloadAbort();
     void TakeDownloadInfo(std::int16_t nResult, const std::uint8_t* pRecord);
-    void FinishDownloadedFile();
+    void TakeForkData(const std::uint8_t* pData, std::uint16_t nLength);
+    void EndFileFork(EForkEnd eEnd, std::int16_t nResult);
+    void FinishDownloadedFile(const TFileInFlight& file);
     void DownloadFolder();
     void FillDownloadLevel();
     void SetDownloadedFolderTime(const TLevel& level);
-    void DiscardDownload();
+    void DiscardDownload(const TFileInFlight& file);
     void ReportLocalDiskFull();
 
     // Upload (CopyToRemote.cpp).
+    // What the answers to a file's last requests need to know of it, whenever they come.
+    struct TSentFile {
+        std::string sRemoteItem;
+        std::string sWireName;
+        std::uint32_t nListingLevel = 0;
+        bool bAnswersLate = false; // pipelined: the upload has gone on by the time they come
+        int nFailure = 0;          // the message shown for the file, 0 while none
+    };
     void StartToRemote();
     void SizeLocalItems();
     std::string FitRemoteName(const std::string& sName) const;
@@ -137,25 +180,35 @@ private:
     // folder; false (reported) when another item of this copy has the name there already.
     bool TakeRemoteName();
     void UploadFile();
-    void SendCreate(int nPhase);
-    void OnCreateResult();
-    void OnReplaceRemoveResult();
+    // kFTP_msgCreate for the current file; the answer to a create after a removal is not looked at.
+    enum class ECreate { First, AfterRemove };
+    void SendCreate(ECreate eCreate);
+    void OnCreateResult(std::int16_t nResult);
+    void OnReplaceRemoveResult(std::int16_t nResult);
     void SendSetInfo();
-    void SendSetInfoOf(const std::string& sLocalPath, const std::string& sWireName, std::uint64_t nDataLength);
+    // What a kFTP_msgSetInfo describes: the file being sent or a finished folder.
+    enum class ESetInfoOf { File, Folder };
+    void SendSetInfoOf(const std::string& sLocalPath, const std::string& sWireName, std::uint64_t nDataLength,
+                       ESetInfoOf eOf);
     void SendFolderTimes(const TLevel& finished);
     void OpenRemoteFork();
-    void OnSetInfoResult();
+    void OnSetInfoResult(TSentFile& file, std::int16_t nResult);
     void SendInfoRequestAfterUpload();
     void SendData();
     void DecideUpload();
     void FinishUploadedFile();
-    void OnEndDataResult();
-    void TakeUploadedInfo(std::int16_t nResult, const std::uint8_t* pRecord);
+    // True when an answer needs nothing more: success, a file already reported, or a name
+    // taken on the host after a pipelined create (reported here).
+    bool AnswerSettled(TSentFile& file, std::int16_t nResult);
+    void OnEndDataResult(TSentFile& file, std::int16_t nResult);
+    void TakeUploadedInfo(const TSentFile& file, std::int16_t nResult, const std::uint8_t* pRecord);
+    // Puts a file just uploaded into the remote listing, as its information read back describes it.
+    void AddUploadedEntry(const TSentFile& file, const std::uint8_t* pRecord);
     void StopUpload(int nMessage, ETransferCause eCause);
     void UploadFolder();
     void TakeRemoteFolderInfo(std::int16_t nResult, const std::uint8_t* pRecord);
     void MakeRemoteFolder();
-    void OnRemoteFolderMade();
+    void OnRemoteFolderMade(std::int16_t nResult);
     void EnterUploadedFolder();
     void CloseLocalFile();
 
@@ -168,6 +221,7 @@ private:
     // Copy state.
     TLevel m_level;
     std::vector<TLevel> m_levels;
+    std::size_t m_nLevelSerial = 0; // a new one for every level entered
     std::string m_sOriginalRemoteFolder;
     std::uint8_t m_volumeRecord[Packet::AVol::kRecordLong] = {}; // of the remote folder entered last
     std::string m_sItemName;       // the current item (fitted name on the destination side)
@@ -180,26 +234,56 @@ private:
     std::uint64_t m_nFileNumber = 0;
     std::deque<std::string> m_foldersToSize;
     std::vector<std::string> m_unreadableFolders; // remote folders the host could not list while sizing
+    std::size_t m_nListingsOwed = 0;              // sizing listings in flight
 
-    // Download block and file information.
-    std::int16_t m_nResult = 0;
-    bool m_bAbort = false;
-    bool m_bAbortSent = false;
-    bool m_bTranslateText = false;
-    std::uint16_t m_nForkLength = 0;
-    std::uint8_t m_fileInfo[Packet::FileInfo::kRecordLength] = {};
+    // Download.
+    std::deque<TFileInFlight> m_inFlight;
+    bool m_bAbort = false;         // the current file is abandoned
+    bool m_bAbortSent = false;     // the one kFTP_msgAbort of this copy has gone out
     TReceivedFile m_received;
 
-    // Upload.
+    // Upload in a session that pipelines (PipelinedUpload.cpp): the files of a batch, whose
+    // creates go out together.
+    struct TBatchFile {
+        std::size_t nIndex = 0;
+        std::string sItemName; // fitted
+        std::string sWireName;
+        std::string sLocalPath;
+        std::uint64_t nLocalLength = 0;
+        std::int16_t nCreateResult = 0;
+        bool bCounted = false; // in the status window's file count already
+    };
+    // Text files sent with their line feeds taken out (path mode 0, translation on).
+    bool StripsLineFeeds(const std::string& sLocalPath) const;
+    // True when the name, as the host matches names, is in the listing of the remote folder.
+    bool KnownOnHost(const std::string& sFittedName);
+    // Sends the creates of the current item and the next files of the level that the host does
+    // not know yet; false when the current item goes the unpipelined way.
+    bool StartBatch();
+    // The next file of the batch whose creates have been answered; the next item after the last.
+    void SendBatchFile();
+    // Files created for the batch but never sent are removed again from the host.
+    void RemoveUnsentBatch();
+    // After a file of the upload: the next of its batch, or the next item.
+    void AfterUploadedFile();
+    std::deque<TBatchFile> m_batch;
+    std::size_t m_nCreatesOwed = 0;
+    std::size_t m_nBatchLast = 0; // the last item the batch looked at
+
+    // The chain of a file waits for each answer before its next request: a replace in a
+    // session that pipelines, so that the host takes it as one.
+    bool WaitsForEachAnswer(const TSentFile& file) const { return m_session.Pipelining() && !file.bAnswersLate; }
+    std::shared_ptr<TSentFile> m_pSent;
+
+    // Upload: the file being sent.
+    struct TUploadFile {
+        std::uint64_t nLocalLength = 0;
+        std::uint64_t nLineFeeds = 0;
+        std::uint32_t nLastRead = 0;
+        bool bStripLineFeeds = false;
+        bool bAbortSent = false;
+        bool bInBatch = false; // the next file is the batch's next
+    };
+    TUploadFile m_upload;
     TFile m_localFile;
-    std::uint64_t m_nLocalLength = 0;
-    std::uint64_t m_nLineFeeds = 0;
-    std::uint32_t m_nLastRead = 0;
-    bool m_bStripLineFeeds = false;
-    bool m_bSetInfoAnswered = false;
-    // What the kFTP_msgSetInfo under way describes: the file being sent or a finished folder.
-    enum class ESetInfoOf { File, Folder };
-    ESetInfoOf m_eSetInfoOf = ESetInfoOf::File;
-    int m_nUploadFailure = 0;      // the message shown for the file being uploaded, 0 while none
-    std::int16_t m_nFolderResult = 0;
 };

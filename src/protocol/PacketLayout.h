@@ -159,6 +159,7 @@ inline constexpr std::size_t kSizeHigh = 12; // large sizes agreed: the size's h
 inline constexpr std::size_t kAttributes = 16;
 inline constexpr std::size_t kRecordLength = 18;
 inline constexpr std::size_t kName = kRecord + kRecordLength; // Pascal string; version 9: Mac time follows
+inline constexpr std::size_t kTimeLength = 4; // the Mac time after the name, big-endian
 } // namespace AFile
 
 } // namespace Packet

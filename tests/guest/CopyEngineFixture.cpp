@@ -146,3 +146,11 @@ std::vector<std::string> TCopyEngineTest::LocalNames(const std::string& sRelativ
     std::sort(names.begin(), names.end());
     return names;
 }
+
+void TUtcCopyTest::SetUp()
+{
+    setenv("TZ", "UTC", 1);
+    tzset();
+    TCopyEngineTest::SetUp();
+    std::filesystem::create_directories(LocalPath("dest"));
+}

@@ -84,3 +84,9 @@ protected:
 private:
     std::filesystem::path m_root;
 };
+
+// A copy with times in UTC; a download goes into C:\dest.
+class TUtcCopyTest : public TCopyEngineTest {
+protected:
+    void SetUp() override;
+};

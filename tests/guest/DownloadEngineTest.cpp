@@ -37,15 +37,8 @@ std::time_t ModifiedTime(const std::filesystem::path& path)
 constexpr std::uint32_t kRemoteTime = 946782245u + kMacTimeTo1970;
 } // namespace
 
-class TDownloadTest : public TCopyEngineTest {
+class TDownloadTest : public TUtcCopyTest {
 protected:
-    void SetUp() override
-    {
-        setenv("TZ", "UTC", 1);
-        tzset();
-        TCopyEngineTest::SetUp();
-        std::filesystem::create_directories(LocalPath("dest"));
-    }
     // Starts the download of one file of c:\Src, answers its kFTP_msgGetInfo when it was asked
     // for, and returns the codes of the requests sent before that answer.
     std::vector<std::uint8_t> StartFile(const std::string& sName, const TInfo& info, const Bytes& listing = {})
@@ -85,7 +78,7 @@ TEST_F(TDownloadTest, FileArrivesWholeUnderItsNameOnlyAtTheEndWithTheRemoteTime)
     EXPECT_EQ(LocalNames("dest"), (std::vector<std::string>{"Report.dat"}));
     EXPECT_EQ(ModifiedTime(LocalPath("dest/Report.dat")), 946782245);
     EXPECT_FALSE(CopyWindow().IsBusy());
-    EXPECT_EQ(Session().GetPhase(), kPhaseIdle);
+    EXPECT_EQ(Session().RepliesAwaited(), 0u);
     EXPECT_TRUE(app.ReadPending());
     EXPECT_TRUE(boxes.empty());
     ASSERT_FALSE(CopyWindow().statusTexts.empty());
@@ -415,10 +408,10 @@ TEST_F(TDownloadTest, FailureAtEveryStepOfTheConversationLeavesNoPartialFile)
                 app.FailNextReadCompletion();
             app.Feed(Bytes{conversation[i]});
             app.Run();
-            if (Session().GetPhase() == kPhaseStopping)
+            if (Session().Stopping())
                 break;
         }
-        const bool bStopped = Session().GetPhase() == kPhaseStopping;
+        const bool bStopped = Session().Stopping();
         if (bStopped)
             CloseAsHostApp();
         else

@@ -1,5 +1,5 @@
-// How replies are routed by phase: kFTP_msgResult, kFTP_msgFileInfo, kFTP_msgForkData, the
-// host's abort and the end of a fork.
+// How replies reach the requests that wait for them: each reply goes to the oldest request in
+// flight, whatever its kind; replies nobody waits for are read past.
 #include "GuestSessionFixture.h"
 
 class TGuestRoutingTest : public TGuestSessionTest {
@@ -15,112 +15,108 @@ protected:
     }
     void TearDown() override
     {
-        if (m_pSession)
+        if (m_pSession) {
+            Session().DropReplies(engine.get());
             Session().SetTransferEngine(nullptr);
+        }
         TGuestSessionTest::TearDown();
+    }
+    static Bytes InfoReply(std::uint8_t nSize)
+    {
+        Bytes info(49, 0);
+        info[0] = 0x8F;
+        info[1] = 0xFF; // -43
+        info[2] = 0xD5;
+        info[3 + 27] = nSize;
+        return info;
     }
     std::unique_ptr<TRecordingEngine> engine;
 };
 
-TEST_F(TGuestRoutingTest, ResultIsReadIntoTheWordOfItsPhaseAndRouted)
-{
-    enum EWord { kOperation, kWindow };
-    struct TCase {
-        int nPhase;
-        EWord eWord;
-        const char* pszStep;
-    };
-    const TCase cases[] = {
-        {kPhaseCreate, kOperation, "route 11"},          {kPhaseRemoveForReplace, kOperation, "route 12"},
-        {kPhaseCreateAgain, kOperation, "route 0"},      {kPhaseSetInfo, kOperation, "route 13"},
-        {kPhaseEndData, kOperation, "route 15"},         {kPhaseAbortUpload, kOperation, "route 6"},
-        {kPhaseFolderMadeInCopy, kWindow, "route 18"},   {kPhaseRemoveForFolder, kWindow, "route 7"},
-        {kPhaseDownload, kWindow, "download result"},
-    };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(c.nPhase);
-        engine->steps.clear();
-        Session().m_nOperationResult = Session().m_nWindowResult = 0;
-        Session().SetPhase(c.nPhase);
-        Reply(ResultReply(-48));
-        ASSERT_EQ(engine->steps.size(), 1u);
-        EXPECT_EQ(engine->steps[0], c.pszStep);
-        EXPECT_EQ(c.eWord == kOperation ? Session().m_nOperationResult : Session().m_nWindowResult, -48);
-        // The step decides when to read again: nothing is read behind its back.
-        EXPECT_FALSE(app.ReadPending());
-        Session().IssueCodeRead();
-    }
-}
-
-TEST_F(TGuestRoutingTest, ResultNobodyWaitsForIsReadAndDropped)
-{
-    Reply(Concat({ResultReply(256), Bytes{0x84}}));
-    EXPECT_TRUE(engine->steps.empty());
-    EXPECT_TRUE(app.ReadPending());
-    EXPECT_EQ(app.Unread(), 0u);
-    EXPECT_EQ(Session().GetPhase(), kPhaseIdle);
-}
-
-TEST_F(TGuestRoutingTest, FileInfoGoesToTheEngineOrTheWindowByPhase)
-{
-    Bytes info(49, 0);
-    info[0] = 0x8F;
-    info[1] = 0xFF; // -43
-    info[2] = 0xD5;
-    info[3 + 27] = 7; // size 7
-    const int enginePhases[] = {kPhaseInfoAfterUpload, kPhaseFolderInfoInCopy, kPhaseDownloadInfo,
-                                kPhaseFolderInfoAgain};
-    for (int nPhase : enginePhases) {
-        engine->steps.clear();
-        Session().SetPhase(nPhase);
-        Reply(info);
-        ASSERT_EQ(engine->steps.size(), 1u);
-        EXPECT_EQ(engine->steps[0], "info " + std::to_string(nPhase) + " -43 size 7");
-        Session().IssueCodeRead();
-    }
-    engine->steps.clear();
-    Session().SetPhase(kPhaseWindowSize);
-    Reply(info);
-    EXPECT_EQ(Window().sizeResults, std::vector<std::int16_t>{-43});
-    Session().IssueCodeRead();
-    // In any other phase the record is read past, and reading goes on.
-    Session().SetPhase(kPhaseIdle);
-    Reply(Concat({info, Bytes{0x84}}));
-    EXPECT_TRUE(engine->steps.empty());
-    EXPECT_TRUE(app.ReadPending());
-    EXPECT_EQ(app.Unread(), 0u);
-}
-
-TEST_F(TGuestRoutingTest, ForkDataFlowsToTheEngineOnlyDuringADownload)
+TEST_F(TGuestRoutingTest, RepliesGoToTheRequestsInFlightInSendOrder)
 {
     const Bytes packet{0x8C, 0x00, 0x03, 'a', 'b', 'c'};
-    Session().SetPhase(kPhaseDownload);
-    Reply(Concat({packet, Bytes{0x96}}));
-    EXPECT_EQ(engine->steps, (std::vector<std::string>{"fork size 3", "fork data", "fork ended"}));
-
-    engine->steps.clear();
-    Session().IssueCodeRead();
-    Session().SetPhase(kPhaseIdle);
-    Reply(Concat({packet, Bytes{0x84}}));
-    EXPECT_TRUE(engine->steps.empty());
+    engine->Await(EAwaitedReply::Result, "create");
+    engine->Await(EAwaitedReply::FileInfo, "info");
+    engine->Await(EAwaitedReply::Fork, "fork");
+    engine->Await(EAwaitedReply::Result, "end");
+    Session().AfterReplies(engine.get(), [this] { engine->steps.push_back("all answered"); });
+    EXPECT_EQ(Session().RepliesAwaited(), 5u);
+    Reply(Concat({ResultReply(-48), InfoReply(7), packet, packet, Bytes{0x96}, ResultReply(256)}));
+    EXPECT_EQ(engine->steps, (std::vector<std::string>{"create -48", "info -43 size 7", "fork data 3", "fork data 3",
+                                                        "fork end 0", "end 256", "all answered"}));
+    EXPECT_EQ(engine->forkData, (Bytes{'a', 'b', 'c', 'a', 'b', 'c'}));
+    EXPECT_EQ(Session().RepliesAwaited(), 0u);
     EXPECT_TRUE(app.ReadPending());
-    EXPECT_EQ(app.Unread(), 0u);
 }
 
-TEST_F(TGuestRoutingTest, HostAbortEndsADownloadAndStopsAnythingElse)
+TEST_F(TGuestRoutingTest, RepliesNobodyWaitsForAreReadPast)
 {
-    Session().SetPhase(kPhaseDownload);
-    Reply({0x95});
-    EXPECT_EQ(engine->steps, std::vector<std::string>{"host abort"});
-    Session().SetPhase(kPhaseIdle);
-    Session().IssueCodeRead();
+    const Bytes packet{0x8C, 0x00, 0x03, 'a', 'b', 'c'};
+    Reply(Concat({ResultReply(256), InfoReply(7), packet, Bytes{0x96}, Bytes{0x84}}));
+    EXPECT_TRUE(engine->steps.empty());
+    EXPECT_TRUE(Window().sizeResults.empty());
+    EXPECT_TRUE(app.ReadPending());
+    EXPECT_EQ(app.Unread(), 0u);
+    EXPECT_EQ(Session().StopReason(), 0);
+
+    // The window's own question for a size takes an information nobody else waits for.
+    Window().bWaitingForSize = true;
+    Reply(InfoReply(9));
+    EXPECT_EQ(Window().sizeResults, std::vector<std::int16_t>{-43});
+    EXPECT_TRUE(engine->steps.empty());
+}
+
+TEST_F(TGuestRoutingTest, ADroppedChainsRepliesAreStillReadInOrder)
+{
+    engine->Await(EAwaitedReply::Fork, "gone");
+    engine->Await(EAwaitedReply::Result, "gone");
+    Session().DropReplies(engine.get());
+    TRecordingEngine other(Session());
+    other.Await(EAwaitedReply::Result, "next");
+    Reply(Concat({Bytes{0x8C, 0x00, 0x01, 'z', 0x96}, ResultReply(1), ResultReply(0)}));
+    EXPECT_TRUE(engine->steps.empty());
+    EXPECT_EQ(other.steps, std::vector<std::string>{"next 0"});
+}
+
+TEST_F(TGuestRoutingTest, AForkEndedByTheHostsAbortTakesTheAbortsOwnAnswerAway)
+{
+    struct TCase {
+        const char* pszName;
+        Bytes replies;
+        std::vector<std::string> steps;
+    };
+    const TCase cases[] = {
+        // The guest's abort reached the host while it sent the first fork: no answer of its own.
+        {"first fork", Concat({Bytes{0x95}, Bytes{0x96}, ResultReply(5)}), {"one abort 0", "two end 0", "after 5"}},
+        // It reached the host during the second one.
+        {"second fork", Concat({Bytes{0x96}, Bytes{0x95}, ResultReply(5)}), {"one end 0", "two abort 0", "after 5"}},
+        // It came between the forks: the host answers it in its turn.
+        {"between", Concat({Bytes{0x96}, Bytes{0x96}, ResultReply(0), ResultReply(5)}),
+         {"one end 0", "two end 0", "abort answer 0", "after 5"}},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        engine->steps.clear();
+        engine->Await(EAwaitedReply::Fork, "one");
+        engine->Await(EAwaitedReply::Fork, "two");
+        engine->Await(EAwaitedReply::AbortAnswer, "abort answer");
+        engine->Await(EAwaitedReply::Result, "after");
+        Reply(c.replies);
+        EXPECT_EQ(engine->steps, c.steps);
+        EXPECT_EQ(Session().RepliesAwaited(), 0u);
+    }
+}
+
+TEST_F(TGuestRoutingTest, HostAbortOutsideAForkStopsTheSession)
+{
     Reply({0x95});
     EXPECT_EQ(Session().StopReason(), kStopConnectionFailed);
 }
 
 TEST_F(TGuestRoutingTest, FailedCompletionStopsWithItsStatus)
 {
-    Session().SetPhase(kPhaseCreate);
+    engine->Await(EAwaitedReply::Result, "create");
     Reply({0x97});
     app.FailNextReadCompletion(-7);
     app.Run();
@@ -128,16 +124,9 @@ TEST_F(TGuestRoutingTest, FailedCompletionStopsWithItsStatus)
     EXPECT_TRUE(engine->steps.empty());
 }
 
-TEST_F(TGuestRoutingTest, TransferStepsWithoutAnEngineStopTheSession)
-{
-    Session().SetTransferEngine(nullptr);
-    Session().SetPhase(kPhaseCreate);
-    Reply(ResultReply(0));
-    EXPECT_EQ(Session().StopReason(), kStopConnectionFailed);
-}
-
 TEST_F(TGuestRoutingTest, CloseGivesTheEngineItsLastWord)
 {
+    engine->Await(EAwaitedReply::Result, "create");
     Session().PostStopMessage(kStopConnectionFailed);
     CloseAsHostApp();
     EXPECT_EQ(engine->steps, std::vector<std::string>{"close for stop"});

@@ -13,24 +13,26 @@ int TRecordingWindow::MessageBoxText(const std::string& sText, const std::string
 
 int TRecordingWindow::PaneMessageBox(const std::string& sText) { return MessageBoxText(sText, "VanTry", 0x30); }
 
-void TRecordingEngine::TakeFileInfo(int nPhase, std::int16_t nResult, const std::uint8_t* pRecord)
+void TRecordingEngine::Await(EAwaitedReply eKind, const std::string& sName)
 {
-    steps.push_back("info " + std::to_string(nPhase) + " " + std::to_string(nResult) + " size " +
-                    std::to_string((pRecord[24] << 24) | (pRecord[25] << 16) | (pRecord[26] << 8) | pRecord[27]));
-}
-
-void TRecordingEngine::ReadForkSize()
-{
-    const std::uint8_t* p = m_session.ReceiveBuffer();
-    const std::uint16_t nLength = static_cast<std::uint16_t>((p[0] << 8) | p[1]);
-    steps.push_back("fork size " + std::to_string(nLength));
-    m_session.ReadReplyBytes(m_session.ReceiveBuffer(), nLength, &TVantryGuestSession::CopyFromRemoteProcessForkData);
-}
-
-void TRecordingEngine::ProcessForkData()
-{
-    steps.push_back("fork data");
-    m_session.IssueCodeRead();
+    TAwaitedReply reply;
+    reply.eKind = eKind;
+    reply.pOwner = this;
+    reply.onResult = [this, sName](std::int16_t nResult) { steps.push_back(sName + " " + std::to_string(nResult)); };
+    reply.onInfo = [this, sName](std::int16_t nResult, const std::uint8_t* pRecord) {
+        steps.push_back(sName + " " + std::to_string(nResult) + " size " +
+                        std::to_string((pRecord[24] << 24) | (pRecord[25] << 16) | (pRecord[26] << 8) | pRecord[27]));
+    };
+    reply.onData = [this, sName](const std::uint8_t* pData, std::uint16_t nLength) {
+        steps.push_back(sName + " data " + std::to_string(nLength));
+        forkData.insert(forkData.end(), pData, pData + nLength);
+    };
+    reply.onForkEnd = [this, sName](EForkEnd eEnd, std::int16_t nResult) {
+        const char* pszEnd = eEnd == EForkEnd::EndData ? "end" : eEnd == EForkEnd::Abort ? "abort" : "result";
+        steps.push_back(sName + " " + pszEnd + " " + std::to_string(nResult));
+    };
+    reply.onReached = [this, sName] { steps.push_back(sName + " reached"); };
+    m_session.AwaitReply(std::move(reply));
 }
 
 void TGuestSessionTest::SetUp()
@@ -101,6 +103,7 @@ int TGuestSessionTest::SetupConnection(OVGuestEntry* pEntry, std::uintptr_t, std
     pEntry->openResponse[OpenBlock::kRespPathMode] = answer.nPathMode;
     WriteNetWord(pEntry->openResponse, OpenBlock::kRespBufferSize, 4096);
     pEntry->bLargeSizes = answer.bLargeSizes;
+    pEntry->bPipelining = answer.bPipelining;
     return answer.nSetupResult;
 }
 

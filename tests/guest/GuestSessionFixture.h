@@ -52,7 +52,7 @@ public:
     void ShowAdmitWait() override { ++nAdmitWaitShown; }
     void CloseAdmitWait() override {}
     void CloseScanWait() override {}
-    bool WaitingForSize() const override { return false; }
+    bool WaitingForSize() const override { return bWaitingForSize; }
     void TakeRemoteItemInfo(std::int16_t nResult, const std::uint8_t*) override { sizeResults.push_back(nResult); }
     void EndCopyOnClose() override { ++nCopiesEnded; }
     void RemoteRemoveDone() override { ++nRemovesDone; }
@@ -63,6 +63,7 @@ public:
     std::string sRemoteFolder;
     bool bBusy = false;
     bool bWaitCursor = false;
+    bool bWaitingForSize = false;
     int nDriveRestored = 0;
     int nListingsDone = 0;
     int nAdmitWaitShown = 0;
@@ -72,19 +73,15 @@ public:
     std::vector<bool> newFolders;
 };
 
-// Records what the session hands to the copy engines.
+// Stands for a copy engine: awaits replies as a chain does and records what each step was given.
 class TRecordingEngine : public IGuestTransferEngine {
 public:
     explicit TRecordingEngine(TVantryGuestSession& session) : m_session(session) {}
-    void RunRoute(int nRoute) override { steps.push_back("route " + std::to_string(nRoute)); }
-    void TakeFileInfo(int nPhase, std::int16_t nResult, const std::uint8_t* pRecord) override;
     void DecideToContinue() override { steps.push_back("decide"); }
-    void FromRemoteRespondToResult() override { steps.push_back("download result"); }
-    void ReadForkSize() override;
-    void ProcessForkData() override;
-    void ForkEnded() override { steps.push_back("fork ended"); }
-    void RespondToAbort() override { steps.push_back("host abort"); }
     void CloseForStop() override { steps.push_back("close for stop"); }
+
+    // Queues an awaited reply of the kind given whose step records what it receives, under the name.
+    void Await(EAwaitedReply eKind, const std::string& sName);
 
     std::vector<std::string> steps;
     Bytes forkData;
@@ -100,6 +97,7 @@ struct THostAnswer {
     std::uint8_t nPathMode = 1;
     int nSetupResult = 0;
     bool bLargeSizes = false; // the handshake agreed on sizes beyond 32 bits
+    bool bPipelining = false; // the handshake agreed on requests in flight across files
 };
 
 class TGuestSessionTest : public ::testing::Test, public IOVGuestHost {

@@ -14,7 +14,7 @@ TEST_F(TGuestSessionTest, OpenStartsReadingAndSendsTheDataLimit)
     EXPECT_TRUE(app.ReadPending());
     EXPECT_EQ(app.PendingReadLength(), 1u);
     EXPECT_EQ(app.BufferingReceive(), 16384u);
-    EXPECT_EQ(Session().GetPhase(), kPhaseIdle);
+    EXPECT_EQ(Session().State(), ESessionState::Running);
     EXPECT_STREQ(Session().HostName(), "far.example");
     EXPECT_TRUE(Session().MayCopyFromRemote());
     EXPECT_TRUE(Session().MayWriteToRemote());
@@ -89,7 +89,7 @@ TEST_F(TGuestSessionTest, WindowThatCannotBeMadeStopsTheSession)
     bNoWindow = true;
     ASSERT_EQ(Open(), 0);
     EXPECT_EQ(nEntriesDeleted, 1);
-    EXPECT_EQ(Session().GetPhase(), kPhaseStopping);
+    EXPECT_TRUE(Session().Stopping());
     CloseAsHostApp();
     EXPECT_EQ(CurrentGuestSession(), nullptr);
 }
@@ -161,7 +161,7 @@ TEST_F(TGuestSessionTest, FailedStopPostKeepsTheSessionWorking)
     ASSERT_EQ(Open(), 0);
     guestWindow.bRefuse = true;
     Session().PostStopMessage(kStopConnectionFailed);
-    EXPECT_EQ(Session().GetPhase(), kPhaseIdle);
+    EXPECT_EQ(Session().State(), ESessionState::Running);
     EXPECT_TRUE(Session().StopPostFailed());
     Reply({0x84});
     EXPECT_TRUE(app.ReadPending());
@@ -200,7 +200,7 @@ TEST_F(TGuestSessionTest, IllegalMessageShowsTheBoxThenStopsTheSession)
         EXPECT_FALSE(app.ReadPending());
         EXPECT_EQ(app.Unread(), 1u);
         // Nobody is left waiting for an answer that cannot come: the session stops, told once.
-        EXPECT_EQ(Session().GetPhase(), kPhaseStopping);
+        EXPECT_TRUE(Session().Stopping());
         EXPECT_EQ(guestWindow.messages.size(), 1u);
         ASSERT_EQ(events.size(), 1u);
         EXPECT_EQ(events[0].eKind, ETransferEventKind::SessionEnded);
@@ -219,7 +219,7 @@ TEST_F(TGuestSessionTest, BrokenReadStopsWithItsStatus)
     app.FailNextReadCompletion(-3);
     app.Run();
     EXPECT_EQ(Session().StopReason(), kStopConnectionFailed);
-    EXPECT_EQ(Session().GetPhase(), kPhaseStopping);
+    EXPECT_TRUE(Session().Stopping());
 }
 
 TEST_F(TGuestSessionTest, InvalidHandlesAreIgnored)

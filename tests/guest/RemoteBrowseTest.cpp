@@ -77,7 +77,7 @@ TEST_F(TRemoteBrowseTest, VersionNineListsVolumesThenTheFolderWithTimes)
     EXPECT_EQ(file.dwModTime, 0xB0000000u);
     EXPECT_EQ(file.wAttributes, 0x21);
     EXPECT_EQ(EntryAt(Session(), 1).dwFolder, 1u);
-    EXPECT_EQ(Session().GetPhase(), kPhaseIdle);
+    EXPECT_EQ(Session().RepliesAwaited(), 0u);
     EXPECT_EQ(Session().ListedRemotePath(), "c:\\Work\\Docs");
     EXPECT_TRUE(app.ReadPending());
     // The levels lead from the volume to the folder.
@@ -190,7 +190,7 @@ TEST_F(TRemoteBrowseTest, FailureAtEachStepOfAListingStopsTheSession)
             continue; // this byte is the last of a message part already read whole
         app.FailNextReadCompletion(-9);
         app.Run();
-        EXPECT_EQ(Session().GetPhase(), kPhaseStopping);
+        EXPECT_TRUE(Session().Stopping());
         EXPECT_NE(Session().StopReason(), 0);
         CloseAsHostApp();
     }
@@ -221,7 +221,7 @@ TEST_F(TRemoteChangeTest, RemoveReportsOnlyRealFailuresBeforeGoingOn)
     Session().StartRemoteRemove({{"one.txt", 0}, {"two", 1}, {"three.txt", 0}});
     app.Run();
     EXPECT_EQ(app.TakeWritten(), RemoveRequest("one.txt"));
-    EXPECT_EQ(Session().GetPhase(), kPhaseRemove);
+    EXPECT_EQ(Session().RepliesAwaited(), 1u);
     Reply(ResultReply(1)); // not found: no message
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(app.TakeWritten(), RemoveRequest("two"));
@@ -233,7 +233,7 @@ TEST_F(TRemoteChangeTest, RemoveReportsOnlyRealFailuresBeforeGoingOn)
     Reply(ResultReply(0));
     EXPECT_EQ(boxes.size(), 1u);
     EXPECT_EQ(Window().nRemovesDone, 1);
-    EXPECT_EQ(Session().GetPhase(), kPhaseIdle);
+    EXPECT_EQ(Session().RepliesAwaited(), 0u);
     EXPECT_TRUE(app.ReadPending());
 }
 
@@ -264,7 +264,7 @@ TEST_F(TRemoteChangeTest, NewFolderReportsANameInUse)
             EXPECT_EQ(boxes[0].sText, "Unable to create the folder New Folder.");
         }
         EXPECT_FALSE(Window().bWaitCursor);
-        EXPECT_EQ(Session().GetPhase(), kPhaseIdle);
+        EXPECT_EQ(Session().RepliesAwaited(), 0u);
         EXPECT_TRUE(app.ReadPending());
     }
 }

@@ -22,6 +22,17 @@ std::uint32_t DWordAt(const Bytes& b, std::size_t n)
 {
     return (std::uint32_t(b.at(n)) << 24) | (std::uint32_t(b.at(n + 1)) << 16) | (std::uint32_t(b.at(n + 2)) << 8) | b.at(n + 3);
 }
+
+// What one file sends once its create is answered: information, fork, data, end, read-back.
+Codes FileRequests(std::size_t nPackets)
+{
+    if (nPackets == 0)
+        return {kSetInfo, kGetInfo};
+    Codes codes{kSetInfo, kOpenFork};
+    codes.insert(codes.end(), nPackets, kForkData);
+    codes.insert(codes.end(), {kEndData, kGetInfo});
+    return codes;
+}
 } // namespace
 
 class TUploadTest : public TCopyEngineTest {
@@ -92,10 +103,12 @@ TEST_F(TUploadTest, FileGoesAsCreateSetInfoOpenForkDataAndEndData)
     EXPECT_EQ(CopyWindow().nStatusDone, 4097u);
     EXPECT_EQ(CopyWindow().nStatusTotal, 4097u);
 
+    // The information's answer, the end of data's, then the information read back.
+    EXPECT_EQ(Session().RepliesAwaited(), 3u);
     Reply(ResultReply(0));
-    EXPECT_EQ(Session().GetPhase(), kPhaseEndData);
+    EXPECT_EQ(Session().RepliesAwaited(), 2u);
     Reply(ResultReply(0));
-    EXPECT_EQ(Session().GetPhase(), kPhaseInfoAfterUpload);
+    EXPECT_EQ(Session().RepliesAwaited(), 1u);
     EXPECT_TRUE(Requests().empty());
     Reply(FileInfoReply({0, 4097, "TEXT"}));
     AnswerRelisting();
@@ -238,9 +251,9 @@ TEST_F(TUploadTest, CancelDuringTheDataSendsOneAbortAfterThePacketInFlight)
     app.Run();
     EXPECT_EQ(RequestCodes(), Codes{kAbort});
     // The information's answer comes first, then the answer to the abort.
-    EXPECT_EQ(Session().GetPhase(), kPhaseSetInfo);
+    EXPECT_EQ(Session().RepliesAwaited(), 2u);
     Reply(ResultReply(0));
-    EXPECT_EQ(Session().GetPhase(), kPhaseAbortUpload);
+    EXPECT_EQ(Session().RepliesAwaited(), 1u);
     Reply(ResultReply(0));
     AnswerRelisting();
     ASSERT_TRUE(outcome.has_value());
@@ -381,4 +394,164 @@ TEST_F(TUploadTest, TextTranslationToAHostNamingFoldersByNumberDropsLineFeeds)
     ASSERT_EQ(data.size(), 5u);
     EXPECT_EQ(data[2], (Bytes{kForkData, 0, 3, 'a', '\r', 'b'}));
     EXPECT_EQ(data[3], Bytes{kEndData});
+}
+
+// In a session that pipelines: creates go out in batches, each created file's requests follow
+// without waiting for answers, a name the host has goes the unpipelined way, and a name taken
+// on the host between the create and the data costs only that file.
+class TPipelinedUploadTest : public TUtcCopyTest {
+protected:
+    // Opens a pipelining session showing c:\Dst (listing the entries given) and starts the
+    // upload of the files of C:\src.
+    void StartFiles(const std::vector<std::pair<std::string, std::string>>& files, const Bytes& entries = {})
+    {
+        std::vector<TCopyItem> items;
+        for (const auto& [sName, sData] : files) {
+            WriteLocal("src/" + sName, sData);
+            items.push_back({sName, false});
+        }
+        THostAnswer hostAnswer;
+        hostAnswer.bPipelining = true;
+        OpenAt("c:\\Dst", entries, hostAnswer);
+        ASSERT_TRUE(Start(ECopySource::Local, std::move(items), "C:\\src", "c:\\Dst"));
+    }
+    // The answers to one file's requests: information, end of data (none for an empty file),
+    // and the information read back.
+    static Bytes FileAnswers(bool bEmpty, std::int16_t nSetInfo = 0, std::int16_t nEnd = 0)
+    {
+        return bEmpty ? Concat({ResultReply(nSetInfo), FileInfoReply({0, 0})})
+                      : Concat({ResultReply(nSetInfo), ResultReply(nEnd), FileInfoReply({0, 1})});
+    }
+};
+
+TEST_F(TPipelinedUploadTest, CreatesGoInABatchAndEachFileFollowsWithoutWaiting)
+{
+    StartFiles({{"a.txt", std::string(5000, 'a')}, {"b.txt", "bb"}, {"c.txt", ""}});
+    EXPECT_EQ(RequestCodes(), (Codes{kCreate, kCreate, kCreate}));
+    Reply(Concat({ResultReply(0), ResultReply(0)}));
+    // Nothing goes out for the batch's files until every create is answered.
+    EXPECT_TRUE(Requests().empty());
+    Reply(ResultReply(0));
+    EXPECT_EQ(RequestCodes(), Concat({FileRequests(2), FileRequests(1), FileRequests(0)}));
+    const std::vector<std::string>& texts = CopyWindow().statusTexts;
+    ASSERT_GE(texts.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(texts.end() - 3, texts.end()),
+              (std::vector<std::string>{"C:\\src\\a.txt (1 of 3)", "C:\\src\\b.txt (2 of 3)", "C:\\src\\c.txt (3 of 3)"}));
+    Reply(Concat({FileAnswers(false), FileAnswers(false), FileAnswers(true)}));
+    AnswerRelisting();
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->nFilesCopied, 3u);
+    EXPECT_EQ(outcome->nFilesFailed, 0u);
+    EXPECT_FALSE(outcome->bStopped);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(TPipelinedUploadTest, ANameTakenOnTheHostMeanwhileFailsThatFileAlone)
+{
+    struct TCase {
+        const char* pszName;
+        std::int16_t nSetInfo; // the host's answers for b.txt
+        std::int16_t nEnd;
+    };
+    const TCase cases[] = {
+        {"taken before the information", -48, -48},
+        {"taken before the fork opened", 0, -48},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        StartFiles({{"a.txt", "aaa"}, {"b.txt", "bbb"}, {"c.txt", "ccc"}});
+        EXPECT_EQ(RequestCodes(), (Codes{kCreate, kCreate, kCreate}));
+        Reply(Concat({ResultReply(0), ResultReply(0), ResultReply(0)}));
+        EXPECT_EQ(RequestCodes(), Concat({FileRequests(1), FileRequests(1), FileRequests(1)}));
+        Reply(Concat({FileAnswers(false), FileAnswers(false, c.nSetInfo, c.nEnd), FileAnswers(false)}));
+        AnswerRelisting();
+        ASSERT_TRUE(outcome.has_value());
+        EXPECT_EQ(outcome->nFilesCopied, 2u);
+        EXPECT_EQ(outcome->nFilesFailed, 1u);
+        EXPECT_FALSE(outcome->bStopped);
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0].eCause, ETransferCause::NameTakenMeanwhile);
+        EXPECT_EQ(events[0].sItem, "c:\\Dst\\b.txt");
+        CloseGuestServiceSession(CurrentGuestSession());
+        app.Reset();
+        entry = OVGuestEntry{};
+        events.clear();
+    }
+}
+
+TEST_F(TPipelinedUploadTest, ANameTheHostHasIsReplacedOneAnswerAtATime)
+{
+    answers = {ReplaceAnswer::kYes};
+    StartFiles({{"a.txt", "aaa"}, {"b.txt", "bbb"}, {"c.txt", "ccc"}}, AFileReply(false, 9, 0x20, "B.TXT", true));
+    // The batch stops before the name the host has.
+    EXPECT_EQ(RequestCodes(), Codes{kCreate});
+    Reply(ResultReply(0));
+    EXPECT_EQ(RequestCodes(), FileRequests(1));
+    // The replace starts only once every earlier answer is in, and waits for each of its own.
+    Reply(Concat({ResultReply(0), ResultReply(0)}));
+    EXPECT_TRUE(Requests().empty());
+    Reply(FileInfoReply({0, 3}));
+    EXPECT_EQ(RequestCodes(), Codes{kCreate});
+    Reply(ResultReply(-48));
+    EXPECT_EQ(asked, std::vector<std::string>{"b.txt"});
+    EXPECT_EQ(RequestCodes(), Codes{kSetInfo});
+    Reply(ResultReply(0));
+    EXPECT_EQ(RequestCodes(), (Codes{kOpenFork, kForkData, kEndData}));
+    Reply(ResultReply(0));
+    EXPECT_EQ(RequestCodes(), Codes{kGetInfo});
+    Reply(FileInfoReply({0, 3}));
+    // The next file is back in a batch of its own.
+    EXPECT_EQ(RequestCodes(), Codes{kCreate});
+    Reply(ResultReply(0));
+    EXPECT_EQ(RequestCodes(), FileRequests(1));
+    Reply(FileAnswers(false));
+    AnswerRelisting();
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->nFilesCopied, 3u);
+}
+
+TEST_F(TPipelinedUploadTest, ACreateThatFindsTheNameTakenAsksBeforeAnythingElseIsSent)
+{
+    answers = {ReplaceAnswer::kNo};
+    StartFiles({{"a.txt", "aaa"}, {"b.txt", "bbb"}});
+    EXPECT_EQ(RequestCodes(), (Codes{kCreate, kCreate}));
+    Reply(Concat({ResultReply(-48), ResultReply(0)}));
+    // a.txt is kept on the host: nothing is sent for it; b.txt follows.
+    EXPECT_EQ(asked, std::vector<std::string>{"a.txt"});
+    EXPECT_EQ(RequestCodes(), FileRequests(1));
+    Reply(FileAnswers(false));
+    AnswerRelisting();
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_EQ(outcome->nFilesCopied, 1u);
+    EXPECT_EQ(outcome->nItemsSkipped, 1u);
+}
+
+TEST_F(TPipelinedUploadTest, CancelDuringABatchRemovesTheFilesCreatedButNotSent)
+{
+    StartFiles({{"a.txt", std::string(3 * 4096, 'a')}, {"b.txt", "bbb"}, {"c.txt", "ccc"}});
+    EXPECT_EQ(RequestCodes(), (Codes{kCreate, kCreate, kCreate}));
+    app.HoldWrites(true);
+    Reply(Concat({ResultReply(0), ResultReply(0), ResultReply(0)}));
+    EXPECT_EQ(RequestCodes(), (Codes{kSetInfo, kOpenFork}));
+    app.ReleaseWrites();
+    app.HoldWrites(true);
+    app.Run();
+    // The fork is open and one packet is in flight.
+    EXPECT_EQ(RequestCodes(), Codes{kForkData});
+    Engine().Cancel();
+    app.HoldWrites(false);
+    app.ReleaseWrites();
+    app.Run();
+    // One abort for the file in flight, then the created files that were never sent go.
+    const std::vector<Bytes> sent = Requests();
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_EQ(sent[0], Bytes{kAbort});
+    EXPECT_EQ(sent[1].at(0), kRemove);
+    EXPECT_EQ(sent[2].at(0), kRemove);
+    EXPECT_EQ(Bytes(sent[1].begin() + 7, sent[1].begin() + 13), (Bytes{5, 'b', '.', 't', 'x', 't'}));
+    Reply(Concat({ResultReply(0), ResultReply(0), ResultReply(0), ResultReply(0)}));
+    AnswerRelisting();
+    ASSERT_TRUE(outcome.has_value());
+    EXPECT_TRUE(outcome->bStopped);
+    EXPECT_EQ(outcome->nFilesCopied, 0u);
 }

@@ -376,6 +376,7 @@ int TGuestHostApp::Connect(OVGuestEntry* pEntry, TEntryState& state, EAttempt& e
     Handshake::ResponseFromWire(pEntry->openResponse);
     pEntry->nOpenResponseLength = nResponseLength;
     pEntry->bLargeSizes = (guestHello.nFlags & Handshake::kFlagLargeSizes) != 0;
+    pEntry->bPipelining = (guestHello.nFlags & Handshake::kFlagPipelining) != 0;
     auto* pConnection = new TConnection(transport.nReadFd, transport.nWriteFd, transport.strPeer);
     if (SSL* pTls = channel.ReleaseTls())
         pConnection->StartTls(pTls);

@@ -63,7 +63,7 @@ struct TGuestTarget {
     // Asked about a host not yet known ("HOST:PORT", its fingerprint); true pins it. The
     // connection is then made again, as the answer may have taken longer than the host waits.
     std::function<bool(const std::string& strHost, const std::string& strFingerprint)> fnAskNewHost;
-    std::uint16_t nCapabilities = Handshake::kFlagLargeSizes; // capability flags this guest speaks
+    std::uint16_t nCapabilities = Handshake::kFlagLargeSizes | Handshake::kFlagPipelining; // capability flags this guest speaks
     // A connection without a byte either way this long sends a kFTP_msgNoOp, so that a host's
     // idle timeout never ends a session that only waits for its user.
     int nKeepAliveMs = 5 * 60 * 1000;

@@ -28,4 +28,5 @@ struct OVGuestEntry {
     void* hConnection = nullptr;   // the connection, once set up
     OVAddressRecord address;       // the remote address
     bool bLargeSizes = false;      // the handshake agreed on sizes beyond 32 bits
+    bool bPipelining = false;      // the handshake agreed on requests in flight across files
 };
