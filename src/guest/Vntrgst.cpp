@@ -185,6 +185,7 @@ void TVantryGuestSession::ReleaseConnection()
         m_pTable->FreeBuffer(m_pSend);
     m_pReceive = m_pSend = nullptr;
     m_bCodeReadPending = 0;
+    m_bReplyReadPending = false;
 }
 
 void TVantryGuestSession::Close()
@@ -218,13 +219,27 @@ void TVantryGuestSession::SendRequest(const void* pBuffer, std::uint16_t nLength
 
 void TVantryGuestSession::ReadReplyBytes(void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion)
 {
-    VCheck(m_pTable && m_hConnection);
-    VCheck(m_pTable->Read(m_hConnection, pBuffer, nLength, pfnCompletion, this, m_hReadStream) == 0);
+    VCheck(m_pTable && m_hConnection && !m_bReplyReadPending);
+    m_pfnReplyRead = pfnCompletion;
+    m_bReplyReadPending = true;
+    if (m_pTable->Read(m_hConnection, pBuffer, nLength, &ReplyReadDone, this, m_hReadStream) != 0) {
+        m_bReplyReadPending = false;
+        VCheck(false);
+    }
+}
+
+std::uint32_t TVantryGuestSession::ReplyReadDone(HConnection hConnection, void* pSession, HStream hStream, std::int32_t nStatus)
+{
+    auto* pThis = static_cast<TVantryGuestSession*>(pSession);
+    if (!IsValidSession(pThis))
+        return 0;
+    pThis->m_bReplyReadPending = false;
+    return pThis->m_pfnReplyRead(hConnection, pSession, hStream, nStatus);
 }
 
 void TVantryGuestSession::IssueCodeRead()
 {
-    if (m_bCodeReadPending)
+    if (m_bCodeReadPending || m_bReplyReadPending)
         return;
     m_bCodeReadPending = 1;
     try {

@@ -83,6 +83,8 @@ public:
 
     // Connection operations; a refusal by the host application raises CMemoryException.
     void SendRequest(const void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion);
+    // Reads the next bytes of the reply stream. One read is in flight at a time: a message's
+    // parts are read from the completion of the part before.
     void ReadReplyBytes(void* pBuffer, std::uint16_t nLength, FTPCompletion pfnCompletion);
     void IssueCodeRead();
     void PostStopMessage(std::int32_t nReason);
@@ -248,6 +250,11 @@ private:
     // Fields, in the order the session keeps them.
     std::int16_t m_nProtocolVersion = 0;
     std::int32_t m_bCodeReadPending = 0;
+    // A read of the reply stream is in flight (a code or the rest of a message), and where it
+    // completes: a code read asked for meanwhile would take bytes from the middle of a message.
+    bool m_bReplyReadPending = false;
+    FTPCompletion m_pfnReplyRead = nullptr;
+    static std::uint32_t ReplyReadDone(HConnection hConnection, void* pSession, HStream hStream, std::int32_t nStatus);
     char m_tag[4] = {};
     std::int32_t m_nStopReason = 0;
     std::int32_t m_bStopPostFailed = 0;

@@ -131,3 +131,19 @@ TEST_F(TGuestRoutingTest, CloseGivesTheEngineItsLastWord)
     CloseAsHostApp();
     EXPECT_EQ(engine->steps, std::vector<std::string>{"close for stop"});
 }
+
+// A request sent while the rest of a reply is still being read (its code came in one piece and
+// its value in the next) must not start another read: that read would take the value's bytes.
+TEST_F(TGuestRoutingTest, ARequestSentInTheMiddleOfAReplyLeavesTheReadingAlone)
+{
+    const Bytes reply = ResultReply(-48);
+    engine->Await(EAwaitedReply::Result, "create");
+    Reply(Bytes{reply[0]});
+    engine->Await(EAwaitedReply::Result, "set info");
+    Session().IssueCodeRead(); // as sending a request does
+    EXPECT_FALSE(app.Misused());
+    Reply(Concat({Bytes(reply.begin() + 1, reply.end()), ResultReply(0)}));
+    EXPECT_EQ(engine->steps, (std::vector<std::string>{"create -48", "set info 0"}));
+    EXPECT_FALSE(app.Misused());
+    EXPECT_TRUE(app.ReadPending());
+}
