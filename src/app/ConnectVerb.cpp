@@ -3,6 +3,7 @@
 #include "GuestRunner.h"
 #include "OVFDrives.h"
 #include "OVFUploads.h"
+#include "SignalWatcher.h"
 #include "GuestServiceExports.h"
 #include "HelpWindow.h"
 #include "VantryWindow.h"
@@ -29,7 +30,8 @@ const char kConnectHelp[] =
     "folders on either side; what the host allows depends on the privileges it grants. The host's\n"
     "pane starts in the folder the location names (DRIVE is a drive letter or Desktop), else at\n"
     "the root of the host's first volume. F5 lists the focused pane again, Backspace goes up one\n"
-    "folder, Escape or Close ends the session. Without a location a dialog asks for one.\n"
+    "folder, Escape or Close ends the session (so do Ctrl-C and SIGTERM sent to this command; a\n"
+    "second one ends it at once). Without a location a dialog asks for one.\n"
     "Needs a display (X11 or Wayland).\n"
     "\n"
     "Options:\n"
@@ -158,8 +160,6 @@ int RunConnectVerb(int argc, char** argv, const TVerbArguments& arguments)
     FillGuestTarget(options, location, &target);
     target.fnAskNewHost = AskAboutNewHost;
 
-    THelpHost helpHost;
-    SetDialogHost(&helpHost);
     std::int32_t nStopReason = kStopUserClosed;
     bool bClosed = false;
     TGuestHostApp hostApp([&](void* hSession) {
@@ -169,6 +169,17 @@ int RunConnectVerb(int argc, char** argv, const TVerbArguments& arguments)
         bClosed = true;
         QApplication::quit();
     });
+    TWindowDialogHost dialogHost([&hostApp](bool bHold) { hostApp.HoldDeliveries(bHold); });
+    SetDialogHost(&dialogHost);
+    // Ctrl-C in the terminal that started the window, or SIGTERM, ends the session as Close does.
+    TSignalWatcher stopSignals(
+        [](int) {
+            if (TVantryGuestSession* pSession = CurrentGuestSession())
+                pSession->PostStopMessage(kStopUserClosed);
+            else
+                QApplication::quit();
+        },
+        nullptr, ESecondSignal::EndProcess);
     OVSetGuestHost(&hostApp);
     SetVantryWindowFactory([&](TVantryGuestSession& session) -> std::unique_ptr<IVantryWindow> {
         auto window = std::make_unique<CZulVntr>(session, QString::fromLocal8Bit(strLocalFolder.c_str()),

@@ -63,6 +63,7 @@ void TDialog::CreateModeless()
 int TDialog::RunModal()
 {
     m_modal = true;
+    TModalScope modal;
     return exec();
 }
 

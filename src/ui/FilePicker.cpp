@@ -55,6 +55,15 @@ bool MediumPresent(const QString& root)
            std::filesystem::is_directory(info.strPosixDir, error) && ReadLocalFolder(root, probe);
 }
 
+// The local desktop folder's volume ("Desktop:\\"); empty when this machine has none.
+QString DesktopRoot() { return QString::fromStdString(GetDesktopPath()); }
+
+bool OnDesktop(const QString& path)
+{
+    const QString root = DesktopRoot();
+    return !root.isEmpty() && path.startsWith(root.left(root.size() - 1), Qt::CaseInsensitive);
+}
+
 // The root of the first fixed drive, a: to z:; empty when there is none.
 QString FirstFixedRoot()
 {
@@ -205,8 +214,20 @@ void TFilePicker::FillDriveCombo()
     m_fillingCombo = true;
     TTreeListModel* model = m_driveTree->Model();
     model->Clear();
-    const QChar current = m_path.isEmpty() ? QChar() : m_path.at(0).toLower();
+    const bool onDesktop = OnDesktop(m_path);
+    const QChar current = m_path.size() < 2 || m_path.at(1) != QLatin1Char(':') ? QChar() : m_path.at(0).toLower();
     int selected = -1;
+    if (m_offersDesktop && !DesktopRoot().isEmpty()) {
+        TTreeRow row;
+        row.text = QStringLiteral("Desktop");
+        row.type = kRowOther;
+        row.icon = kIconDesktop;
+        model->AddRow(row);
+        if (onDesktop) {
+            AddPathRows(0);
+            selected = model->rowCount() - 1;
+        }
+    }
     for (int i = 0; i < 26; ++i) {
         const int kind = GetDriveKind(i);
         if (kind == kDriveNone)
@@ -234,6 +255,14 @@ void TFilePicker::DriveChosen(int index)
 {
     const TTreeListModel* model = m_driveTree->Model();
     const TTreeRow row = model->Row(index);
+    // The desktop volume's root and the folders under it are named from "Desktop:".
+    const auto rootOf = [](const TTreeRow& top) {
+        return top.icon == kIconDesktop ? DesktopRoot().chopped(1) : top.text.left(2).toUpper();
+    };
+    if (row.level == 0 && row.icon == kIconDesktop) {
+        SetFolder(DesktopRoot());
+        return;
+    }
     if (row.level == 0 && row.text.size() >= 2 && row.text.at(1) == QLatin1Char(':')) {
         const QString root = row.text.left(2).toUpper() + QLatin1Char('\\');
         const int kind = GetDriveKind(row.text.at(0).toLower().unicode() - 'a');
@@ -255,7 +284,7 @@ void TFilePicker::DriveChosen(int index)
     for (int i = index - 1; i >= 0 && level > 0; --i) {
         const TTreeRow above = model->Row(i);
         if (above.level < level) {
-            names.prepend(above.level == 0 ? above.text.left(2).toUpper() : above.text);
+            names.prepend(above.level == 0 ? rootOf(above) : above.text);
             level = above.level;
         }
     }

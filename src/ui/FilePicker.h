@@ -87,6 +87,8 @@ public:
 
     // Chooses the drive combo's row (as the user does).
     void ChooseDrive(int index);
+    // Offers the desktop folder ("Desktop", first in the drive combo): the session's host kind says so.
+    void SetOffersDesktop(bool offers) { m_offersDesktop = offers; }
 
 signals:
     void focusGained(TFilePicker* pane);
@@ -135,6 +137,7 @@ private:
     TSelectionMemory m_memory;
     TColumnBounds m_columns;
     int m_firstDetailsWidth = 0;
+    bool m_offersDesktop = false;
 
 protected:
     void SetDriveLabel(const QString& text);

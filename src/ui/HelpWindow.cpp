@@ -11,9 +11,21 @@ QString HelpSection(int context)
     }
 }
 
-THelpHost::~THelpHost() { delete m_browser; }
+TWindowDialogHost::~TWindowDialogHost() { delete m_browser; }
 
-void THelpHost::ShowHelp(int context)
+void TWindowDialogHost::ModalStarted()
+{
+    if (m_fnHold)
+        m_fnHold(true);
+}
+
+void TWindowDialogHost::ModalEnded()
+{
+    if (m_fnHold)
+        m_fnHold(false);
+}
+
+void TWindowDialogHost::ShowHelp(int context)
 {
     if (!m_browser) {
         m_browser = new QTextBrowser;

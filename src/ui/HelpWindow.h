@@ -1,4 +1,5 @@
-// The window's help: the manual built into the program, shown at the section for a help context.
+// The window's help: the manual built into the program, shown at the section for a help context;
+// and the window's dialog host.
 #pragma once
 
 #include "DialogHost.h"
@@ -11,13 +12,21 @@
 // The manual's section for a help context ("window" for the window itself, "contents" else).
 QString HelpSection(int context);
 
-class THelpHost : public IDialogHost {
+#include <functional>
+
+// The dialog host of the window: help from the manual, and the session held while a modal
+// dialog is open (fnHold(true) before, fnHold(false) after).
+class TWindowDialogHost : public IDialogHost {
 public:
-    ~THelpHost() override;
+    explicit TWindowDialogHost(std::function<void(bool bHold)> fnHold = {}) : m_fnHold(std::move(fnHold)) {}
+    ~TWindowDialogHost() override;
     // Opens (or raises) the help window at the context's section.
     void ShowHelp(int context) override;
+    void ModalStarted() override;
+    void ModalEnded() override;
     QTextBrowser* Browser() const { return m_browser; }
 
 private:
+    std::function<void(bool bHold)> m_fnHold;
     QPointer<QTextBrowser> m_browser;
 };

@@ -1,5 +1,6 @@
 #include "MessageBoxes.h"
 
+#include "DialogHost.h"
 #include "StringTable.h"
 
 #include <QMessageBox>
@@ -16,6 +17,7 @@ TMessagePresenter& Presenter()
 
 int ShowMessage(QWidget* parent, const QString& text, TMessageKind kind, const QString& givenCaption)
 {
+    TModalScope modal;
     if (Presenter())
         return Presenter()(parent, text, kind);
     const QString caption = givenCaption.isEmpty() ? QString::fromUtf8(FixedText::kApplicationTitle) : givenCaption;

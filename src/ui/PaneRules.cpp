@@ -49,7 +49,8 @@ bool IsFolderRoot(const QString& folder)
 {
     if (folder.isEmpty() || folder == QStringLiteral("Desktop"))
         return true;
-    return folder.size() <= 3 && folder.size() >= 2 && folder.at(1) == QLatin1Char(':');
+    // "X:", "X:\" and the local desktop volume's "Desktop:\".
+    return folder.endsWith(QLatin1Char(':')) || folder.endsWith(QStringLiteral(":\\"));
 }
 
 bool TColumnBounds::MoveNameSize(int x, int width)

@@ -5,6 +5,7 @@
 #include "LocalFolders.h"
 #include "MessageBoxes.h"
 #include "OVCore.h"
+#include "OpenBlocks.h"
 #include "RemoteFilePicker.h"
 #include "StatusWindow.h"
 #include "StringTable.h"
@@ -191,6 +192,7 @@ void CZulVntr::CompleteTheInitialization()
         char user[67] = {};
         m_local->SetTitle(QLatin1Char(' ') + (OVGetUserName(user) == 0 ? Ansi(user) : QString::fromLatin1(FixedText::kUnknownName)));
         m_remote->SetTitle(QLatin1Char(' ') + Ansi(m_session.HostName()));
+        m_local->SetOffersDesktop(m_session.HostKind() == OpenBlock::kHostKindDesktop);
         m_local->SetFolder(m_startLocal);
         m_scanWait = new TScanWaitDialog(this);
         m_scanWait->SetHostName(Ansi(m_session.HostName()));

@@ -1049,3 +1049,34 @@ TEST_F(GuestVerbsTest, DotNamesAreInvisibleAndUnreachableUnlessTheShareSaysSo)
     EXPECT_EQ(Verb({"get", Url("D/.ssh/id_key"), Local().string()}).nStatus, 0);
     EXPECT_EQ(ReadAll(Local() / "id_key"), "k");
 }
+
+// `vantry connect` as the README starts it: the window opens on the folder the location names
+// (offscreen here), and a SIGTERM ends the session as Close does.
+TEST_F(GuestVerbsTest, ConnectOpensTheWindowOnTheNamedFolderAndEndsItsSessionOnSigterm)
+{
+    WriteFile(Share() / "Docs/report.txt", "report");
+    WriteFile(Local() / "mine.txt", "mine");
+    StartServe();
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const pid_t nPid = StartVerb({"connect", Url("C/Docs"), "--local", Local().string()});
+    const auto serveLog = [this] { return ReadAll(m_root / "serve.err"); };
+    bool bListed = false;
+    for (int i = 0; i < 2000 && !bListed; ++i) { // up to 20 s on a loaded machine
+        const std::string strLog = serveLog();
+        bListed = strLog.find("event=list outcome=done") != std::string::npos &&
+                  strLog.find("path=C:\\Docs") != std::string::npos;
+        if (!bListed)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    unsetenv("QT_QPA_PLATFORM");
+    EXPECT_TRUE(bListed) << serveLog() << ReadAll(m_root / "verb.err");
+    kill(nPid, SIGTERM);
+    EXPECT_EQ(WaitStatus(nPid), 0) << ReadAll(m_root / "verb.err");
+    bool bEnded = false;
+    for (int i = 0; i < 2000 && !bEnded; ++i) {
+        bEnded = serveLog().find("session ended") != std::string::npos;
+        if (!bEnded)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(bEnded) << serveLog();
+}

@@ -90,7 +90,7 @@ TEST_F(ServeTest, HandshakeAgreesVersionsAndRefusesWrongPasswords)
         EXPECT_EQ(response[6], 1) << "folders named by directory string";
         EXPECT_EQ(response[36] << 8 | response[37], 4096);
     }
-    EXPECT_TRUE(serve.WaitForLog("authentication refused"));
+    EXPECT_TRUE(serve.WaitForLog("event=login outcome=refused"));
     EXPECT_TRUE(serve.WaitForLog("protocol version 4 not supported"));
     EXPECT_EQ(serve.StopWith(SIGTERM), 0);
 }
@@ -107,7 +107,8 @@ TEST_F(ServeTest, AGuestThatLeavesWhileItsRefusalWaitsIsLetGoAtOnce)
     hello.strUserName = "leaver";
     hello.proof = Handshake::ComputeProof("wrong", nonce, hello.nFlags, hello.request, guest.Binding());
     guest.Send(Handshake::EncodeGuestHello(hello));
-    ASSERT_TRUE(serve.WaitForLog("user 'leaver': authentication refused")) << serve.Log();
+    ASSERT_TRUE(serve.WaitForLog("event=login outcome=refused guest=127.0.0.1:")) << serve.Log();
+    ASSERT_TRUE(serve.WaitForLog("user=leaver cause=\"wrong password\" failures=1")) << serve.Log();
     // Without this the host kept the connection until the delayed answer, which grows for an
     // address that keeps failing.
     guest.Close();

@@ -46,6 +46,7 @@ TEST(PanePaths, ParentAndRoot)
     } const cases[] = {
         {"C:\\", "C:\\", true},       {"C:\\dir", "C:\\", false},   {"C:\\dir\\sub", "C:\\dir", false},
         {"Desktop", "Desktop", true}, {"Desktop\\a", "Desktop", false}, {"c:", "c:", true},
+        {"Desktop:\\", "Desktop:\\", true}, {"Desktop:\\a\\b", "Desktop:\\a", false}, {"Desktop:\\a", "Desktop:\\", false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ParentFolder(QString::fromUtf8(c.path)), QString::fromUtf8(c.parent)) << c.path;

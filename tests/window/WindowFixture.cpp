@@ -41,6 +41,8 @@ void TWindowFixture::TearDown()
     if (m_window)
         Close();
     SetMessagePresenter(nullptr);
+    SetDialogHost(nullptr);
+    m_dialogHost.reset();
     SetVantryWindowFactory(nullptr);
     OVSetGuestHost(nullptr);
     m_hostApp.reset();
@@ -111,6 +113,8 @@ void TWindowFixture::Open(const QString& remoteFolder, int nProtocol)
         m_bClosed = true;
     });
     OVSetGuestHost(m_hostApp.get());
+    m_dialogHost = std::make_unique<TWindowDialogHost>([this](bool bHold) { m_hostApp->HoldDeliveries(bHold); });
+    SetDialogHost(m_dialogHost.get());
     SetVantryWindowFactory([this, remoteFolder](TVantryGuestSession& session) -> std::unique_ptr<IVantryWindow> {
         auto window = std::make_unique<CZulVntr>(session, QStringLiteral("C:\\"), remoteFolder);
         m_window = window.get();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "GuestConnection.h"
+#include "HelpWindow.h"
 #include "TestFiles.h"
 #include "VantryWindow.h"
 
@@ -55,6 +56,11 @@ protected:
     CZulVntr* Window() const { return m_window; }
     TVantryGuestSession* Session() const;
 
+    TGuestHostApp* HostApp() const { return m_hostApp.get(); }
+    // The window's dialog host, as `vantry connect` installs it: help, and the session held
+    // while a modal dialog is open.
+    TWindowDialogHost* DialogHostOfWindow() const { return m_dialogHost.get(); }
+
     fs::path m_root;
     pid_t m_nServe = -1;
     int m_nPort = 0;
@@ -68,6 +74,7 @@ private:
 
     TGuestTarget m_target;
     std::unique_ptr<TGuestHostApp> m_hostApp;
+    std::unique_ptr<TWindowDialogHost> m_dialogHost;
     CZulVntr* m_window = nullptr;
     std::unique_ptr<QTimer> m_answerEach;
 };

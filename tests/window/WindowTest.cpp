@@ -20,6 +20,7 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTextBrowser>
 #include <QTest>
 #include <QToolButton>
@@ -110,6 +111,43 @@ TEST_F(WindowTest, BrowsesBothPanesUpAndDownAndByTheDriveCombo)
     EXPECT_TRUE(HasRow(local, QStringLiteral("deeper")));
     local->ChooseDrive(0);
     EXPECT_EQ(local->CurrentFolder(), QStringLiteral("C:\\"));
+}
+
+TEST_F(WindowTest, TheLocalDesktopComesFirstInTheDriveComboAndCopiesLikeAnyFolder)
+{
+    WriteFile(m_root / "desk/notes/n.txt", "notes");
+    WriteFile(m_root / "desk/d.txt", "on the desktop");
+    StartServe();
+    Open();
+    ASSERT_EQ(Session()->HostKind(), 'T');
+    ASSERT_EQ(OVF_SetDesktopFolder((m_root / "desk").c_str()), 0);
+    TFilePicker* local = Window()->LocalPane();
+    local->Fill();
+    const TTreeListModel* combo = local->DriveTree()->Model();
+    ASSERT_GE(combo->rowCount(), 2);
+    EXPECT_EQ(combo->Row(0).text, QStringLiteral("Desktop"));
+    EXPECT_EQ(combo->RowIcon(0), 20128);
+    EXPECT_EQ(local->DriveCombo()->currentIndex(), 1) << "the current drive, not the desktop";
+
+    local->ChooseDrive(0);
+    EXPECT_EQ(local->CurrentFolder(), QStringLiteral("Desktop:\\"));
+    EXPECT_TRUE(HasRow(local, QStringLiteral("notes")));
+    EXPECT_FALSE(local->ToolButton(0)->isEnabled()) << "up one folder at the desktop's root";
+    Select(local, {QStringLiteral("notes")});
+    QTest::keyClick(local->ActiveList(), Qt::Key_Return);
+    EXPECT_EQ(local->CurrentFolder(), QStringLiteral("Desktop:\\notes"));
+    ASSERT_EQ(combo->rowCount(), 3);
+    EXPECT_EQ(combo->RowLevel(1), 1);
+    EXPECT_EQ(combo->RowIcon(1), 20102);
+    EXPECT_EQ(local->DriveCombo()->currentIndex(), 1);
+    local->ChooseDrive(0);
+    EXPECT_EQ(local->CurrentFolder(), QStringLiteral("Desktop:\\"));
+
+    Select(local, {QStringLiteral("d.txt"), QStringLiteral("notes")});
+    QTest::keyClick(Window(), Qt::Key_F8);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(ReadAll(Share() / "d.txt"), "on the desktop");
+    EXPECT_EQ(ReadAll(Share() / "notes/n.txt"), "notes");
 }
 
 TEST_F(WindowTest, RemotePaneStartsInTheFolderTheLocationNames)
@@ -527,15 +565,19 @@ TEST_F(WindowTest, FilesDroppedFromAnotherProgramAreUploadedFolderByFolder)
 
 TEST_F(WindowTest, HelpOpensTheManualAtTheSectionOfItsContext)
 {
-    THelpHost help;
-    SetDialogHost(&help);
     StartServe();
     Open();
+    TWindowDialogHost& help = *DialogHostOfWindow();
     Window()->HelpButton()->click();
     ASSERT_NE(help.Browser(), nullptr);
     EXPECT_TRUE(help.Browser()->isVisible());
     EXPECT_TRUE(help.Browser()->toPlainText().contains(QStringLiteral("The Vantry window")));
     EXPECT_EQ(HelpSection(CZulVntr::kHelpWindowContext), QStringLiteral("window"));
+    // F1 anywhere in the window asks for the window's help, as the button does.
+    QSignalSpy asked(Window(), &TDialog::helpRequested);
+    QTest::keyClick(Window()->RemotePane()->ActiveList(), Qt::Key_F1);
+    ASSERT_EQ(asked.count(), 1);
+    EXPECT_EQ(asked.at(0).at(0).toInt(), CZulVntr::kHelpWindowContext);
     Window()->Action(CZulVntr::kCmdHelpContents)->trigger();
     EXPECT_EQ(HelpSection(CZulVntr::kHelpCommandContext), QStringLiteral("contents"));
     // Every section the manual promises is there.
@@ -543,7 +585,29 @@ TEST_F(WindowTest, HelpOpensTheManualAtTheSectionOfItsContext)
     for (const char* section : {"panes", "copying", "replace", "removing", "folders", "views", "keys", "privileges",
                                 "connecting"})
         EXPECT_TRUE(html.contains(QStringLiteral("name=\"%1\"").arg(QLatin1String(section)))) << section;
-    SetDialogHost(nullptr);
+}
+
+// A dialog runs a nested event loop: the session that opened it must not act on its replies
+// underneath it. Its deliveries wait for the answer, then go on in order.
+TEST_F(WindowTest, AnOpenDialogHoldsItsSessionsRepliesUntilItIsAnswered)
+{
+    StartServe();
+    Open();
+    Window()->RemotePane()->Fill(); // a listing goes out; the pane stays busy until its reply is taken
+    ASSERT_TRUE(Window()->IsBusy());
+    bool bArrived = false;
+    bool bBusyWhileOpen = false;
+    AnswerModal([&](QWidget* modal) {
+        bArrived = QTest::qWaitFor([&] { return HostApp()->WaitingDeliveries() > 0; }, 10000);
+        bBusyWhileOpen = Window()->IsBusy();
+        static_cast<QDialog*>(modal)->done(ReplaceAnswer::kNo);
+    });
+    EXPECT_EQ(Window()->AskReplace("held.txt", false), ReplaceAnswer::kNo);
+    EXPECT_TRUE(bArrived) << "the host's reply came in while the dialog was open";
+    EXPECT_TRUE(bBusyWhileOpen) << "and waited for the answer";
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(HostApp()->WaitingDeliveries(), 0u);
+    EXPECT_EQ(Window()->RemotePane()->CurrentFolder().toLower(), QStringLiteral("c:\\"));
 }
 
 TEST_F(WindowTest, ALostConnectionIsToldAndEndsTheSession)

@@ -247,6 +247,12 @@ void TConnection::SchedulePump()
         PostPump();
 }
 
+void TConnection::ReleaseDeliveries()
+{
+    if (m_nHolds > 0 && --m_nHolds == 0 && !m_ready.empty())
+        PostPump();
+}
+
 void TConnection::PostPump()
 {
     if (m_bPumpPosted || Closed())
@@ -262,7 +268,7 @@ void TConnection::OnLoopAboutToBlock()
     // Bytes that wait for room are sent by the write notifier, not by turn after turn.
     const bool bUnsentUntried =
         !AllSent() && !m_bWriteWantsRead && !(m_pWriteNotifier && m_pWriteNotifier->isEnabled());
-    if (m_bPumping && (!m_ready.empty() || bUnsentUntried))
+    if (m_bPumping && (Deliverable() || bUnsentUntried))
         PostPump();
 }
 
@@ -273,7 +279,7 @@ void TConnection::Pump()
     m_bPumping = true;
     int nDelivered = 0;
     for (;;) {
-        while (!m_ready.empty() && !m_bStopped && nDelivered < kDeliveriesPerTurn) {
+        while (Deliverable() && !m_bStopped && nDelivered < kDeliveriesPerTurn) {
             auto [completion, nStatus] = std::move(m_ready.front());
             m_ready.pop_front();
             Deliver(completion, nStatus);
@@ -282,11 +288,11 @@ void TConnection::Pump()
         Flush();
         if (m_bStopped || nDelivered >= kDeliveriesPerTurn)
             break;
-        if (m_ready.empty() && !AwaitAnswerBriefly())
+        if (!Deliverable() && (m_nHolds > 0 || !AwaitAnswerBriefly()))
             break;
     }
     m_bPumping = bNested;
-    if (!m_ready.empty() && !m_bStopped)
+    if (Deliverable() && !m_bStopped)
         PostPump();
 }
 
@@ -310,7 +316,7 @@ bool TConnection::AwaitAnswerBriefly()
             if (readable[0].revents == 0)
                 return false;
             ReadAvailable();
-            return !m_ready.empty();
+            return Deliverable();
         }
     } while (std::chrono::steady_clock::now() < deadline);
     return false;
@@ -341,14 +347,14 @@ void TConnection::OnReadable()
     if (m_bPumping) {
         // A loop nested in one of this connection's completions: a posted turn delivers.
         readAndResumeWriting();
-        if (!m_ready.empty())
+        if (Deliverable())
             PostPump();
         return;
     }
     m_bPumping = true;
     readAndResumeWriting();
     m_bPumping = false;
-    if (!m_ready.empty() && !m_bStopped)
+    if (Deliverable() && !m_bStopped)
         Pump();
 }
 
@@ -500,7 +506,7 @@ void TConnection::Flush()
     // While writes wait for room or completions wait for delivery, more bytes follow in this
     // turn of the loop: TCP may then hold back a partial segment for them, so that a stream of
     // 4 KB packets leaves in full segments, with a fraction of the sends and wake-ups.
-    const bool bMore = m_bTcp && !m_bStopped && (!m_heldWrites.empty() || !m_ready.empty());
+    const bool bMore = m_bTcp && !m_bStopped && (!m_heldWrites.empty() || Deliverable());
     while (Unsent() > 0) {
         std::size_t nSent = 0;
         const ETransfer eResult = Send(m_out.data() + m_nOutHead, Unsent(), bMore, nSent);

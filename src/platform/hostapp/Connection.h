@@ -81,6 +81,12 @@ public:
     // Closes at once, dropping unsent bytes.
     void Abort();
 
+    // While held (a dialog of the session's window is open), completions wait, in order, and are
+    // delivered once the last hold is released; bytes are still sent and read meanwhile.
+    void HoldDeliveries() { ++m_nHolds; }
+    void ReleaseDeliveries();
+    std::size_t WaitingDeliveries() const { return m_ready.size(); }
+
     // Called once, from the event loop, when the descriptors have been closed.
     void SetOnClosed(std::function<void()> fnClosed) { m_fnClosed = std::move(fnClosed); }
 
@@ -107,6 +113,8 @@ private:
     };
 
     void Queue(TCompletion completion, std::int32_t nStatus);
+    // Completions ready and free to be delivered now.
+    bool Deliverable() const { return !m_ready.empty() && m_nHolds == 0; }
     void SchedulePump();
     void Pump();
     void Deliver(TCompletion& completion, std::int32_t nStatus);
@@ -147,6 +155,7 @@ private:
     bool m_bSocket = false;
     bool m_bTcp = false;
     bool m_bHeldBack = false; // the last send let TCP hold back a partial segment
+    int m_nHolds = 0;
     std::string m_strPeer;
     ssl_st* m_pTls = nullptr;
     std::uint64_t m_nClearUntil = 0; // output position up to which bytes go in the clear

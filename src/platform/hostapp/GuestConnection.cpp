@@ -259,6 +259,28 @@ int TGuestHostApp::SetupConnection(OVGuestEntry* pEntry, std::uintptr_t, std::ui
     return nStatus;
 }
 
+void TGuestHostApp::HoldDeliveries(bool bHold)
+{
+    for (const auto& [pEntry, state] : m_entries) {
+        auto* pConnection = static_cast<TConnection*>(pEntry->hConnection);
+        if (!pConnection)
+            continue;
+        if (bHold)
+            pConnection->HoldDeliveries();
+        else
+            pConnection->ReleaseDeliveries();
+    }
+}
+
+std::size_t TGuestHostApp::WaitingDeliveries() const
+{
+    std::size_t nWaiting = 0;
+    for (const auto& [pEntry, state] : m_entries)
+        if (const auto* pConnection = static_cast<const TConnection*>(pEntry->hConnection))
+            nWaiting += pConnection->WaitingDeliveries();
+    return nWaiting;
+}
+
 const Handshake::TNegotiated* TGuestHostApp::Negotiated(const OVGuestEntry* pEntry) const
 {
     const auto it = m_entries.find(const_cast<OVGuestEntry*>(pEntry));

@@ -85,6 +85,11 @@ public:
     // Why the last SetupConnection failed, for the user.
     const std::string& LastError() const { return m_strLastError; }
     HostServiceTable* Table() { return &m_table; }
+    // Holds (or releases) the deliveries of every session's connection: a window's modal dialog
+    // asks so that its session does not act on its replies underneath the open dialog.
+    void HoldDeliveries(bool bHold);
+    // Completions that have arrived and wait for a hold to be released.
+    std::size_t WaitingDeliveries() const;
     // What the handshake of the entry's connection agreed; null before it has run.
     const Handshake::TNegotiated* Negotiated(const OVGuestEntry* pEntry) const;
 

@@ -178,8 +178,14 @@ void THostLink::CheckProof()
                                                 m_settings.pThrottle->Refused(strAddress, now) - now).count());
             }
             const unsigned nFailures = m_settings.pThrottle ? m_settings.pThrottle->Failures(strAddress) : 1;
-            ServeLog(Who() + ": authentication refused (" + std::to_string(nFailures) +
-                         " in a row from its address; answered in " + std::to_string(nDelayMs) + " ms)",
+            ServeLog(TAuditRecord("login")
+                         .Add("outcome", "refused")
+                         .Add("guest", m_pConnection->Peer())
+                         .Add("user", m_strUser)
+                         .Add("cause", "wrong password")
+                         .Add("failures", std::uint64_t{nFailures})
+                         .Add("answered_ms", std::int64_t{nDelayMs})
+                         .Text(),
                      ELogLevel::Warning);
             m_refusalDelay.setSingleShot(true);
             QObject::connect(&m_refusalDelay, &QTimer::timeout, m_pConnection, [this] {
