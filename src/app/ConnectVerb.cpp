@@ -159,6 +159,8 @@ int RunConnectVerb(int argc, char** argv, const TVerbArguments& arguments)
     }
     FillGuestTarget(options, location, &target);
     target.fnAskNewHost = AskAboutNewHost;
+    // ssh's complaint belongs in the message box: the window may have no terminal.
+    target.bKeepCommandErrors = true;
 
     std::int32_t nStopReason = kStopUserClosed;
     bool bClosed = false;

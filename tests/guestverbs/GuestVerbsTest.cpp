@@ -1080,3 +1080,24 @@ TEST_F(GuestVerbsTest, ConnectOpensTheWindowOnTheNamedFolderAndEndsItsSessionOnS
     }
     EXPECT_TRUE(bEnded) << serveLog();
 }
+
+// The window has no terminal for ssh to complain on: what it says is in the error shown.
+TEST_F(GuestVerbsTest, ConnectShowsWhySshCouldNotConnect)
+{
+    const fs::path ssh = m_root / "bin" / "ssh";
+    WriteFile(ssh, "#!/bin/sh\necho 'alice@far.example: Permission denied (publickey).' >&2\nexit 255\n");
+    fs::permissions(ssh, fs::perms::owner_all);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const pid_t nPid = StartVerb({"connect", "--ssh", "--ssh-command", ssh.string(), "vantry://alice@far.example/C"});
+    unsetenv("QT_QPA_PLATFORM");
+    const std::string strSaid = "ssh said: alice@far.example: Permission denied (publickey).";
+    bool bSaid = false;
+    for (int i = 0; i < 2000 && !bSaid; ++i) { // up to 20 s on a loaded machine
+        bSaid = ReadAll(m_root / "verb.err").find(strSaid) != std::string::npos;
+        if (!bSaid)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(nPid, SIGKILL); // the same text waits in a message box
+    WaitStatus(nPid);
+    EXPECT_TRUE(bSaid) << ReadAll(m_root / "verb.err");
+}

@@ -1,6 +1,7 @@
 #include "GuestConnection.h"
 
 #include "BlockingChannel.h"
+#include "CommandErrors.h"
 #include "Connection.h"
 #include "Handshake.h"
 #include "MessageCodes.h"
@@ -26,6 +27,8 @@ extern char** environ;
 
 namespace {
 using TClock = std::chrono::steady_clock;
+// How long a connection command that failed may take to say why.
+constexpr auto kCommandLastWords = std::chrono::seconds(2);
 
 // The platform byte of the open request: 1 names files in the ANSI set (0 would be OEM names).
 constexpr std::uint8_t kPlatformAnsi = 1;
@@ -37,6 +40,7 @@ struct TTransport {
     int nWriteFd = -1;
     pid_t nChild = -1;
     std::string strPeer;
+    std::unique_ptr<TCommandErrors> pErrors; // the command's standard error, when kept
 };
 
 int MillisecondsLeft(TClock::time_point deadline)
@@ -101,10 +105,15 @@ bool OpenCommand(const TGuestTarget& target, TTransport& transport, std::string&
         ::close(toChild[1]);
         return false;
     }
+    int errors[2] = {-1, -1};
+    if (target.bKeepCommandErrors && ::pipe2(errors, O_CLOEXEC) != 0)
+        errors[0] = errors[1] = -1;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, toChild[0], STDIN_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fromChild[1], STDOUT_FILENO);
+    if (errors[1] >= 0)
+        posix_spawn_file_actions_adddup2(&actions, errors[1], STDERR_FILENO);
     std::vector<char*> argv;
     for (const std::string& strArg : target.command)
         argv.push_back(const_cast<char*>(strArg.c_str()));
@@ -113,7 +122,13 @@ bool OpenCommand(const TGuestTarget& target, TTransport& transport, std::string&
     posix_spawn_file_actions_destroy(&actions);
     ::close(toChild[0]);
     ::close(fromChild[1]);
+    if (errors[1] >= 0) {
+        ::close(errors[1]);
+        fcntl(errors[0], F_SETFL, O_NONBLOCK);
+        transport.pErrors = std::make_unique<TCommandErrors>(errors[0]);
+    }
     if (nError != 0) {
+        transport.pErrors.reset();
         ::close(toChild[1]);
         ::close(fromChild[0]);
         transport.nChild = -1;
@@ -242,7 +257,7 @@ OVGuestEntry* TGuestHostApp::AllocateEntry(std::uintptr_t hHost, int nKind)
     auto* pEntry = new OVGuestEntry;
     pEntry->pOptions = &pTarget->options;
     std::strncpy(pEntry->address.szName, pTarget->strHost.c_str(), sizeof pEntry->address.szName - 1);
-    m_entries[pEntry] = TEntryState{pTarget, -1, nullptr, std::nullopt};
+    m_entries[pEntry].pTarget = pTarget;
     m_pLastTarget = pTarget;
     return pEntry;
 }
@@ -321,8 +336,12 @@ int TGuestHostApp::Connect(OVGuestEntry* pEntry, TEntryState& state, EAttempt& e
     TBlockingChannel channel(transport.nReadFd, transport.nWriteFd, deadline);
     const auto fail = [&](int nStatus, const std::string& strWhy) {
         SSL_free(channel.ReleaseTls());
+        // A command that could not reach the host (ssh) has said why by now, or is about to.
+        std::string strSaid;
+        if (transport.pErrors)
+            strSaid = transport.pErrors->Collect(std::min(deadline, TClock::now() + kCommandLastWords));
         CloseTransport(transport);
-        return Fail(nStatus, strWhy);
+        return Fail(nStatus, strSaid.empty() ? strWhy : strWhy + "; " + target.command[0] + " said: " + strSaid);
     };
     const std::string strNoAnswer = "the host closed the connection or did not answer in time";
     std::uint8_t greetingBytes[Handshake::kGreetingSize];
@@ -407,6 +426,9 @@ int TGuestHostApp::Connect(OVGuestEntry* pEntry, TEntryState& state, EAttempt& e
     pConnection->SetMinimumOutputLimit(kGuestSendBatch);
     pEntry->hConnection = pConnection;
     state.nChild = transport.nChild;
+    if (transport.pErrors)
+        transport.pErrors->PassOn();
+    state.pCommandErrors = std::move(transport.pErrors);
     state.pKeepAlive = KeepAlive(pConnection, target.nKeepAliveMs);
     state.negotiated = Handshake::TNegotiated{greeting->nFlags, guestHello.nFlags, bHostTls};
     m_strLastError.clear();

@@ -43,6 +43,7 @@
 #include <string>
 #include <vector>
 
+class TCommandErrors;
 class TConnection;
 
 // A guest's request to reach a host; its address is the host handle of the connection request.
@@ -63,6 +64,9 @@ struct TGuestTarget {
     // Asked about a host not yet known ("HOST:PORT", its fingerprint); true pins it. The
     // connection is then made again, as the answer may have taken longer than the host waits.
     std::function<bool(const std::string& strHost, const std::string& strFingerprint)> fnAskNewHost;
+    // The command's standard error is kept and shown in the error when the connection cannot be
+    // made (a window has no terminal), and passed on to ours once it stands.
+    bool bKeepCommandErrors = false;
     std::uint16_t nCapabilities = Handshake::kFlagLargeSizes | Handshake::kFlagPipelining; // capability flags this guest speaks
     // A connection without a byte either way this long sends a kFTP_msgNoOp, so that a host's
     // idle timeout never ends a session that only waits for its user.
@@ -106,6 +110,7 @@ private:
     struct TEntryState {
         TGuestTarget* pTarget = nullptr;
         pid_t nChild = -1; // the command of a command transport
+        std::unique_ptr<TCommandErrors> pCommandErrors;
         std::unique_ptr<QTimer> pKeepAlive;
         std::optional<Handshake::TNegotiated> negotiated;
     };
