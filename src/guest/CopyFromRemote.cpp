@@ -24,7 +24,7 @@ constexpr std::uint32_t kKilobyteShift = 10;
 constexpr BYTE kKeptAttributes = kOVF_attrArchive;
 // The window of files asked for ahead while one file's data arrives: at most this many files
 // in flight, owing at most this many bytes of data.
-constexpr std::size_t kFilesAhead = 64;
+constexpr std::size_t kFilesAhead = 256;
 constexpr std::uint64_t kBytesAhead = 1 << 20;
 // Folder listings of the sizing pass in flight at once.
 constexpr std::size_t kListingsAhead = 8;

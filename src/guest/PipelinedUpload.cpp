@@ -9,7 +9,7 @@
 #include "WireSizes.h"
 
 namespace {
-constexpr std::size_t kCreatesAhead = 64;
+constexpr std::size_t kCreatesAhead = 512;
 } // namespace
 
 bool TCopyEngine::StartBatch()

@@ -11,7 +11,7 @@ constexpr std::uint8_t kReqFork = CodeByte(kFTP_msgReqFork);
 constexpr std::uint8_t kAbort = CodeByte(kFTP_msgAbort);
 const Bytes kEndData{CodeByte(kFTP_msgEndData)};
 const Bytes kHostAbort{CodeByte(kFTP_msgAbort)};
-constexpr std::size_t kFileWindow = 64;
+constexpr std::size_t kFileWindow = 256;
 constexpr std::uint64_t kByteWindow = 1 << 20;
 
 std::string NameOf(std::size_t i) { return "IMG_20240612_" + std::to_string(1000 + i) + ".dat"; }
@@ -111,7 +111,7 @@ TEST_F(TPipelinedDownloadTest, NextFilesAreAskedForWhileOneArrivesWithinTheWindo
     };
     const TCase cases[] = {
         // Many small files: the window in files holds.
-        {"small files", std::vector<std::size_t>(kFileWindow + 8, 5000), kFileWindow},
+        {"small files", std::vector<std::size_t>(kFileWindow + 8, 1000), kFileWindow},
         // Larger files: the window in bytes holds; 400 KiB files fit two at a time, a third
         // goes out once enough of the first has arrived.
         {"large files", std::vector<std::size_t>(5, 400 * 1024), 2},
