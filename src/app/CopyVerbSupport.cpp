@@ -6,6 +6,9 @@
 #include <filesystem>
 
 namespace {
+// A stopped copy names this many of the items it did not reach, then counts the rest.
+constexpr std::size_t kNotReachedNamed = 10;
+
 // The absolute form of a local path, without a trailing slash; empty when it has none.
 std::string AbsolutePath(const std::string& strPosix)
 {
@@ -72,18 +75,49 @@ void SplitWindowsPath(const std::string& strPath, std::string* pFolder, std::str
     *pName = strPath.substr(nSlash + 1);
 }
 
-void ReportCopyOutcome(TGuestRun& run, const TCopyOutcome& outcome)
+namespace {
+// A stop names what it left: the file it was in the middle of, and some of the items it did not
+// reach (the copy's own, as pane paths, then those of `more`, as the user typed them).
+void ReportNotCopied(TGuestRun& run, const TCopyOutcome& outcome, const std::vector<std::string>& more)
+{
+    const char* pszVerb = run.window.Verb().c_str();
+    if (!outcome.sInterrupted.empty())
+        std::fprintf(stderr, "vantry %s: %s: not copied, the copy stopped in the middle of it\n", pszVerb,
+                     run.window.ShownPath(outcome.sInterrupted, outcome.bRemoteSource).c_str());
+    const std::size_t nCount = outcome.notReached.size() + more.size();
+    if (nCount == 0)
+        return;
+    std::string strNames;
+    std::size_t nNamed = 0;
+    for (std::size_t i = 0; i < nCount && nNamed < kNotReachedNamed; ++i, ++nNamed) {
+        const bool bOwn = i < outcome.notReached.size();
+        strNames += (nNamed ? ", " : "") + (bOwn ? run.window.ShownPath(outcome.notReached[i], outcome.bRemoteSource)
+                                                 : more[i - outcome.notReached.size()]);
+    }
+    if (nCount > nNamed)
+        strNames += " and " + std::to_string(nCount - nNamed) + " more";
+    std::fprintf(stderr, "vantry %s: not reached, the copy stopped before them: %s\n", pszVerb, strNames.c_str());
+}
+} // namespace
+
+void ReportCopyOutcome(TGuestRun& run, const TCopyOutcome& outcome, const std::vector<std::string>& more)
 {
     run.window.Progress().CountCopied(outcome.nFilesCopied);
-    // Each item that failed or was left out has had its own line; the summary counts them.
-    if (outcome.nFilesFailed != 0 || outcome.nItemsSkipped != 0) {
-        std::fprintf(stderr, "vantry %s: %llu file(s) copied, %llu failed, %llu skipped\n", run.window.Verb().c_str(),
-                     static_cast<unsigned long long>(outcome.nFilesCopied),
-                     static_cast<unsigned long long>(outcome.nFilesFailed),
-                     static_cast<unsigned long long>(outcome.nItemsSkipped));
-        return;
-    }
     // A session that stops for another reason (a lost connection) says so itself as it closes.
     if (outcome.bStopped && !run.window.FailureShown() && run.session.StopReason() == kStopUserClosed)
         run.window.Fail("the copy was cancelled");
+    const std::size_t nNotCopied =
+        outcome.bStopped ? outcome.notReached.size() + more.size() + (outcome.sInterrupted.empty() ? 0 : 1) : 0;
+    if (nNotCopied != 0)
+        ReportNotCopied(run, outcome, more);
+    // Each item that failed or was left out has had its own line; the summary counts them.
+    if (outcome.nFilesFailed == 0 && outcome.nItemsSkipped == 0 && nNotCopied == 0)
+        return;
+    std::fprintf(stderr, "vantry %s: %llu file(s) copied, %llu failed, %llu skipped", run.window.Verb().c_str(),
+                 static_cast<unsigned long long>(outcome.nFilesCopied),
+                 static_cast<unsigned long long>(outcome.nFilesFailed),
+                 static_cast<unsigned long long>(outcome.nItemsSkipped));
+    if (nNotCopied != 0)
+        std::fprintf(stderr, ", %zu not copied as the copy stopped", nNotCopied);
+    std::fputc('\n', stderr);
 }

@@ -5,6 +5,7 @@
 #include "GuestRunner.h"
 
 #include <string>
+#include <vector>
 
 // The Windows-style path of a local POSIX path (made absolute). False when it cannot be named.
 bool LocalWindowsPath(const std::string& strPosix, std::string* pWindows);
@@ -18,4 +19,6 @@ std::string LocalPathProblem(const std::string& strTyped, bool* pbSkip);
 // Splits "C:\dir\name" into "C:\dir" and "name"; "C:\" has no name.
 void SplitWindowsPath(const std::string& strPath, std::string* pFolder, std::string* pName);
 // Turns a copy that did not go through into a failure of the run (unless a message said so already).
-void ReportCopyOutcome(TGuestRun& run, const TCopyOutcome& outcome);
+// Counts and names what a copy left: `more` are items the verb itself did not start after a stop,
+// as the user typed them.
+void ReportCopyOutcome(TGuestRun& run, const TCopyOutcome& outcome, const std::vector<std::string>& more = {});

@@ -46,7 +46,8 @@ const char kCopyOptionsHelp[] =
     "\n"
     "On a terminal a progress line shows the bytes copied and to copy, the rate and the time\n"
     "remaining, and a summary stays when the copy ends. Ctrl-C cancels the copy, leaving no\n"
-    "partial file.\n";
+    "partial file. A copy that stops early (Ctrl-C, a lost connection) names the file it was in\n"
+    "the middle of and the items it did not reach.\n";
 
 void PrintGuestVerbHelp(const char* pszUsage, const char* pszOwnOptions)
 {

@@ -31,7 +31,10 @@ void PutFrom(TGuestRun& run, const std::vector<TPutItem>& items, const std::stri
     const TPutItem& put = items[nIndex];
     const bool bStarted = run.window.Engine().StartCopy(
         ECopySource::Local, {put.item}, put.strFolder, strDest, [&run, &items, &strDest, nIndex](const TCopyOutcome& outcome) {
-            ReportCopyOutcome(run, outcome);
+            std::vector<std::string> later;
+            for (std::size_t i = nIndex + 1; outcome.bStopped && i < items.size(); ++i)
+                later.push_back(items[i].strTyped);
+            ReportCopyOutcome(run, outcome, later);
             // An item that failed does not keep the next ones from going; a stopped copy does.
             PutFrom(run, items, strDest, outcome.bStopped ? items.size() : nIndex + 1);
         });

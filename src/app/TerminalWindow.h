@@ -67,6 +67,9 @@ public:
     void RemoteRemoveDone() override;
     void RemoteNewFolderDone(bool bMade) override;
 
+    // A pane path as the user knows it: remote as DRIVE/path, local as typed or in POSIX form.
+    std::string ShownPath(const std::string& sItem, bool bRemote) const { return ItemName({{}, {}, sItem, bRemote, {}}); }
+
 private:
     std::string ItemName(const TTransferEvent& event) const;
     std::string Describe(const TTransferEvent& event) const;

@@ -53,6 +53,7 @@ std::string TCopyEngine::RemoteItem() const
 void TCopyEngine::ClearTransferGlobals()
 {
     m_outcome = {};
+    m_bNotReachedNoted = false;
     m_level = {};
     m_levels.clear();
     m_foldersToSize.clear();
@@ -70,6 +71,7 @@ void TCopyEngine::ClearTransferGlobals()
     m_batch.clear();
     m_nCreatesOwed = 0;
     m_pSent.reset();
+    m_unconfirmed.clear();
     CloseLocalFile();
 }
 
@@ -82,6 +84,7 @@ bool TCopyEngine::StartCopy(ECopySource eSource, std::vector<TCopyItem> items, s
     window.EnterBusy();
     ClearTransferGlobals();
     m_eSource = eSource;
+    m_outcome.bRemoteSource = eSource == ECopySource::Remote;
     m_onDone = std::move(onDone);
     m_level.items = std::move(items);
     m_level.sSource = std::move(sSourceFolder);
@@ -174,6 +177,7 @@ void TCopyEngine::RunItem()
         return;
     }
     const TCopyItem& item = m_level.items[m_level.nIndex];
+    m_begun = {m_level.nSerial, m_level.nIndex};
     m_sItemName = item.sName;
     if (!item.bFolder) {
         ++m_nFileNumber;
@@ -212,6 +216,7 @@ void TCopyEngine::NextItem()
 void TCopyEngine::EndLevel()
 {
     if (StopRequested()) {
+        NoteNotReached();
         if (m_eSource == ECopySource::Local && m_upload.bAbortSent) {
             // A file was flowing: the host learns that it is abandoned, and its answer ends the
             // copy. An answer to the file's information still on its way comes first.
@@ -239,6 +244,32 @@ void TCopyEngine::EndLevel()
     }
     SetDownloadedFolderTime(finished);
     NextItem();
+}
+
+void TCopyEngine::NoteNotReached()
+{
+    if (m_bNotReachedNoted)
+        return;
+    m_bNotReachedNoted = true;
+    const auto note = [this](const TLevel& level, std::size_t nFrom) {
+        for (std::size_t i = nFrom; i < level.items.size(); ++i) {
+            const std::string& sName = level.items[i].sName;
+            m_outcome.notReached.push_back(
+                JoinLocalPath(level.sSource, m_eSource == ECopySource::Remote ? RemoteToLocalName(sName) : sName));
+        }
+    };
+    // A parent level's current item is the folder that the levels below are copying; a folder
+    // whose listing has not come yet is named itself.
+    for (const TLevel& level : m_levels)
+        note(level, level.nIndex + (&level == &m_levels.back() && m_level.items.empty() ? 0 : 1));
+    const bool bBegun = m_begun == std::pair{m_level.nSerial, m_level.nIndex};
+    note(m_level, m_level.nIndex + (bBegun ? 1 : 0));
+}
+
+void TCopyEngine::NoteInterrupted(const std::string& sItem)
+{
+    if (m_outcome.sInterrupted.empty())
+        m_outcome.sInterrupted = sItem;
 }
 
 void TCopyEngine::UnwindLevels()
@@ -292,6 +323,19 @@ void TCopyEngine::FinishCopy()
 
 void TCopyEngine::CloseForStop()
 {
+    if (m_bRunning) {
+        // The session ends under the copy: a file on its way is lost with it.
+        if (m_received.IsOpen())
+            NoteInterrupted(RemoteItem());
+        else if (m_localFile.m_hFile32 != TFile::kNoFile)
+            NoteInterrupted(m_sLocalPath);
+        // Files sent whole that the host has not confirmed: as far as the guest knows, not copied.
+        for (const auto& [pSent, sLocalPath] : m_unconfirmed)
+            if (!pSent->bSettled && pSent->nFailure == 0)
+                m_outcome.notReached.push_back(sLocalPath);
+        m_unconfirmed.clear();
+        NoteNotReached();
+    }
     m_inFlight.clear();
     m_received.Discard();
     CloseLocalFile();

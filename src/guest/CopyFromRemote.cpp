@@ -394,6 +394,8 @@ void TCopyEngine::DiscardDownload(const TFileInFlight& file)
         Report(ETransferEventKind::Failed,
                file.nResult == kFTP_resNotFound ? ETransferCause::NotFound : ETransferCause::HostCannotRead, RemoteItem(),
                true);
+    else if (m_received.IsOpen())
+        NoteInterrupted(RemoteItem());
     m_received.Discard();
 }
 

@@ -349,6 +349,9 @@ void TCopyEngine::SendInfoRequestAfterUpload()
 {
     SendNamesRequest(kFTP_msgGetInfo, m_sWireName,
                      AwaitInfo([this, pSent = m_pSent](std::int16_t nResult, const std::uint8_t* pRecord) {
+                         pSent->bSettled = true;
+                         while (!m_unconfirmed.empty() && m_unconfirmed.front().first->bSettled)
+                             m_unconfirmed.pop_front();
                          TakeUploadedInfo(*pSent, nResult, pRecord);
                      }));
     if (m_pSent->bAnswersLate)
@@ -413,9 +416,12 @@ void TCopyEngine::FinishUploadedFile()
         m_upload.bAbortSent = true;
     }
     if (StopRequested() && m_upload.bAbortSent) {
+        if (!m_session.m_bUploadReadFailure)
+            NoteInterrupted(m_sLocalPath);
         EndLevel();
         return;
     }
+    m_unconfirmed.emplace_back(m_pSent, m_sLocalPath);
     m_session.SendBuffer()[Packet::kCode] = CodeByte(kFTP_msgEndData);
     m_session.SendAwaited(1, AwaitResult([this, pSent = m_pSent](std::int16_t nResult) {
                               OnEndDataResult(*pSent, nResult);

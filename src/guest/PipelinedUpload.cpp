@@ -75,6 +75,7 @@ void TCopyEngine::SendBatchFile()
     const TBatchFile file = std::move(m_batch.front());
     m_batch.pop_front();
     m_level.nIndex = file.nIndex;
+    m_begun = {m_level.nSerial, m_level.nIndex};
     m_sItemName = m_level.items[file.nIndex].sName;
     if (!file.bCounted)
         ++m_nFileNumber;

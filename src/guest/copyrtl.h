@@ -32,6 +32,11 @@ struct TCopyOutcome {
     std::uint64_t nFilesFailed = 0;  // items refused, not found, unreadable or not writable: not copied
     std::uint64_t nItemsSkipped = 0; // items left out: kept where they exist, or not to be sent
     bool bStopped = false;           // cancelled by the user or stopped by an error
+    // What a stop left uncopied, as pane paths in the source folders: the file it was in the
+    // middle of (nothing of it kept), and the items it never reached (remote when bRemoteSource).
+    std::string sInterrupted;
+    std::vector<std::string> notReached;
+    bool bRemoteSource = false;
 };
 
 class TCopyEngine : public IGuestTransferEngine {
@@ -106,6 +111,9 @@ private:
     void RunItem();
     void NextItem();
     void EndLevel();
+    // At a stop: the items after the one begun last, at every level, go into the outcome.
+    void NoteNotReached();
+    void NoteInterrupted(const std::string& sItem);
     void UnwindLevels();
     void EndCopy();
     void FinishCopy();
@@ -172,6 +180,7 @@ private:
         std::uint32_t nListingLevel = 0;
         bool bAnswersLate = false; // pipelined: the upload has gone on by the time they come
         int nFailure = 0;          // the message shown for the file, 0 while none
+        bool bSettled = false;     // its last answer has come
     };
     void StartToRemote();
     void SizeLocalItems();
@@ -222,6 +231,8 @@ private:
     TLevel m_level;
     std::vector<TLevel> m_levels;
     std::size_t m_nLevelSerial = 0; // a new one for every level entered
+    std::pair<std::size_t, std::size_t> m_begun{0, 0}; // level serial and index of the item begun last
+    bool m_bNotReachedNoted = false;
     std::string m_sOriginalRemoteFolder;
     std::uint8_t m_volumeRecord[Packet::AVol::kRecordLong] = {}; // of the remote folder entered last
     std::string m_sItemName;       // the current item (fitted name on the destination side)
@@ -274,6 +285,9 @@ private:
     // session that pipelines, so that the host takes it as one.
     bool WaitsForEachAnswer(const TSentFile& file) const { return m_session.Pipelining() && !file.bAnswersLate; }
     std::shared_ptr<TSentFile> m_pSent;
+    // Files sent whole whose last answers are still owed, with their local paths, oldest first:
+    // a stop names them with the items it did not reach.
+    std::deque<std::pair<std::shared_ptr<TSentFile>, std::string>> m_unconfirmed;
 
     // Upload: the file being sent.
     struct TUploadFile {

@@ -683,6 +683,78 @@ TEST_F(GuestVerbsTest, LostConnectionIsReportedOnceAsSuch)
     EXPECT_EQ(strErr.find("cancelled"), std::string::npos) << strErr;
 }
 
+// True once an upload temporary somewhere under folder holds that much: a file is on its way.
+bool WaitForDataInTemporary(const fs::path& folder, std::uintmax_t nAtLeast)
+{
+    for (int i = 0; i < 10000; ++i) { // up to 20 s on a loaded machine
+        std::error_code error;
+        for (auto it = fs::recursive_directory_iterator(folder, error); !error && it != fs::recursive_directory_iterator();
+             it.increment(error)) {
+            // A temporary renamed meanwhile has no size (the error's size is the largest).
+            if (it->path().filename().string().starts_with(".vantry-upload:")) {
+                const std::uintmax_t nSize = fs::file_size(it->path(), error);
+                if (!error && nSize >= nAtLeast)
+                    return true;
+                error.clear();
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
+// A copy that the host's end stops names what it left: the file it was in the middle of and
+// every item it did not reach. Each item is either there whole or named.
+TEST_F(GuestVerbsTest, AStoppedCopyNamesWhatItLeft)
+{
+    for (const bool bGet : {true, false}) {
+        SCOPED_TRACE(bGet ? "get" : "put");
+        for (const fs::path& folder : {Share(), Local()}) {
+            fs::remove_all(folder);
+            fs::create_directories(folder);
+        }
+        const fs::path from = (bGet ? Share() : Local()) / "t";
+        const fs::path to = (bGet ? Local() : Share()) / "t";
+        fs::create_directories(from);
+        WriteBigFile(from / "big.bin", 256);
+        std::vector<std::string> small;
+        for (int i = 0; i < 12; ++i) {
+            small.push_back("small" + std::to_string(i) + ".txt");
+            WriteFile(from / small.back(), "small");
+        }
+        WriteFile(from / "sub/inner.txt", "inner");
+        StartServe();
+        const pid_t nPid =
+            bGet ? StartVerb({"get", Url("C/t"), Local().string()}) : StartVerb({"put", from.string(), Url("C")});
+        ASSERT_TRUE(WaitForDataInTemporary(bGet ? Local() : Share(), 1 << 20)) << ReadAll(m_root / "verb.err");
+        kill(m_nServe, SIGKILL);
+        WaitStatus(m_nServe);
+        m_nServe = -1;
+        EXPECT_EQ(WaitStatus(nPid), 1);
+        const std::string strErr = ReadAll(m_root / "verb.err");
+        const std::size_t nInterrupted = strErr.find("big.bin: not copied, the copy stopped in the middle of it");
+        EXPECT_NE(nInterrupted, std::string::npos) << strErr;
+        const std::size_t nNotReached = strErr.find("not reached, the copy stopped before them: ");
+        const std::string strNotReached = strErr.substr(nNotReached, strErr.find('\n', nNotReached) - nNotReached);
+        std::size_t nMissing = 1; // big.bin
+        // An upload's file is created before its data: a host killed in between leaves it empty.
+        for (const std::string& strName : small) {
+            if (ReadAll(to / strName) != "small") {
+                ++nMissing;
+                EXPECT_TRUE(strNotReached.find(strName) != std::string::npos || strNotReached.find(" more") != std::string::npos)
+                    << strName << " neither copied nor named: " << strErr;
+            }
+        }
+        if (!fs::exists(to / "sub/inner.txt")) {
+            ++nMissing;
+            EXPECT_TRUE(strNotReached.find("sub") != std::string::npos || strNotReached.find(" more") != std::string::npos)
+                << strErr;
+        }
+        EXPECT_NE(strErr.find(std::to_string(nMissing) + " not copied as the copy stopped"), std::string::npos)
+            << nMissing << " missing: " << strErr;
+    }
+}
+
 TEST_F(GuestVerbsTest, HostWithoutPrivilegeRefusesAndNothingChanges)
 {
     WriteFile(Share() / "kept.txt", "kept");

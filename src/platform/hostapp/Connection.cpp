@@ -109,11 +109,12 @@ std::int32_t TConnection::Read(void* pBuffer, std::size_t nLength, TCompletion c
         return 1;
     m_pendingRead = TPendingRead{static_cast<std::uint8_t*>(pBuffer), nLength, std::move(completion)};
     if (!SatisfyRead()) {
-        // Bytes that TLS has read already wake no notifier.
-        if (TlsHasPending())
-            ReadAvailable();
-        else if (m_bEof)
+        // After the end nothing more comes: what TLS still holds then is a record the peer never
+        // finished. Before it, bytes that TLS has read already wake no notifier.
+        if (m_bEof)
             Break();
+        else if (TlsHasPending())
+            ReadAvailable();
     }
     UpdateReadNotifier();
     return 0;

@@ -94,6 +94,8 @@ public:
     bool Stopped() const { return m_bStopped; }
     bool Broken() const { return m_bBroken; }
     bool Closed() const { return m_nReadFd < 0; }
+    // True once the end of the peer's stream has been read.
+    bool EndOfStream() const { return m_bEof; }
     // True when the peer has closed its end, or the connection is gone: nothing more will come.
     bool PeerClosed() const;
     // Memory held for this connection's data (input and output buffers), for checks and logs.
