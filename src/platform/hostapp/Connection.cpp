@@ -157,17 +157,19 @@ void TConnection::SetMinimumOutputLimit(std::size_t nBytes)
 void TConnection::StartTls(ssl_st* pTls)
 {
     m_pTls = pTls;
-    if (!SSL_get_rbio(pTls)) {
+    if (!SSL_get_rbio(pTls))
         SSL_set_rfd(pTls, m_nReadFd);
-        BIO* pBuffered = BIO_new(BIO_f_buffer());
-        BIO* pSocket = BIO_new_socket(m_nWriteFd, BIO_NOCLOSE);
-        if (pBuffered && pSocket && BIO_set_write_buffer_size(pBuffered, kTlsWriteBuffer) == 1) {
-            SSL_set0_wbio(pTls, BIO_push(pBuffered, pSocket));
-        } else {
-            BIO_free(pBuffered);
-            BIO_free(pSocket);
+    // Records leave through a buffer that the connection empties when nothing more follows in
+    // this turn, also on a session whose handshake ran elsewhere (a guest's) on plain sockets.
+    BIO* pBuffered = BIO_new(BIO_f_buffer());
+    BIO* pSocket = BIO_new_socket(m_nWriteFd, BIO_NOCLOSE);
+    if (pBuffered && pSocket && BIO_set_write_buffer_size(pBuffered, kTlsWriteBuffer) == 1) {
+        SSL_set0_wbio(pTls, BIO_push(pBuffered, pSocket));
+    } else {
+        BIO_free(pBuffered);
+        BIO_free(pSocket);
+        if (!SSL_get_wbio(pTls))
             SSL_set_wfd(pTls, m_nWriteFd);
-        }
     }
     m_nClearUntil = m_nOutTotal;
     // A client speaks first: its handshake starts from the loop, with or without a read waiting.
