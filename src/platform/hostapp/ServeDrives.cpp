@@ -5,7 +5,19 @@
 #include "OVFUploads.h"
 
 #include <cstring>
+#include <filesystem>
 #include <string>
+
+namespace {
+// The last name of a folder's path ("Documents" of "/home/alice/Documents/"); empty for "/".
+std::string FolderName(const std::string& strDir)
+{
+    std::filesystem::path path = std::filesystem::path(strDir).lexically_normal();
+    if (!path.has_filename())
+        path = path.parent_path();
+    return path.filename().string();
+}
+} // namespace
 
 std::string InstallServeDrives(const TServeConfig& config)
 {
@@ -16,8 +28,11 @@ std::string InstallServeDrives(const TServeConfig& config)
             return "unknown OEM code page " + std::to_string(config.nOemCodePage);
     }
     for (const TShareConfig& share : config.shares) {
+        // Without a label of its own a drive is named after its folder, so that guests see
+        // "c: (Documents)" rather than empty parentheses.
+        const std::string strLabel = share.strLabel.empty() ? FolderName(share.strDir) : share.strLabel;
         const int nError = OVF_SetDrive(share.cLetter, share.strDir.c_str(), static_cast<OVFDriveKind>(share.nKind),
-                                        share.strLabel.c_str());
+                                        strLabel.c_str());
         if (nError != 0)
             return std::string("cannot share ") + share.strDir + " as " + share.cLetter + ": " + std::strerror(nError);
         OVF_HideDotNames(share.cLetter, !share.bDotNames);
