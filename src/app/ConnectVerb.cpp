@@ -5,7 +5,7 @@
 #include "OVFUploads.h"
 #include "SignalWatcher.h"
 #include "GuestServiceExports.h"
-#include "HelpWindow.h"
+#include "WindowDialogHost.h"
 #include "VantryWindow.h"
 #include "Verbs.h"
 #include "Vntrgst.h"

@@ -58,11 +58,6 @@ bool MediumPresent(const QString& root)
 // The local desktop folder's volume ("Desktop:\\"); empty when this machine has none.
 QString DesktopRoot() { return QString::fromStdString(GetDesktopPath()); }
 
-bool OnDesktop(const QString& path)
-{
-    const QString root = DesktopRoot();
-    return !root.isEmpty() && path.startsWith(root.left(root.size() - 1), Qt::CaseInsensitive);
-}
 
 // The root of the first fixed drive, a: to z:; empty when there is none.
 QString FirstFixedRoot()
@@ -214,16 +209,16 @@ void TFilePicker::FillDriveCombo()
     m_fillingCombo = true;
     TTreeListModel* model = m_driveTree->Model();
     model->Clear();
-    const bool onDesktop = OnDesktop(m_path);
+    const QString desktop = DesktopRoot();
     const QChar current = m_path.size() < 2 || m_path.at(1) != QLatin1Char(':') ? QChar() : m_path.at(0).toLower();
     int selected = -1;
-    if (m_offersDesktop && !DesktopRoot().isEmpty()) {
+    if (m_offersDesktop && !desktop.isEmpty()) {
         TTreeRow row;
         row.text = QStringLiteral("Desktop");
         row.type = kRowOther;
         row.icon = kIconDesktop;
         model->AddRow(row);
-        if (onDesktop) {
+        if (m_path.startsWith(desktop.chopped(1), Qt::CaseInsensitive)) {
             AddPathRows(0);
             selected = model->rowCount() - 1;
         }

@@ -684,9 +684,20 @@ TEST_F(GuestVerbsTest, LostConnectionIsReportedOnceAsSuch)
 }
 
 // True once an upload temporary somewhere under folder holds that much: a file is on its way.
+// True once fnDone is, looked at every 2 ms for up to 20 s (a loaded machine).
+bool WaitUntil(const std::function<bool()>& fnDone)
+{
+    for (int i = 0; i < 10000; ++i) {
+        if (fnDone())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
+}
+
 bool WaitForDataInTemporary(const fs::path& folder, std::uintmax_t nAtLeast)
 {
-    for (int i = 0; i < 10000; ++i) { // up to 20 s on a loaded machine
+    return WaitUntil([&] {
         std::error_code error;
         for (auto it = fs::recursive_directory_iterator(folder, error); !error && it != fs::recursive_directory_iterator();
              it.increment(error)) {
@@ -698,9 +709,8 @@ bool WaitForDataInTemporary(const fs::path& folder, std::uintmax_t nAtLeast)
                 error.clear();
             }
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
+        return false;
+    });
 }
 
 // A copy that the host's end stops names what it left: the file it was in the middle of and
@@ -1132,25 +1142,16 @@ TEST_F(GuestVerbsTest, ConnectOpensTheWindowOnTheNamedFolderAndEndsItsSessionOnS
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     const pid_t nPid = StartVerb({"connect", Url("C/Docs"), "--local", Local().string()});
     const auto serveLog = [this] { return ReadAll(m_root / "serve.err"); };
-    bool bListed = false;
-    for (int i = 0; i < 2000 && !bListed; ++i) { // up to 20 s on a loaded machine
+    const bool bListed = WaitUntil([&] {
         const std::string strLog = serveLog();
-        bListed = strLog.find("event=list outcome=done") != std::string::npos &&
-                  strLog.find("path=C:\\Docs") != std::string::npos;
-        if (!bListed)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+        return strLog.find("event=list outcome=done") != std::string::npos &&
+               strLog.find("path=C:\\Docs") != std::string::npos;
+    });
     unsetenv("QT_QPA_PLATFORM");
     EXPECT_TRUE(bListed) << serveLog() << ReadAll(m_root / "verb.err");
     kill(nPid, SIGTERM);
     EXPECT_EQ(WaitStatus(nPid), 0) << ReadAll(m_root / "verb.err");
-    bool bEnded = false;
-    for (int i = 0; i < 2000 && !bEnded; ++i) {
-        bEnded = serveLog().find("session ended") != std::string::npos;
-        if (!bEnded)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_TRUE(bEnded) << serveLog();
+    EXPECT_TRUE(WaitUntil([&] { return serveLog().find("session ended") != std::string::npos; })) << serveLog();
 }
 
 // The window has no terminal for ssh to complain on: what it says is in the error shown.
@@ -1163,12 +1164,7 @@ TEST_F(GuestVerbsTest, ConnectShowsWhySshCouldNotConnect)
     const pid_t nPid = StartVerb({"connect", "--ssh", "--ssh-command", ssh.string(), "vantry://alice@far.example/C"});
     unsetenv("QT_QPA_PLATFORM");
     const std::string strSaid = "ssh said: alice@far.example: Permission denied (publickey).";
-    bool bSaid = false;
-    for (int i = 0; i < 2000 && !bSaid; ++i) { // up to 20 s on a loaded machine
-        bSaid = ReadAll(m_root / "verb.err").find(strSaid) != std::string::npos;
-        if (!bSaid)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    const bool bSaid = WaitUntil([&] { return ReadAll(m_root / "verb.err").find(strSaid) != std::string::npos; });
     kill(nPid, SIGKILL); // the same text waits in a message box
     WaitStatus(nPid);
     EXPECT_TRUE(bSaid) << ReadAll(m_root / "verb.err");

@@ -4,7 +4,16 @@
 
 #include <cerrno>
 
-using HostSend = THostFilesFixture;
+class HostSend : public THostFilesFixture {
+protected:
+    // Lets the writes held back go, and returns the packets the host has written.
+    std::vector<THostPacket> ReleasedPackets()
+    {
+        m_app.ReleaseWrites();
+        m_app.Run();
+        return SplitHostPackets(m_app.Written(), 9);
+    }
+};
 
 namespace {
 std::string AllByteValues(std::size_t nLength)
@@ -82,9 +91,7 @@ TEST_F(HostSend, AbortWhileSendingEndsTheForkWithAbortAndNoResult)
     Send(NamesRequestOnVolume(0x8E, 3, "big.bin", "\\"));
     EXPECT_EQ(m_app.Writes().size(), 1u) << "one block in flight";
     Send({0x95}); // the abort arrives while the block is in flight
-    m_app.ReleaseWrites();
-    m_app.Run();
-    const auto packets = SplitHostPackets(m_app.Written(), 9);
+    const auto packets = ReleasedPackets();
     ASSERT_EQ(packets.size(), 2u);
     EXPECT_EQ(packets[0].nCode, 0x8C);
     EXPECT_EQ(packets[1].nCode, 0x95);
@@ -101,9 +108,7 @@ TEST_F(HostSend, AReadFailureMidFileEndsTheForkWithAbort)
     m_app.HoldWrites(true);
     Send(NamesRequestOnVolume(0x8E, 3, "big.bin", "\\"));
     OVF_InjectFault(OVFOp::read, "C:\\big.bin", EIO);
-    m_app.ReleaseWrites();
-    m_app.Run();
-    const auto packets = SplitHostPackets(m_app.Written(), 9);
+    const auto packets = ReleasedPackets();
     ASSERT_EQ(packets.size(), 2u);
     EXPECT_EQ(packets[0].nCode, 0x8C);
     EXPECT_EQ(packets[1].nCode, 0x95);
@@ -120,9 +125,7 @@ TEST_F(HostSend, AbortAfterTheLastBlockTurnsTheEndIntoAbort)
     m_app.HoldWrites(true);
     Send(NamesRequestOnVolume(0x8E, 3, "small.bin", "\\"));
     Send({0x95});
-    m_app.ReleaseWrites();
-    m_app.Run();
-    const auto packets = SplitHostPackets(m_app.Written(), 9);
+    const auto packets = ReleasedPackets();
     ASSERT_EQ(packets.size(), 2u);
     EXPECT_EQ(packets[1].nCode, 0x95);
     EXPECT_EQ(m_app.PendingReadLength(), 1u);

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "GuestConnection.h"
-#include "HelpWindow.h"
+#include "WindowDialogHost.h"
 #include "TestFiles.h"
 #include "VantryWindow.h"
 

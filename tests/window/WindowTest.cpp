@@ -4,7 +4,7 @@
 
 #include "ConfirmReplaceDialog.h"
 #include "DialogHost.h"
-#include "HelpWindow.h"
+#include "WindowDialogHost.h"
 #include "NewFolderDialog.h"
 #include "OVFDrives.h"
 #include "RandomBytes.h"

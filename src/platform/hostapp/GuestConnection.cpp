@@ -336,11 +336,12 @@ int TGuestHostApp::Connect(OVGuestEntry* pEntry, TEntryState& state, EAttempt& e
     TBlockingChannel channel(transport.nReadFd, transport.nWriteFd, deadline);
     const auto fail = [&](int nStatus, const std::string& strWhy) {
         SSL_free(channel.ReleaseTls());
-        // A command that could not reach the host (ssh) has said why by now, or is about to.
+        // A command still running is ended first: what it said stays readable, and nothing is
+        // waited for that it would not say until it ended.
+        CloseTransport(transport);
         std::string strSaid;
         if (transport.pErrors)
             strSaid = transport.pErrors->Collect(std::min(deadline, TClock::now() + kCommandLastWords));
-        CloseTransport(transport);
         return Fail(nStatus, strSaid.empty() ? strWhy : strWhy + "; " + target.command[0] + " said: " + strSaid);
     };
     const std::string strNoAnswer = "the host closed the connection or did not answer in time";

@@ -1,5 +1,5 @@
-// The window's help: the manual built into the program, shown at the section for a help context;
-// and the window's dialog host.
+// The window's dialog host: its help (the manual built into the program, shown at the section
+// for a help context), and its session held while a modal dialog is open.
 #pragma once
 
 #include "DialogHost.h"
@@ -9,10 +9,10 @@
 
 #include <QTextBrowser>
 
+#include <functional>
+
 // The manual's section for a help context ("window" for the window itself, "contents" else).
 QString HelpSection(int context);
-
-#include <functional>
 
 // The dialog host of the window: help from the manual, and the session held while a modal
 // dialog is open (fnHold(true) before, fnHold(false) after).

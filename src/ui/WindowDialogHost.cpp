@@ -1,4 +1,4 @@
-#include "HelpWindow.h"
+#include "WindowDialogHost.h"
 
 #include <QTextBrowser>
 #include <QUrl>
