@@ -170,6 +170,26 @@ TEST_F(ConnectionTest, APeerThatStopsReadingStopsTheWriterAtABoundedBuffer)
     })) << "the writer did not resume once the peer read again";
 }
 
+TEST_F(ConnectionTest, WritesHeldTogetherAllCompleteOnceTheirBytesAreSent)
+{
+    // A writer that does not wait for its completions: every write waits for room, and one
+    // send can then carry the bytes of several held writes at once.
+    const std::string block(64 * 1024, 'y');
+    constexpr int kWrites = 8;
+    int nCompleted = 0;
+    for (int i = 0; i < kWrites; ++i)
+        m_pConnection->Write(block.data(), block.size(), [&](std::int32_t nStatus) {
+            EXPECT_EQ(nStatus, 0);
+            ++nCompleted;
+        });
+    std::size_t nReceived = 0;
+    ASSERT_TRUE(RunLoopUntil([&] {
+        nReceived += PeerDrain().size();
+        return nCompleted == kWrites;
+    })) << nCompleted << " of " << kWrites << " writes completed, " << nReceived << " bytes arrived";
+    EXPECT_EQ(nReceived, kWrites * block.size());
+}
+
 TEST_F(ConnectionTest, ABrokenConnectionFailsEachOutstandingCompletionOnce)
 {
     // A writer stalled on a peer that does not read, and a reader waiting.

@@ -559,7 +559,8 @@ void TConnection::Flush()
 
 void TConnection::ReleaseHeldWrites()
 {
-    while (!m_heldWrites.empty() && m_heldWrites.front().nEndOffset - m_nSentTotal <= m_nOutputLimit) {
+    // A held write whose bytes have all gone already counts as within the limit.
+    while (!m_heldWrites.empty() && m_heldWrites.front().nEndOffset <= m_nSentTotal + m_nOutputLimit) {
         Queue(std::move(m_heldWrites.front().completion), 0);
         m_heldWrites.pop_front();
     }
