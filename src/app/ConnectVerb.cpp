@@ -1,6 +1,7 @@
 // `vantry connect [LOCATION]`: the Vantry window, with the local machine in the upper pane and
 // the host in the lower one. The only verb that needs a display.
 #include "GuestRunner.h"
+#include "KeptFolders.h"
 #include "OVFDrives.h"
 #include "OVFUploads.h"
 #include "SignalWatcher.h"
@@ -195,8 +196,10 @@ int RunConnectVerb(int argc, char** argv, const TVerbArguments& arguments)
         nStatus = fail("cannot open a session with " + location.strHost + ": " +
                        (hostApp.LastError().empty() ? "the session could not be started" : hostApp.LastError()));
     } else {
-        if (!bClosed)
+        if (!bClosed) {
+            const TKeptFolders keptFolders; // a copy of many files works in one folder
             app.exec();
+        }
         nStatus = nStopReason == kStopUserClosed ? 0 : 1;
     }
     SetVantryWindowFactory(nullptr);

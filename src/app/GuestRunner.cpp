@@ -2,6 +2,7 @@
 
 #include "GuestConnection.h"
 #include "GuestServiceExports.h"
+#include "KeptFolders.h"
 #include "KnownHosts.h"
 #include "OVFDrives.h"
 #include "OVFUploads.h"
@@ -213,8 +214,10 @@ int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOpti
         }
         fnWork(run);
     });
-    if (!bClosed)
+    if (!bClosed) {
+        const TKeptFolders keptFolders; // a download of many files writes into one folder
         app.exec();
+    }
     cleanUp();
     if (bInterrupted) {
         std::fprintf(stderr, "vantry %s: interrupted\n", pszVerb);

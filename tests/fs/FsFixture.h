@@ -48,6 +48,7 @@ protected:
         OVF_ClearDrives();
         OVF_ClearFaults();
         OVF_ForceResolveFallback(false);
+        OVF_KeepResolvedFolders(0);
         OVF_DisableAttributeStore(false);
         ASSERT_EQ(OVF_SetAnsiCodePage("UTF-8"), 0);
         ASSERT_EQ(OVF_SetOemCodePage("CP437"), 0);
@@ -56,6 +57,7 @@ protected:
 
     void TearDown() override
     {
+        OVF_KeepResolvedFolders(0);
         OVF_ClearDrives();
         OVF_ClearFaults();
         OVF_ForceResolveFallback(false);

@@ -2,6 +2,7 @@
 #include "FsFixture.h"
 
 #include <algorithm>
+#include <chrono>
 #include <set>
 
 namespace fs_test {
@@ -188,6 +189,44 @@ TEST_F(ResolutionTest, LocalMachineDriveIsTheRootFolder)
     ASSERT_TRUE(OVF_WindowsToPosixPath(strWindows.c_str(), strPosix));
     EXPECT_EQ(strPosix, (m_outside / "secret.txt").string());
     EXPECT_EQ(OVF_GetDriveKind(2), OVFDriveKind::fixed);
+}
+
+TEST_F(ResolutionTest, KeptFoldersFollowTheLibrarysOwnChangesAndExpire)
+{
+    OVF_KeepResolvedFolders(600000);
+    Put("A/B/f.txt", "one");
+    ASSERT_EQ(ReadAll("C:\\A\\B\\f.txt"), "one");
+
+    // Renamed through the library: the old path leads nowhere at once.
+    DWORD dwError = 0;
+    ASSERT_TRUE(Rename32("C:\\A\\B", "C:\\A\\D", &dwError));
+    bool bOk = true;
+    ReadAll("C:\\A\\B\\f.txt", &bOk);
+    EXPECT_FALSE(bOk) << "a folder renamed through the library was still found at its old path";
+    EXPECT_EQ(ReadAll("C:\\A\\D\\f.txt"), "one");
+
+    // Removed through the library and made again by another program: the new folder is used.
+    ASSERT_TRUE(Remove32("C:\\A\\D\\f.txt", &dwError));
+    ASSERT_EQ(rmdir32("C:\\A\\D"), 0);
+    Put("A/D/f.txt", "two");
+    EXPECT_EQ(ReadAll("C:\\A\\D\\f.txt"), "two");
+
+    // The drive pointed elsewhere: its folders are looked up there.
+    const stdfs::path other = m_base / "other";
+    stdfs::create_directories(other / "A" / "D");
+    WritePosixFile(other / "A" / "D" / "f.txt", "three");
+    ASSERT_EQ(OVF_SetDrive('C', other.c_str(), OVFDriveKind::fixed, "Other"), 0);
+    EXPECT_EQ(ReadAll("C:\\A\\D\\f.txt"), "three");
+
+    // Renamed by another program: found at its old path only until the folder is let go.
+    OVF_KeepResolvedFolders(20);
+    ASSERT_EQ(ReadAll("C:\\A\\D\\f.txt"), "three");
+    stdfs::rename(other / "A" / "D", other / "A" / "E");
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    do
+        ReadAll("C:\\A\\D\\f.txt", &bOk);
+    while (bOk && std::chrono::steady_clock::now() < deadline);
+    EXPECT_FALSE(bOk) << "a folder renamed by another program was found at its old path for 10 s";
 }
 
 } // namespace

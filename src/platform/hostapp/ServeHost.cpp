@@ -7,6 +7,7 @@
 #include "ConfigPaths.h"
 #include "HostKey.h"
 #include "HostLink.h"
+#include "KeptFolders.h"
 #include "LoopWindow.h"
 #include "OVFUploads.h"
 #include "ServeDrives.h"
@@ -266,6 +267,8 @@ int RunServe(TServeConfig config)
                 ServeLog(std::string("stopping on ") + (nSignal == SIGINT ? "SIGINT" : "SIGTERM"));
                 host.Shutdown();
             });
+            // An upload of many files resolves its folder several times per file.
+            TKeptFolders keptFolders;
             QCoreApplication::exec();
         }
     }

@@ -68,6 +68,7 @@ int OVF_SetDrive(char cLetter, const char* pszPosixDir, OVFDriveKind kind, const
     drive.strLabel = pszLabel ? pszLabel : "";
     drive.bExactCase = false;
     drive.bHideDotNames = false;
+    ForgetResolvedFolders();
     RepairCurrentDirectory();
     return 0;
 }
@@ -78,6 +79,7 @@ void OVF_SetDriveExactCase(char cLetter, bool bExactCase)
     const int nIndex = LetterIndex(cLetter);
     if (nIndex >= 0)
         State().drives[nIndex].bExactCase = bExactCase;
+    ForgetResolvedFolders();
 }
 
 void OVF_HideDotNames(char cLetter, bool bHide)
@@ -100,6 +102,7 @@ void OVF_RemoveDrive(char cLetter)
     if (nIndex < 0)
         return;
     State().drives[nIndex] = TDrive{};
+    ForgetResolvedFolders();
     RepairCurrentDirectory();
 }
 
@@ -114,6 +117,19 @@ void OVF_ClearDrives()
     state.desktop = TDrive{};
     state.nPathLimit = MAX_PATH;
     DropAllIndexes();
+    ForgetResolvedFolders();
+}
+
+void OVF_KeepResolvedFolders(unsigned nMilliseconds)
+{
+    TLock lock;
+    KeepResolvedFolders(nMilliseconds);
+}
+
+void OVF_ForgetResolvedFolders()
+{
+    TLock lock;
+    ForgetResolvedFolders();
 }
 
 int OVF_UseLocalMachineDrives()
@@ -171,6 +187,7 @@ int OVF_SetDesktopFolder(const char* pszPosixDir)
     TLock lock;
     TDrive& desktop = State().desktop;
     desktop = TDrive{};
+    ForgetResolvedFolders();
     if (pszPosixDir == nullptr || *pszPosixDir == '\0')
         return 0;
     TFd root(open(pszPosixDir, O_PATH | O_DIRECTORY | O_CLOEXEC));

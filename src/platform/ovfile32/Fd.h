@@ -1,6 +1,7 @@
 // An owned file descriptor (internal).
 #pragma once
 
+#include <memory>
 #include <unistd.h>
 #include <utility>
 
@@ -33,6 +34,20 @@ public:
 
 private:
     int m_fd = -1;
+};
+
+// A descriptor that several holders may share (a resolved folder that is kept for the next
+// resolution too); closed when the last holder lets it go.
+class TSharedFd {
+public:
+    TSharedFd() = default;
+    explicit TSharedFd(TFd&& fd) : m_p(fd.Valid() ? std::make_shared<TFd>(std::move(fd)) : nullptr) {}
+    int Get() const { return m_p ? m_p->Get() : -1; }
+    bool Valid() const { return Get() >= 0; }
+    void Reset(int fd = -1) { m_p = fd >= 0 ? std::make_shared<TFd>(fd) : nullptr; }
+
+private:
+    std::shared_ptr<TFd> m_p;
 };
 
 } // namespace ovf

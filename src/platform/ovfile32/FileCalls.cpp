@@ -350,6 +350,8 @@ BOOL Rename32(const char* pszOldName, const char* pszNewName, DWORD* pOsError)
         } else {
             changeFrom.Removed(from.strReal);
             changeTo.Added(to.strLeaf);
+            if (S_ISDIR(from.st.st_mode))
+                ForgetResolvedFolders(); // a folder kept under its old path is there no more
         }
     }
     return Report(pOsError, nError) ? 1 : FALSE;

@@ -19,10 +19,13 @@ bool OVF_ListLeftOut(const char* pszFolder, std::vector<TOVFLeftOut>& entries)
     TTarget target;
     if (ResolveExisting(pszFolder, target) != 0 || !S_ISDIR(target.st.st_mode))
         return false;
-    TFd folder;
+    TSharedFd folder;
+    TFd child;
     if (target.bRoot)
         folder = std::move(target.dir);
-    else if (OpenChildFolder(target.dir.Get(), target.strReal, folder) != 0)
+    else if (OpenChildFolder(target.dir.Get(), target.strReal, child) == 0)
+        folder = TSharedFd(std::move(child));
+    else
         return false;
     const int fd = openat(folder.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)

@@ -77,3 +77,12 @@ DWORD OVF_GetCurrentDirectory(DWORD nSize, char* pBuffer);
 // element need not exist, the folders above it must.
 bool OVF_PosixToWindowsPath(const std::string& strPosix, std::string& strWindows);
 bool OVF_WindowsToPosixPath(const char* pszWindows, std::string& strPosix);
+
+// A folder resolved for one call may serve the calls that follow for up to nMilliseconds
+// (0, the default: each call resolves its path afresh). A stream of requests into one folder
+// then walks its path once, not several times per file. Folders renamed or removed through
+// this library, and drive changes, are taken into account at once; a folder renamed by another
+// program is still found at its old path for at most that long.
+void OVF_KeepResolvedFolders(unsigned nMilliseconds);
+// Lets the kept folders go now (a caller that goes idle holds no folder open).
+void OVF_ForgetResolvedFolders();

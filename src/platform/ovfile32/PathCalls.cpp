@@ -122,10 +122,12 @@ int rmdir32(const char* pszPath, DWORD* pOsError)
         nError = ENOTDIR;
     if (nError == 0) {
         TFolderChange change(target.dir.Get());
-        if (unlinkat(target.dir.Get(), target.strReal.c_str(), AT_REMOVEDIR) != 0)
+        if (unlinkat(target.dir.Get(), target.strReal.c_str(), AT_REMOVEDIR) != 0) {
             nError = errno;
-        else
+        } else {
             change.Removed(target.strReal);
+            ForgetResolvedFolders();
+        }
     }
     SetOsError(pOsError, nError);
     return nError == 0 ? 0 : -1;

@@ -3,6 +3,7 @@
 #include "FolderIndex.h"
 
 #include <algorithm>
+#include <chrono>
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/syscall.h>
@@ -41,6 +42,40 @@ int OpenBeneath(int dirFd, const std::string& strRelative)
     return -1;
 }
 
+// Folders resolved lately, for a stream of requests into the same folder (an upload of many
+// files resolves it several times per file).
+struct TKeptFolder {
+    const TDrive* pDrive = nullptr;
+    std::string strDiskPath; // the folders as asked for, disk names joined with '/'
+    TSharedFd dir;
+    std::vector<std::string> real;
+    std::chrono::steady_clock::time_point until;
+};
+constexpr std::size_t kKeptFolders = 8;
+std::chrono::milliseconds g_keepFor{0};
+std::vector<TKeptFolder> g_kept;
+
+const TKeptFolder* KeptFolder(const TDrive& drive, const std::string& strDiskPath)
+{
+    if (g_kept.empty())
+        return nullptr;
+    const auto now = std::chrono::steady_clock::now();
+    std::erase_if(g_kept, [now](const TKeptFolder& kept) { return kept.until <= now; });
+    const auto it = std::find_if(g_kept.begin(), g_kept.end(), [&](const TKeptFolder& kept) {
+        return kept.pDrive == &drive && kept.strDiskPath == strDiskPath;
+    });
+    return it == g_kept.end() ? nullptr : &*it;
+}
+
+void KeepFolder(const TDrive& drive, std::string strDiskPath, const TSharedFd& dir, const std::vector<std::string>& real)
+{
+    if (g_keepFor.count() == 0)
+        return;
+    if (g_kept.size() == kKeptFolders)
+        g_kept.erase(g_kept.begin());
+    g_kept.push_back({&drive, std::move(strDiskPath), dir, real, std::chrono::steady_clock::now() + g_keepFor});
+}
+
 int ToDisk(const std::string& strAnsi, std::string& strDisk)
 {
     if (const int nError = AnsiToDisk(strAnsi, strDisk))
@@ -49,22 +84,28 @@ int ToDisk(const std::string& strAnsi, std::string& strDisk)
 }
 
 // Opens the folders of parts[0..nCount) beneath the drive's root.
-int OpenFolders(const TDrive& drive, const std::vector<std::string>& parts, std::size_t nCount, TFd& out,
+int OpenFolders(const TDrive& drive, const std::vector<std::string>& parts, std::size_t nCount, TSharedFd& out,
                 std::vector<std::string>& real)
 {
     std::vector<std::string> disk(nCount);
-    for (std::size_t i = 0; i < nCount; ++i)
+    std::string strJoined;
+    for (std::size_t i = 0; i < nCount; ++i) {
         if (const int nError = ToDisk(parts[i], disk[i]))
             return nError;
+        strJoined += (i ? "/" : "") + disk[i];
+    }
+    if (const TKeptFolder* pKept = KeptFolder(drive, strJoined)) {
+        out = pKept->dir;
+        real = pKept->real;
+        return 0;
+    }
 
     if (nCount > 0 && !UsingFallback()) {
-        std::string strJoined;
-        for (const std::string& strPart : disk)
-            strJoined += (strJoined.empty() ? "" : "/") + strPart;
         const int fd = OpenBeneath(drive.root.Get(), strJoined);
         if (fd >= 0) {
             out.Reset(fd);
             real = disk;
+            KeepFolder(drive, std::move(strJoined), out, real);
             return 0;
         }
         // Otherwise some element differs in case, is an alias, or is missing: go one at a time.
@@ -89,15 +130,28 @@ int OpenFolders(const TDrive& drive, const std::vector<std::string>& parts, std:
         real.push_back(strReal);
         current = std::move(next);
     }
-    out = std::move(current);
+    out = TSharedFd(std::move(current));
+    KeepFolder(drive, std::move(strJoined), out, real);
     return 0;
 }
 
 } // namespace
 
-void ForceFallback(bool bForce) { State().bForceFallback = bForce; }
+void ForceFallback(bool bForce)
+{
+    State().bForceFallback = bForce;
+    ForgetResolvedFolders();
+}
 
 bool UsingFallback() { return State().bForceFallback || g_openat2 == EOpenat2::missing; }
+
+void KeepResolvedFolders(unsigned nMilliseconds)
+{
+    g_keepFor = std::chrono::milliseconds(nMilliseconds);
+    ForgetResolvedFolders();
+}
+
+void ForgetResolvedFolders() { g_kept.clear(); }
 
 int OpenChildFolder(int dirFd, const std::string& strName, TFd& out)
 {

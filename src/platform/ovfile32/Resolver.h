@@ -24,7 +24,7 @@ namespace ovf {
 struct TTarget {
     TWinPath path;                        // lexical form, ANSI
     const TDrive* pDrive = nullptr;
-    TFd dir;                              // the folder holding the last element (the root for a root)
+    TSharedFd dir;                        // the folder holding the last element (the root for a root)
     std::vector<std::string> realFolders; // real names (disk) of the folders above the last element
     bool bRoot = false;                   // the path names the drive's root
     std::string strLeaf;                  // the last element as given, disk encoding
@@ -53,5 +53,11 @@ int OpenChildFolder(int dirFd, const std::string& strName, TFd& out);
 
 void ForceFallback(bool bForce);
 bool UsingFallback();
+
+// Resolved folders may be kept for up to nMilliseconds and used again by later resolutions
+// (0, the default: never). A folder renamed or removed through this library is forgotten at
+// once; one renamed by someone else is still found where it was for at most that long.
+void KeepResolvedFolders(unsigned nMilliseconds);
+void ForgetResolvedFolders();
 
 } // namespace ovf

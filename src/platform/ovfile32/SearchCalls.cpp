@@ -27,8 +27,8 @@ struct TCandidate {
 };
 
 struct TSearch {
-    TFd dir;
-    TFd parent;                        // for ".."; the folder itself at a drive's first level
+    TSharedFd dir;
+    TSharedFd parent;                  // for ".."; the folder itself at a drive's first level
     std::string strFaultKey;
     std::vector<TCandidate> candidates;
     std::size_t nNext = 0;
@@ -161,8 +161,10 @@ int StartSearch(const char* pszPattern, TSearch& search)
         search.dir = std::move(target.dir);
     } else {
         search.parent = std::move(target.dir);
-        if (const int nError = OpenChildFolder(search.parent.Get(), target.strReal, search.dir))
+        TFd child;
+        if (const int nError = OpenChildFolder(search.parent.Get(), target.strReal, child))
             return nError;
+        search.dir = TSharedFd(std::move(child));
         search.candidates.push_back({".", ""});
         search.candidates.push_back({"..", ""});
     }
