@@ -6,10 +6,11 @@
 #include "copyrtl.h"
 
 #include "PacketBuffer.h"
+#include "PipelineLimits.h"
 #include "WireSizes.h"
 
 namespace {
-constexpr std::size_t kCreatesAhead = 512;
+constexpr std::size_t kCreatesAhead = kPipelinedCreatesAhead;
 } // namespace
 
 bool TCopyEngine::StartBatch()

@@ -4,10 +4,13 @@
 #pragma once
 
 #include "OVFUploads.h"
+#include "PipelineLimits.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <string>
+#include <unordered_map>
 
 class THostCreations {
 public:
@@ -16,7 +19,7 @@ public:
     // The identity of the file this session created at pszPath, when that file is still there,
     // empty and the same file; null otherwise.
     const OVFFileIdentity* Ours(const std::string& strPath);
-    bool Remembers(const std::string& strPath) { return Find(strPath) != m_entries.end(); }
+    bool Remembers(const std::string& strPath) const { return m_entries.contains(strPath); }
     // The path of the latest file created under this name, in whatever folder; empty when none.
     std::string Named(const std::string& strName) const;
     // An empty file is complete as it is: it stays when the uploads are swept.
@@ -26,17 +29,25 @@ public:
     // Removes every empty file still waiting for its data.
     void Sweep();
 
+    std::size_t Remembered() const { return m_entries.size(); }
+
+    // A guest creates a batch ahead of its uploads, and each upload must find its create
+    // remembered; older entries than this many are forgotten (their files stay, as any file
+    // created and never written).
+    static constexpr std::size_t kRemembered = 2 * kPipelinedCreatesAhead;
+
 private:
     struct TEntry {
-        std::string strPath;
         OVFFileIdentity identity;
         bool bComplete = false;
+        std::uint64_t nSerial = 0; // which create made it: a path may be created again
     };
-    std::deque<TEntry>::iterator Find(const std::string& strPath);
-    static void RemoveIfOurs(const TEntry& entry);
+    static void RemoveIfOurs(const std::string& strPath, const TEntry& entry);
+    // Paths in the order of their creates; a pair whose serial is not the entry's is stale.
+    bool IsLive(const std::pair<std::string, std::uint64_t>& created) const;
+    void ForgetOldest();
 
-    // A guest creates a batch ahead of its uploads; older entries than this many are forgotten
-    // (their files stay, as any file created and never written).
-    static constexpr std::size_t kRemembered = 64;
-    std::deque<TEntry> m_entries;
+    std::unordered_map<std::string, TEntry> m_entries;
+    std::deque<std::pair<std::string, std::uint64_t>> m_order;
+    std::uint64_t m_nSerial = 0;
 };

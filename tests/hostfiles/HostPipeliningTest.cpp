@@ -1,4 +1,6 @@
 #include "HostFilesFixture.h"
+#include "OpenBlocks.h"
+#include "PipelineLimits.h"
 
 #include <algorithm>
 #include <fstream>
@@ -215,6 +217,27 @@ TEST_F(HostPipelined, AFileThatTookTheNameMeanwhileIsLeftAlone)
         EXPECT_EQ(ReadFile(Drive('C') / "b.txt"), "b");
         EXPECT_FALSE(StopRequested());
     }
+}
+
+// A guest creates as far ahead as a pipelined session allows, then uploads each file: every
+// upload finds the empty file its own create made, also without the remove privilege.
+TEST_F(HostPipelined, EveryFileOfAWholeBatchOfCreatesIsStored)
+{
+    OpenPipelined((1 << kPrivilegeBitRead) | (1 << kPrivilegeBitWrite));
+    const auto name = [](std::size_t i) { return "f" + std::to_string(i) + ".txt"; };
+    Bytes creates;
+    for (std::size_t i = 0; i < kPipelinedCreatesAhead; ++i)
+        creates = Concat({creates, Create(name(i))});
+    Send(creates);
+    EXPECT_EQ(m_app.TakeWritten(), Repeat(Result(0), kPipelinedCreatesAhead));
+    Bytes uploads;
+    for (std::size_t i = 0; i < kPipelinedCreatesAhead; ++i)
+        uploads = Concat({uploads, SetInfoRequest(name(i), kMacTime), OpenFork(name(i)), ForkDataPacket(name(i)), {0x96}});
+    Send(uploads);
+    EXPECT_EQ(m_app.TakeWritten(), Repeat(Result(0), 2 * kPipelinedCreatesAhead));
+    for (std::size_t i = 0; i < kPipelinedCreatesAhead; ++i)
+        ASSERT_EQ(ReadFile(Drive('C') / name(i)), name(i)) << "file " << i;
+    EXPECT_FALSE(StopRequested());
 }
 
 // A guest that pipelines and goes away: what was queued is dropped, every temporary and empty
