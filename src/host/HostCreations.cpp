@@ -61,8 +61,10 @@ std::string THostCreations::Named(const std::string& strName) const
 
 void THostCreations::Complete(const std::string& strPath)
 {
-    if (const auto it = m_entries.find(strPath); it != m_entries.end())
+    if (const auto it = m_entries.find(strPath); it != m_entries.end()) {
         it->second.bComplete = true;
+        OVF_SettlePlaceholder(it->second.identity);
+    }
 }
 
 void THostCreations::Forget(const std::string& strPath, bool bRemove)

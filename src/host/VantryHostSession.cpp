@@ -54,6 +54,7 @@ void TVantryHostSession::Stop(std::int32_t nStopValue)
     // uploads that never came go; whatever was read ahead is dropped unanswered.
     DiscardIncomingFile();
     m_creations.Sweep();
+    OVF_CloseUploadJournal();
     m_send.End();
     m_listing.Reset();
     m_queue.clear();

@@ -5,8 +5,10 @@
 #include "OVFUploads.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -46,6 +48,15 @@ protected:
         ASSERT_NE(h, kOVF_invalid);
         Close32(h, &nError);
         OVF_DiscardUploadTemp(strToken);
+    }
+
+    static std::vector<std::string> Entries(const stdfs::path& folder)
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : stdfs::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
     }
 
     std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
@@ -94,4 +105,46 @@ TEST_F(UploadJournal, WithoutAStateFolderThereIsNoJournal)
     EXPECT_NE(OVF_CheckUploadJournal().find("neither HOME nor XDG_STATE_HOME"), std::string::npos);
     OneUpload(); // still works, with nothing noted anywhere
     EXPECT_EQ(OVF_RemoveUploadLeftovers(), 0);
+}
+
+TEST_F(UploadJournal, EmptyFilesOfADeadProcessGoUnlessTheyWereTakenChangedOrComplete)
+{
+    const stdfs::path folder = m_base / "journal";
+    OVF_SetUploadJournalFolder(folder.c_str());
+    ASSERT_EQ(OVF_CheckUploadJournal(), "");
+    ASSERT_EQ(mkdir32("C:\\sub"), 0);
+    const auto create = [](const char* pszPath) {
+        OVFFileIdentity identity;
+        DWORD nError = 0;
+        EXPECT_TRUE(OVF_CreatePlaceholder(pszPath, &identity, &nError)) << pszPath;
+        return identity;
+    };
+    create("C:\\abandoned.txt");
+    create("C:\\sub\\abandoned.txt");
+    const OVFFileIdentity taken = create("C:\\taken.txt");
+    OVF_SettlePlaceholder(create("C:\\empty upload.txt"));
+    create("C:\\written by another.txt");
+    std::string strToken;
+    DWORD nError = 0;
+    const DWORD h = OVF_OpenUploadTemp("C:\\taken.txt", &strToken, &nError);
+    ASSERT_NE(h, kOVF_invalid);
+    ASSERT_EQ(Write32(h, "data", 4, &nError), 4u);
+    ASSERT_TRUE(Close32(h, &nError));
+    ASSERT_TRUE(OVF_CommitUploadTemp(strToken, "C:\\taken.txt", &nError, &taken));
+    std::ofstream(m_drive / "written by another.txt", std::ios::app) << "theirs";
+
+    // The process dies: its journal entry now names one that is gone.
+    OVF_CloseUploadJournal();
+    const pid_t nDead = fork();
+    if (nDead == 0)
+        _exit(0);
+    ASSERT_GT(nDead, 0);
+    waitpid(nDead, nullptr, 0);
+    stdfs::rename(folder / std::to_string(getpid()), folder / std::to_string(nDead));
+
+    EXPECT_EQ(OVF_RemoveUploadLeftovers(), 2);
+    EXPECT_EQ(Entries(m_drive), (std::vector<std::string>{"empty upload.txt", "sub", "taken.txt", "written by another.txt"}));
+    EXPECT_TRUE(stdfs::is_empty(m_drive / "sub"));
+    EXPECT_EQ(ReadPosixFile(m_drive / "taken.txt"), "data");
+    EXPECT_EQ(ReadPosixFile(m_drive / "written by another.txt"), "theirs");
 }

@@ -3,6 +3,7 @@
 #include "OVFCodePages.h"
 #include "OVFDrives.h"
 #include "OVFUploads.h"
+#include "ServeLog.h"
 
 #include <cstring>
 #include <filesystem>
@@ -40,7 +41,9 @@ std::string InstallServeDrives(const TServeConfig& config)
     if (const int nError = OVF_SetDesktopFolder(config.strDesktopDir.c_str()))
         return "cannot offer " + config.strDesktopDir + " as the desktop: " + std::strerror(nError);
     OVF_HideDesktopDotNames(!config.bDesktopDotNames);
-    // Uploads that a host which is gone left half-written.
-    OVF_RemoveUploadLeftovers();
+    // Uploads that a host which is gone left half-written, and the empty files made for them.
+    if (const int nLeft = OVF_RemoveUploadLeftovers(); nLeft > 0)
+        ServeLog("removed " + std::to_string(nLeft) +
+                 " leftovers of uploads that a host which ended without cleaning up left unfinished");
     return {};
 }

@@ -26,6 +26,13 @@ struct OVFFileIdentity {
 BOOL OVF_CreatePlaceholder(const char* pszPath, OVFFileIdentity* pIdentity, DWORD* pOsError);
 // TRUE when pszPath names an empty regular file of that identity.
 BOOL OVF_IsPlaceholder(const char* pszPath, const OVFFileIdentity& identity);
+// The empty file is complete as it is (an empty upload): a sweep after this process has died
+// leaves it alone. Without this, a sweep removes each empty file the process made that is
+// still unchanged.
+void OVF_SettlePlaceholder(const OVFFileIdentity& identity);
+// The journal entry stays open while uploads come; this closes it until the next one (a
+// session that ends leaves no descriptor of its own behind).
+void OVF_CloseUploadJournal();
 
 // Creates the temporary beside pszFinalPath (whose folder must exist) and opens it for writing.
 // Returns a handle for Write32 / Close32 and fills *pToken, or kOVF_invalid with *pOsError set.

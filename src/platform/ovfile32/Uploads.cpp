@@ -109,30 +109,74 @@ std::string PosixPathOf(int dirFd)
     return std::string(szFolder, static_cast<std::size_t>(nLength));
 }
 
-// Notes in this process's journal entry each folder that receives temporaries, once: a folder
-// of many uploads costs one line, not a journal file per upload. The entry names the process.
-void NoteFolderInJournal(const TTarget& target)
+// This process's journal entry (named after the process), open for appending while the
+// process makes uploads; reopened when the journal folder changes.
+struct TJournalEntry {
+    std::string strPath;
+    TFd fd;
+    std::set<std::string> notedFolders;
+    std::map<std::string, std::string> absoluteFolders; // by drive folder and real names
+};
+
+TJournalEntry& JournalEntry()
 {
-    static std::set<std::string> noted;
-    static std::string strNotedIn;
+    static TJournalEntry entry;
+    return entry;
+}
+
+// This process's entry in the journal folder of the moment, opened when first needed there.
+TJournalEntry& CurrentJournalEntry()
+{
+    TJournalEntry& entry = JournalEntry();
     const std::string strFolder = JournalFolder();
-    if (strNotedIn != strFolder) {
-        noted.clear();
-        strNotedIn = strFolder;
+    const std::string strPath = strFolder.empty() ? std::string() : strFolder + "/" + std::to_string(getpid());
+    if (entry.strPath != strPath)
+        entry = TJournalEntry{strPath, TFd(), {}, {}};
+    if (!entry.fd.Valid() && !strFolder.empty() && MakeJournalFolder(strFolder) == 0)
+        entry.fd.Reset(OpenJournalEntry(strPath, O_WRONLY | O_APPEND | O_CREAT));
+    return entry;
+}
+
+// Appends one line to this process's journal entry; nothing where there is no journal.
+void AppendToJournal(TJournalEntry& entry, const std::string& strLine)
+{
+    if (entry.fd.Valid()) {
+        const std::string strOut = strLine + '\n';
+        [[maybe_unused]] const ssize_t n = write(entry.fd.Get(), strOut.data(), strOut.size());
     }
-    // The folder by the real names that lead to it from its drive's own folder.
+}
+
+// The absolute path of a target's folder, looked up once per folder.
+const std::string& AbsoluteFolderOf(TJournalEntry& entry, const TTarget& target)
+{
     std::string strKey = target.pDrive->strPosixDir;
     for (const std::string& strName : target.realFolders)
         strKey += "/" + strName;
-    if (!noted.insert(strKey).second)
-        return;
-    if (strFolder.empty() || MakeJournalFolder(strFolder) != 0)
-        return;
-    const std::string strLine = PosixPathOf(target.dir.Get()) + '\n';
-    TFd entry(OpenJournalEntry(strFolder + "/" + std::to_string(getpid()), O_WRONLY | O_APPEND | O_CREAT));
-    if (entry.Valid()) {
-        [[maybe_unused]] const ssize_t n = write(entry.Get(), strLine.data(), strLine.size());
-    }
+    const auto [it, bNew] = entry.absoluteFolders.try_emplace(strKey);
+    if (bNew)
+        it->second = PosixPathOf(target.dir.Get());
+    return it->second;
+}
+
+// Notes in the journal each folder that receives temporaries, once: a folder of many uploads
+// costs one line, not a journal file per upload.
+void NoteFolderInJournal(const TTarget& target)
+{
+    TJournalEntry& entry = CurrentJournalEntry();
+    const std::string& strFolder = AbsoluteFolderOf(entry, target);
+    if (entry.notedFolders.insert(strFolder).second)
+        AppendToJournal(entry, strFolder);
+}
+
+// The journal's other lines: an empty file made for an upload (removed at the sweep when it is
+// still that empty file, unchanged), and one that is complete as it is (left alone).
+constexpr char kPlaceholderLine[] = "placeholder ";
+constexpr char kSettledLine[] = "settled ";
+
+std::string IdentityText(std::uint64_t nDevice, std::uint64_t nInode, const struct timespec& ctime)
+{
+    return std::to_string(nDevice) + ":" + std::to_string(nInode) + ":" + std::to_string(ctime.tv_sec) + "." +
+           std::to_string(ctime.tv_nsec);
 }
 
 std::string ReadAll(int fd)
@@ -156,6 +200,24 @@ int RemoveTemporariesOf(pid_t nOwner, const std::string& strFolder)
             ++nRemoved;
     }
     return nRemoved;
+}
+
+// "DEV:INO:CTIME PATH" of a placeholder line: the file goes when it is still that empty file,
+// never changed since it was made, and not settled as complete. Returns 1 when it went.
+int RemoveAbandonedPlaceholder(const std::string& strPlaceholder, const std::set<std::string>& settled)
+{
+    const std::size_t nBlank = strPlaceholder.find(' ');
+    if (nBlank == std::string::npos)
+        return 0;
+    const std::string strIdentity = strPlaceholder.substr(0, nBlank);
+    const std::string strPath = strPlaceholder.substr(nBlank + 1);
+    if (settled.contains(strIdentity.substr(0, strIdentity.rfind(':'))))
+        return 0;
+    struct stat st {};
+    if (lstat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0 ||
+        IdentityText(st.st_dev, st.st_ino, st.st_ctim) != strIdentity)
+        return 0;
+    return unlink(strPath.c_str()) == 0 ? 1 : 0;
 }
 
 bool IsTempName(const std::string& strPath)
@@ -202,7 +264,25 @@ BOOL OVF_CreatePlaceholder(const char* pszPath, OVFFileIdentity* pIdentity, DWOR
     if (nError)
         return FALSE;
     *pIdentity = IdentityOf(st);
+    // A process that dies before the upload comes leaves the empty file to the next sweep.
+    TJournalEntry& entry = CurrentJournalEntry();
+    if (const std::string& strFolder = AbsoluteFolderOf(entry, target); !strFolder.empty())
+        AppendToJournal(entry, kPlaceholderLine + IdentityText(st.st_dev, st.st_ino, st.st_ctim) + " " + strFolder + "/" +
+                                   target.strLeaf);
     return TRUE;
+}
+
+void OVF_CloseUploadJournal()
+{
+    TLock lock;
+    JournalEntry().fd.Reset();
+}
+
+void OVF_SettlePlaceholder(const OVFFileIdentity& identity)
+{
+    TLock lock;
+    AppendToJournal(CurrentJournalEntry(),
+                    kSettledLine + std::to_string(identity.nDevice) + ":" + std::to_string(identity.nInode));
 }
 
 BOOL OVF_IsPlaceholder(const char* pszPath, const OVFFileIdentity& identity)
@@ -302,15 +382,24 @@ int OVF_RemoveUploadLeftovers()
         const pid_t nOwner = static_cast<pid_t>(std::atol(strEntryName.c_str()));
         if (nOwner <= 0 || nOwner == getpid() || (kill(nOwner, 0) == 0 || errno != ESRCH))
             continue; // its process is still running
-        // One line per folder that received temporaries; an entry may also name one temporary.
+        // One line per folder that received temporaries; an entry may also name one temporary,
+        // and the empty files made for uploads.
         const TFd entryFd(OpenJournalEntry(entry.path().string(), O_RDONLY));
         std::istringstream lines(ReadAll(entryFd.Get()));
+        std::vector<std::string> placeholders;
+        std::set<std::string> settled;
         for (std::string strLine; std::getline(lines, strLine);) {
-            if (IsTempName(strLine))
+            if (strLine.starts_with(kPlaceholderLine))
+                placeholders.push_back(strLine.substr(sizeof kPlaceholderLine - 1));
+            else if (strLine.starts_with(kSettledLine))
+                settled.insert(strLine.substr(sizeof kSettledLine - 1));
+            else if (IsTempName(strLine))
                 nRemoved += std::remove(strLine.c_str()) == 0;
             else if (!strLine.empty())
                 nRemoved += RemoveTemporariesOf(nOwner, strLine);
         }
+        for (const std::string& strPlaceholder : placeholders)
+            nRemoved += RemoveAbandonedPlaceholder(strPlaceholder, settled);
         std::filesystem::remove(entry.path(), error);
     }
     return nRemoved;
@@ -338,6 +427,7 @@ int OVF_EndUploads()
         OVF_DiscardUploadTemp(strToken);
     if (const std::string strFolder = JournalFolder(); !strFolder.empty())
         unlink((strFolder + "/" + std::to_string(getpid())).c_str());
+    JournalEntry() = TJournalEntry{};
     return static_cast<int>(tokens.size());
 }
 
@@ -345,4 +435,5 @@ void OVF_SetUploadJournalFolder(const char* pszPosixDir)
 {
     TLock lock;
     JournalSetting() = pszPosixDir ? pszPosixDir : "";
+    JournalEntry() = TJournalEntry{};
 }
