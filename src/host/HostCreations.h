@@ -29,14 +29,12 @@ public:
     // Removes every empty file still waiting for its data.
     void Sweep();
 
-    std::size_t Remembered() const { return m_entries.size(); }
-
+private:
     // A guest creates a batch ahead of its uploads, and each upload must find its create
     // remembered; older entries than this many are forgotten (their files stay, as any file
     // created and never written).
     static constexpr std::size_t kRemembered = 2 * kPipelinedCreatesAhead;
 
-private:
     struct TEntry {
         OVFFileIdentity identity;
         bool bComplete = false;
