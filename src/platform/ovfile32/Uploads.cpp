@@ -173,10 +173,16 @@ void NoteFolderInJournal(const TTarget& target)
 constexpr char kPlaceholderLine[] = "placeholder ";
 constexpr char kSettledLine[] = "settled ";
 
+// "DEV:INO", as a settled line names the file.
+std::string FileKey(std::uint64_t nDevice, std::uint64_t nInode)
+{
+    return std::to_string(nDevice) + ":" + std::to_string(nInode);
+}
+
+// "DEV:INO:CTIME", as a placeholder line names the file.
 std::string IdentityText(std::uint64_t nDevice, std::uint64_t nInode, const struct timespec& ctime)
 {
-    return std::to_string(nDevice) + ":" + std::to_string(nInode) + ":" + std::to_string(ctime.tv_sec) + "." +
-           std::to_string(ctime.tv_nsec);
+    return FileKey(nDevice, nInode) + ":" + std::to_string(ctime.tv_sec) + "." + std::to_string(ctime.tv_nsec);
 }
 
 std::string ReadAll(int fd)
@@ -211,11 +217,9 @@ int RemoveAbandonedPlaceholder(const std::string& strPlaceholder, const std::set
         return 0;
     const std::string strIdentity = strPlaceholder.substr(0, nBlank);
     const std::string strPath = strPlaceholder.substr(nBlank + 1);
-    if (settled.contains(strIdentity.substr(0, strIdentity.rfind(':'))))
-        return 0;
     struct stat st {};
     if (lstat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0 ||
-        IdentityText(st.st_dev, st.st_ino, st.st_ctim) != strIdentity)
+        IdentityText(st.st_dev, st.st_ino, st.st_ctim) != strIdentity || settled.contains(FileKey(st.st_dev, st.st_ino)))
         return 0;
     return unlink(strPath.c_str()) == 0 ? 1 : 0;
 }
@@ -281,8 +285,7 @@ void OVF_CloseUploadJournal()
 void OVF_SettlePlaceholder(const OVFFileIdentity& identity)
 {
     TLock lock;
-    AppendToJournal(CurrentJournalEntry(),
-                    kSettledLine + std::to_string(identity.nDevice) + ":" + std::to_string(identity.nInode));
+    AppendToJournal(CurrentJournalEntry(), kSettledLine + FileKey(identity.nDevice, identity.nInode));
 }
 
 BOOL OVF_IsPlaceholder(const char* pszPath, const OVFFileIdentity& identity)
