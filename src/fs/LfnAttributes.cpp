@@ -1,13 +1,12 @@
 #include "LFN.h"
 
+#include "OVFile32.h"
+
 #include <algorithm>
 
 BOOL LFN_FileExists(const char* pszPath)
 {
-    if (IsDriveRoot(pszPath))
-        return 1;
-    CFileStatus status;
-    return TFile::GetStatus(pszPath, status);
+    return IsDriveRoot(pszPath) || OVF_EntryKind(pszPath) >= 0;
 }
 
 BOOL LFN_GetFileSize(const char* pszPath, DWORD* pSize)
@@ -43,10 +42,5 @@ BOOL LFN_SetFileAttributes(const char* pszPath, BYTE bAttributes)
     return TFile::TrySetStatus(pszPath, status);
 }
 
-int LFN_IsDirectory(const char* pszPath)
-{
-    BYTE bAttributes = 0;
-    if (!LFN_GetFileAttributes(pszPath, &bAttributes))
-        return -1;
-    return (bAttributes & CFile::directory) ? 1 : 0;
-}
+// A drive root reads as a volume, not a folder.
+int LFN_IsDirectory(const char* pszPath) { return IsDriveRoot(pszPath) ? 0 : OVF_EntryKind(pszPath); }

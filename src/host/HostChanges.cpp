@@ -14,9 +14,12 @@ TVantryHostSession::EStep TVantryHostSession::ServeSetInfo()
     const bool bPath = FormPath(BlockVolume(SetInfo::kVolume), Dir(), Name());
     // Guests that leave the volume out name the file they created by its name alone.
     const std::string strCreated = bPath && m_creations.Remembers(m_szPath) ? std::string(m_szPath) : m_creations.Named(Name());
+    const bool bOurs = m_creations.Ours(strCreated) != nullptr;
+    // The file this session created at the very name is no folder: one lookup fewer per upload.
+    const bool bFolder = bPath && !(bOurs && strCreated == m_szPath) && LFN_IsDirectory(m_szPath) == 1;
     // A folder keeps taking its time; a file that is not ours keeps everything, and the guest
     // hears that the name was taken.
-    if (OnlyOurOwnFile(strCreated) && !m_creations.Ours(strCreated) && !(bPath && LFN_IsDirectory(m_szPath) == 1)) {
+    if (OnlyOurOwnFile(strCreated) && !bOurs && !bFolder) {
         Report(OperationOutcome(EHostOperation::SetInfo, EHostOutcome::Refused, strCreated.empty() ? RequestPath(SetInfo::kVolume) : strCreated,
                                 kCauseTakenMeanwhile, kFTP_resDuplicate));
         return WriteResult(kFTP_resDuplicate);
@@ -28,13 +31,13 @@ TVantryHostSession::EStep TVantryHostSession::ServeSetInfo()
     std::memcpy(&m_info.nModTime, Block() + InBlock(SetInfo::kModTime), sizeof m_info.nModTime); // wire order
     // An empty file gets no kFTP_msgEndData: it takes its time now, and is complete as it is.
     // A file with data takes it when the data is complete.
-    if (!m_upload.Receiving() && block.DWordBE(InBlock(SetInfo::kDataLength)) == 0 && m_creations.Ours(strCreated)) {
+    if (!m_upload.Receiving() && block.DWordBE(InBlock(SetInfo::kDataLength)) == 0 && bOurs) {
         LFN_SetFileTimeWithMacTime(strCreated.c_str(), m_info.nModTime);
         m_creations.Complete(strCreated);
     }
     // A folder named here takes the time now: our guest describes a folder once its contents
     // are written, as nothing else keeps its time.
-    if (bPath && !m_upload.Receiving() && LFN_IsDirectory(m_szPath) == 1)
+    if (bFolder && !m_upload.Receiving())
         LFN_SetFileTimeWithMacTime(m_szPath, m_info.nModTime);
     return WriteResult(kFTP_resOK);
 }

@@ -48,16 +48,16 @@ TVantryHostSession::EStep TVantryHostSession::ServeOpenFork()
     };
     if (!FormPath(BlockVolume(ReqFork::kVolume), Dir(), Name()))
         return refuse(kFTP_resCannotCreate, EHostOutcome::Refused, kCauseNoPath);
-    if (OnlyOurOwnFile(m_szPath) && !m_creations.Ours(m_szPath))
-        return refuse(kFTP_resDuplicate, EHostOutcome::Refused, kCauseTakenMeanwhile);
-    // Replacing anything but an empty file this session created takes the remove privilege.
-    if (!MayReplace(m_szPath)) {
-        Notice(std::string("refused to replace ") + m_szPath + " without the remove privilege");
-        return refuse(kFTP_resCannotCreate, EHostOutcome::Refused, kCauseNoReplace);
-    }
     std::optional<OVFFileIdentity> placeholder;
     if (const OVFFileIdentity* pOurs = m_creations.Ours(m_szPath))
         placeholder = *pOurs;
+    if (OnlyOurOwnFile(m_szPath) && !placeholder)
+        return refuse(kFTP_resDuplicate, EHostOutcome::Refused, kCauseTakenMeanwhile);
+    // Replacing anything but an empty file this session created takes the remove privilege.
+    if (!placeholder && !MayReplace(m_szPath)) {
+        Notice(std::string("refused to replace ") + m_szPath + " without the remove privilege");
+        return refuse(kFTP_resCannotCreate, EHostOutcome::Refused, kCauseNoReplace);
+    }
     if (!m_upload.Begin(m_szPath, placeholder))
         return refuse(kFTP_resCannotCreate, EHostOutcome::Failed, "the temporary file could not be made");
     return EStep::Served;

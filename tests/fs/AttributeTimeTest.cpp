@@ -3,10 +3,13 @@
 #include "FsFixture.h"
 #include "LFN.h"
 #include "MacTime.h"
+#include "OVFUploads.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
+
+#include <vector>
 
 namespace fs_test {
 namespace {
@@ -120,6 +123,41 @@ TEST_F(AttributeTimeTest, AnOpenFileTakesItsTimeAndAttributesAfterItsBufferedDat
     EXPECT_EQ(st.st_mtime, 946782245);
     EXPECT_EQ(Attributes("C:\\final.bin"), kOVF_attrArchive | kOVF_attrReadOnly);
     EXPECT_FALSE(LFN_SetOpenFileTimeAndAttributes(hFile, dwMacTime, 0)) << "a closed handle";
+}
+
+// An upload's temporary stores nothing where the default reads the same, and a later setting
+// still replaces an earlier one.
+TEST_F(AttributeTimeTest, AFreshTemporaryReadsBackEveryAttributeSetOnIt)
+{
+    struct TCase {
+        std::vector<BYTE> settings;
+        BYTE bRead;
+        bool bStored;
+    };
+    const TCase cases[] = {
+        {{kOVF_attrArchive}, kOVF_attrArchive, false},
+        {{kOVF_attrArchive | kOVF_attrReadOnly}, kOVF_attrArchive | kOVF_attrReadOnly, false},
+        {{0}, kOVF_attrNormal, true},
+        {{kOVF_attrArchive | kOVF_attrHidden}, kOVF_attrArchive | kOVF_attrHidden, true},
+        {{kOVF_attrArchive | kOVF_attrHidden, kOVF_attrArchive}, kOVF_attrArchive, true},
+        {{kOVF_attrArchive, kOVF_attrSystem}, kOVF_attrSystem, true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.bRead));
+        std::string strToken;
+        DWORD dwError = 0;
+        const DWORD hFile = OVF_OpenUploadTemp("C:\\up.bin", &strToken, &dwError);
+        ASSERT_NE(hFile, kOVF_invalid);
+        for (const BYTE bSet : c.settings)
+            ASSERT_TRUE(LFN_SetOpenFileTimeAndAttributes(hFile, OVMacTimeToHostOrder(946782245u + kMacTimeTo1970), bSet));
+        ASSERT_TRUE(Close32(hFile, &dwError));
+        ASSERT_TRUE(OVF_CommitUploadTemp(strToken, "C:\\up.bin", &dwError));
+        EXPECT_EQ(Attributes("C:\\up.bin"), c.bRead);
+        char buf[16] = {};
+        EXPECT_EQ(getxattr((m_drive / "up.bin").c_str(), "user.DOSATTRIB", buf, sizeof buf) > 0, c.bStored);
+        stdfs::permissions(m_drive / "up.bin", stdfs::perms::owner_write, stdfs::perm_options::add);
+        stdfs::remove(m_drive / "up.bin");
+    }
 }
 
 TEST_F(AttributeTimeTest, TimesBefore1980AreWrittenAs1980)

@@ -58,22 +58,31 @@ BYTE ReadAttributes(int dirFd, const std::string& strName, const struct stat& st
     return bAttributes;
 }
 
-int WriteAttributes(int entryFd, const struct stat& st, BYTE bAttributes)
+int WriteAttributes(int entryFd, EEntryFd eFd, const struct stat& st, BYTE bAttributes)
 {
-    const std::string strPath = DescriptorPath(entryFd);
+    // An O_PATH descriptor takes neither fchmod nor fsetxattr: its /proc path does.
+    const std::string strPath = eFd == EEntryFd::path ? DescriptorPath(entryFd) : std::string();
     mode_t mode = st.st_mode & 07777;
     if (bAttributes & kOVF_attrReadOnly)
         mode &= static_cast<mode_t>(~(S_IWUSR | S_IWGRP | S_IWOTH));
     else
         mode |= S_IWUSR;
-    if (mode != (st.st_mode & 07777) && chmod(strPath.c_str(), mode) != 0)
+    if (mode != (st.st_mode & 07777) &&
+        (eFd == EEntryFd::path ? chmod(strPath.c_str(), mode) : fchmod(entryFd, mode)) != 0)
         return errno;
     if (State().bNoAttributeStore)
         return 0;
+    // Read-only comes from the mode when read back; hidden, system and archive from the store,
+    // which a regular file without one reads as archive alone.
+    constexpr BYTE kReadBack = kOVF_attrHidden | kOVF_attrSystem | kOVF_attrArchive;
+    if (eFd == EEntryFd::fresh && S_ISREG(st.st_mode) && (bAttributes & kReadBack) == kOVF_attrArchive)
+        return 0;
     char buf[16];
     const int n = std::snprintf(buf, sizeof buf, "0x%x", static_cast<unsigned>(bAttributes & kStoredBits));
-    if (setxattr(strPath.c_str(), kAttributeName, buf, static_cast<std::size_t>(n) + 1, 0) != 0 &&
-        errno != ENOTSUP && errno != EOPNOTSUPP)
+    const std::size_t nSize = static_cast<std::size_t>(n) + 1;
+    const int nSet = eFd == EEntryFd::path ? setxattr(strPath.c_str(), kAttributeName, buf, nSize, 0)
+                                           : fsetxattr(entryFd, kAttributeName, buf, nSize, 0);
+    if (nSet != 0 && errno != ENOTSUP && errno != EOPNOTSUPP)
         return errno;
     return 0;
 }

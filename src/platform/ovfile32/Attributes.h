@@ -15,9 +15,15 @@ namespace ovf {
 
 // The attribute byte of the entry strName of the folder dirFd (strName "" = the folder itself).
 BYTE ReadAttributes(int dirFd, const std::string& strName, const struct stat& st);
-// Applies an attribute byte to the entry open at entryFd (an O_PATH descriptor of the entry
-// itself, so that nothing is followed). Returns 0 or errno.
-int WriteAttributes(int entryFd, const struct stat& st, BYTE bAttributes);
+// How a descriptor given to WriteAttributes reaches its entry.
+enum class EEntryFd {
+    path,  // an O_PATH descriptor of the entry itself, so that nothing is followed
+    open,  // the file open for reading or writing
+    fresh, // a file this library just made: nothing is stored on it yet
+};
+// Applies an attribute byte to the entry at entryFd. A fresh file stores nothing when the byte
+// reads back the same without it. Returns 0 or errno.
+int WriteAttributes(int entryFd, EEntryFd eFd, const struct stat& st, BYTE bAttributes);
 
 // "/proc/self/fd/N" or "/proc/self/fd/N/name": the path by which calls that take no descriptor
 // reach exactly the entry that was resolved.

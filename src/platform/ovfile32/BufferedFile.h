@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace ovf {
 
@@ -38,12 +39,17 @@ public:
     off_t Position() const { return m_nPosition; }
     const std::string& FaultKey() const { return m_strFaultKey; }
     bool Writable() const { return m_bWritable; }
+    // Made by this library a moment ago (O_EXCL): nothing but its data is stored on it.
+    // Asked once: after its attributes are written the file is no longer fresh.
+    void MarkFresh() { m_bFresh = true; }
+    bool TakeFresh() { return std::exchange(m_bFresh, false); }
 
 private:
     TFd m_fd;
     std::string m_strFaultKey;
     bool m_bWritable;
     bool m_bWritten = false;             // written since the last Sync
+    bool m_bFresh = false;
     off_t m_nPosition;
     // Allocated on first use and never cleared: a small file needs no 256 KB of zeroes.
     std::unique_ptr<char[]> m_buffer;

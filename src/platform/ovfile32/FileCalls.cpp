@@ -241,7 +241,7 @@ BOOL SetHandleStatus32(DWORD hFile, const TimeFields32* pLastWrite, BYTE bAttrib
             nError = errno;
     }
     if (pFile && nError == 0)
-        nError = WriteAttributes(pFile->Fd(), st, bAttribute);
+        nError = WriteAttributes(pFile->Fd(), pFile->TakeFresh() ? EEntryFd::fresh : EEntryFd::open, st, bAttribute);
     return Report(pOsError, nError) ? 1 : FALSE;
 }
 

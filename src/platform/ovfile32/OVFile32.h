@@ -73,6 +73,9 @@ BOOL RemoveName32(const char* pszName, DWORD* pOsError);
 // Fills the zeroed record for a file or folder: attributes, the three times as local time fields,
 // the size (low 32 bits) and the full name with each element's real name. TRUE or FALSE.
 BOOL GetStatus32(const char* pszName, FileStatus32Record* pRecord);
+// What an entry is, told by one lookup (no times, no attributes): 1 a folder, 0 a file, -1 none
+// (or unreachable, as GetStatus32 would fail).
+int OVF_EntryKind(const char* pszName);
 // Applies the record's attribute byte (read-only, hidden, system, archive) and its last-access and
 // last-write times (a time whose fields are all 0 is left unchanged; the creation time cannot be
 // set on this system and is ignored). The name is not changed.

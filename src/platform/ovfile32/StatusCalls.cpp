@@ -45,6 +45,15 @@ BOOL GetStatus32(const char* pszName, FileStatus32Record* pRecord)
     return 1;
 }
 
+int OVF_EntryKind(const char* pszName)
+{
+    TLock lock;
+    TTarget target;
+    if (ResolveExisting(pszName, target) != 0 || InjectedFault(OVFOp::getStatus, target.FaultKey()) != 0)
+        return -1;
+    return S_ISDIR(target.st.st_mode) ? 1 : 0;
+}
+
 BOOL SetStatus32(const char* pszName, const FileStatus32Record* pRecord, DWORD* pOsError)
 {
     TLock lock;
@@ -72,7 +81,7 @@ BOOL SetStatus32(const char* pszName, const FileStatus32Record* pRecord, DWORD* 
             nError = errno;
     }
     if (nError == 0)
-        nError = WriteAttributes(entry.Get(), target.st, pRecord->bAttribute);
+        nError = WriteAttributes(entry.Get(), EEntryFd::path, target.st, pRecord->bAttribute);
     SetOsError(pOsError, nError);
     return nError == 0 ? 1 : FALSE;
 }

@@ -20,6 +20,7 @@
 #include <random>
 #include <set>
 #include <sys/stat.h>
+#include <pthread.h>
 #include <unistd.h>
 #include <vector>
 
@@ -84,6 +85,17 @@ int OpenJournalEntry(const std::string& strEntry, int nFlags)
     return open(strEntry.c_str(), nFlags | O_NOFOLLOW | O_CLOEXEC, 0600);
 }
 
+// This process's number, asked of the system once (and again in a forked child): each
+// placeholder and temporary names it.
+pid_t ProcessId()
+{
+    static pid_t nPid = [] {
+        pthread_atfork(nullptr, nullptr, [] { nPid = getpid(); });
+        return getpid();
+    }();
+    return nPid;
+}
+
 // The owner's process number is part of the name, so that the leftovers of one process can be
 // told from the temporaries of others in the same folder.
 std::string TempNamePrefix(pid_t nOwner) { return kTempPrefix + std::to_string(nOwner) + "-"; }
@@ -91,10 +103,9 @@ std::string TempNamePrefix(pid_t nOwner) { return kTempPrefix + std::to_string(n
 std::string NewTempName()
 {
     static std::mt19937_64 random{std::random_device{}()};
-    static const std::string strPrefix = TempNamePrefix(getpid());
     char szRandom[32];
     std::snprintf(szRandom, sizeof szRandom, "%016llx", static_cast<unsigned long long>(random()));
-    return strPrefix + szRandom;
+    return TempNamePrefix(ProcessId()) + szRandom;
 }
 
 // The absolute POSIX path of an open folder.
@@ -129,7 +140,7 @@ TJournalEntry& CurrentJournalEntry()
 {
     TJournalEntry& entry = JournalEntry();
     const std::string strFolder = JournalFolder();
-    const std::string strPath = strFolder.empty() ? std::string() : strFolder + "/" + std::to_string(getpid());
+    const std::string strPath = strFolder.empty() ? std::string() : strFolder + "/" + std::to_string(ProcessId());
     if (entry.strPath != strPath)
         entry = TJournalEntry{strPath, TFd(), {}, {}};
     if (!entry.fd.Valid() && !strFolder.empty() && MakeJournalFolder(strFolder) == 0)
@@ -326,7 +337,9 @@ DWORD OVF_OpenUploadTemp(const char* pszFinalPath, std::string* pToken, DWORD* p
     Uploads()[strTempName] = pszFinalPath;
     *pToken = strTempName;
     SetOsError(pOsError, 0);
-    return AddHandle(std::make_unique<TBufferedFile>(std::move(fd), target.FaultKey(), true));
+    auto file = std::make_unique<TBufferedFile>(std::move(fd), target.FaultKey(), true);
+    file->MarkFresh();
+    return AddHandle(std::move(file));
 }
 
 BOOL OVF_CommitUploadTemp(const std::string& strToken, const char* pszFinalPath, DWORD* pOsError,
@@ -383,7 +396,7 @@ int OVF_RemoveUploadLeftovers()
     for (const auto& entry : std::filesystem::directory_iterator(strFolder, error)) {
         const std::string strEntryName = entry.path().filename().string();
         const pid_t nOwner = static_cast<pid_t>(std::atol(strEntryName.c_str()));
-        if (nOwner <= 0 || nOwner == getpid() || (kill(nOwner, 0) == 0 || errno != ESRCH))
+        if (nOwner <= 0 || nOwner == ProcessId() || (kill(nOwner, 0) == 0 || errno != ESRCH))
             continue; // its process is still running
         // One line per folder that received temporaries; an entry may also name one temporary,
         // and the empty files made for uploads.
@@ -429,7 +442,7 @@ int OVF_EndUploads()
     for (const std::string& strToken : tokens)
         OVF_DiscardUploadTemp(strToken);
     if (const std::string strFolder = JournalFolder(); !strFolder.empty())
-        unlink((strFolder + "/" + std::to_string(getpid())).c_str());
+        unlink((strFolder + "/" + std::to_string(ProcessId())).c_str());
     JournalEntry() = TJournalEntry{};
     return static_cast<int>(tokens.size());
 }
