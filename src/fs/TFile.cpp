@@ -8,6 +8,22 @@
 
 namespace {
 
+// The framework's status of a library record.
+void StatusOfRecord(const FileStatus32Record& record, CFileStatus& rStatus)
+{
+    rStatus.m_ctime = ClampedTime(record.tfCreation);
+    rStatus.m_mtime = ClampedTime(record.tfLastWrite);
+    rStatus.m_atime = ClampedTime(record.tfLastAccess);
+    rStatus.m_size = record.dwSize;
+    rStatus.m_attribute = record.bAttribute;
+    std::memcpy(rStatus.m_szFullName, record.szFullName, sizeof rStatus.m_szFullName);
+    rStatus.m_szFullName[sizeof rStatus.m_szFullName - 1] = '\0';
+    if (rStatus.m_ctime.GetTime() == 0)
+        rStatus.m_ctime = rStatus.m_mtime;
+    if (rStatus.m_atime.GetTime() == 0)
+        rStatus.m_atime = rStatus.m_mtime;
+}
+
 // Raises the file exception of a failed library call; an OS error of 0 raises nothing.
 void ThrowIfError(DWORD dwOsError)
 {
@@ -256,19 +272,27 @@ BOOL TFile::GetStatus(const char* pszFileName, CFileStatus& rStatus)
     FileStatus32Record record{};
     if (!GetStatus32(pszFileName, &record))
         return FALSE;
-    rStatus.m_ctime = ClampedTime(record.tfCreation);
-    rStatus.m_mtime = ClampedTime(record.tfLastWrite);
-    rStatus.m_atime = ClampedTime(record.tfLastAccess);
-    rStatus.m_size = record.dwSize;
-    rStatus.m_attribute = record.bAttribute;
-    std::memcpy(rStatus.m_szFullName, record.szFullName, sizeof rStatus.m_szFullName);
-    rStatus.m_szFullName[sizeof rStatus.m_szFullName - 1] = '\0';
-    if (rStatus.m_ctime.GetTime() == 0)
-        rStatus.m_ctime = rStatus.m_mtime;
-    if (rStatus.m_atime.GetTime() == 0)
-        rStatus.m_atime = rStatus.m_mtime;
+    StatusOfRecord(record, rStatus);
     return 1;
 }
+
+BOOL TFile::GetStatus(CFileStatus& rStatus, std::uint64_t* pnSize) const
+{
+    if (m_hFile32 == kNoFile) {
+        if (!GetStatus(m_strName.c_str(), rStatus))
+            return FALSE;
+        if (pnSize)
+            *pnSize = rStatus.m_size;
+        return 1;
+    }
+    FileStatus32Record record{};
+    DWORD dwError = 0;
+    if (!GetHandleStatus32(m_hFile32, &record, pnSize, &dwError))
+        return FALSE;
+    StatusOfRecord(record, rStatus);
+    return 1;
+}
+
 
 void TFile::SetStatus(const char* pszFileName, const CFileStatus& status)
 {

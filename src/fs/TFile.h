@@ -58,7 +58,9 @@ public:
     static void Remove(const char* pszFileName);   // a failure is not reported
     // A drive root ("X:\" or "\") reports the volume attribute, size 0 and the current time.
     static BOOL GetStatus(const char* pszFileName, CFileStatus& rStatus);
-    BOOL GetStatus(CFileStatus& rStatus) const { return GetStatus(m_strName.c_str(), rStatus); }
+    // An open file's status is read from the file itself, with no lookup of its name; *pnSize
+    // (when given) gets the size beyond 32 bits as well.
+    BOOL GetStatus(CFileStatus& rStatus, std::uint64_t* pnSize = nullptr) const;
     static void SetStatus(const char* pszFileName, const CFileStatus& status);
     static BOOL TryRename(const char* pszOldName, const char* pszNewName);
     static BOOL TryRemove(const char* pszFileName);   // TRUE even when nothing was removed

@@ -125,8 +125,7 @@ void TCopyEngine::UploadFile()
         return;
     }
     m_pSent = std::make_shared<TSentFile>(TSentFile{RemoteItem(), m_sWireName, m_level.nListingLevel});
-    if (!LocalFileSize(m_sLocalPath, &m_upload.nLocalLength) ||
-        !m_localFile.TryOpen(m_sLocalPath.c_str(), CFile::modeRead | CFile::shareDenyNone)) {
+    if (!OpenLocalFile()) {
         ReportUnreadable(m_sLocalPath);
         NextItem();
         return;
@@ -140,6 +139,13 @@ void TCopyEngine::UploadFile()
         return;
     }
     SendCreate(ECreate::First);
+}
+
+bool TCopyEngine::OpenLocalFile()
+{
+    // The length and the times sent are those of the data read: one status, read from the open file.
+    return m_localFile.TryOpen(m_sLocalPath.c_str(), CFile::modeRead | CFile::shareDenyNone) &&
+           m_localFile.GetStatus(m_upload.status, &m_upload.nLocalLength);
 }
 
 bool TCopyEngine::StripsLineFeeds(const std::string& sLocalPath) const
@@ -246,27 +252,24 @@ void TCopyEngine::SendSetInfo()
     if (WaitsForEachAnswer(*m_pSent)) {
         // The fork is opened once the information is answered (SendSetInfoOf).
         m_session.AfterReplies(this, [this] {
-            SendSetInfoOf(m_sLocalPath, m_sWireName, m_upload.nLocalLength - m_upload.nLineFeeds, ESetInfoOf::File);
+            SendSetInfoOf(m_sLocalPath, &m_upload.status, m_sWireName, m_upload.nLocalLength - m_upload.nLineFeeds, ESetInfoOf::File);
         });
         return;
     }
-    SendSetInfoOf(m_sLocalPath, m_sWireName, m_upload.nLocalLength - m_upload.nLineFeeds, ESetInfoOf::File);
+    SendSetInfoOf(m_sLocalPath, &m_upload.status, m_sWireName, m_upload.nLocalLength - m_upload.nLineFeeds, ESetInfoOf::File);
     OpenRemoteFork();
 }
 
-void TCopyEngine::SendSetInfoOf(const std::string& sLocalPath, const std::string& sWireName, std::uint64_t nDataLength,
-                                ESetInfoOf eOf)
+void TCopyEngine::SendSetInfoOf(const std::string& sLocalPath, const CFileStatus* pStatus, const std::string& sWireName,
+                                std::uint64_t nDataLength, ESetInfoOf eOf)
 {
     using namespace Packet;
     const std::size_t nLength =
         BuildNamesRequest(kFTP_msgSetInfo, Names::kSetInfoBlock, SetInfo::kVolume, SetInfo::kDirNumber, sWireName);
     TPacketWriter packet(m_session.SendBuffer(), kGuestBufferSize);
-    // One status read gives the attributes and the times.
-    CFileStatus status;
-    const bool bStatus = TFile::GetStatus(sLocalPath.c_str(), status) != 0;
-    if (bStatus) {
-        packet.Byte(SetInfo::kLocked, status.m_attribute & kOVF_attrReadOnly);
-        packet.WordLE(SetInfo::kAttributes, static_cast<std::uint16_t>(status.m_attribute | kOVF_attrArchive));
+    if (pStatus) {
+        packet.Byte(SetInfo::kLocked, pStatus->m_attribute & kOVF_attrReadOnly);
+        packet.WordLE(SetInfo::kAttributes, static_cast<std::uint16_t>(pStatus->m_attribute | kOVF_attrArchive));
     } else {
         packet.WordLE(SetInfo::kAttributes, kUnreadableAttributes);
     }
@@ -275,11 +278,11 @@ void TCopyEngine::SendSetInfoOf(const std::string& sLocalPath, const std::string
     SetTypeCreator(sLocalPath.c_str(), &nType, &nCreator);
     packet.DWordBE(SetInfo::kType, nType);
     packet.DWordBE(SetInfo::kCreator, nCreator);
-    if (bStatus) {
+    if (pStatus) {
         DWORD dwCreated = 0;
         DWORD dwModified = 0;
-        OVConvertCTimeToMacTime(&status.m_ctime, &dwCreated);
-        OVConvertCTimeToMacTime(&status.m_mtime, &dwModified);
+        OVConvertCTimeToMacTime(&pStatus->m_ctime, &dwCreated);
+        OVConvertCTimeToMacTime(&pStatus->m_mtime, &dwModified);
         packet.Bytes(SetInfo::kCreated, &dwCreated, sizeof dwCreated); // wire order already
         packet.Bytes(SetInfo::kModTime, &dwModified, sizeof dwModified);
     }
@@ -312,7 +315,9 @@ void TCopyEngine::SendFolderTimes(const TLevel& finished)
     // A host that pipelines takes information sent while earlier answers are owed only for
     // files of its own making: the folder's waits for them.
     m_session.AfterReplies(this, [this, sSource = finished.sSource, sRemoteName = finished.sRemoteName] {
-        SendSetInfoOf(sSource, sRemoteName, 0, ESetInfoOf::Folder);
+        CFileStatus status;
+        const bool bStatus = TFile::GetStatus(sSource.c_str(), status) != 0;
+        SendSetInfoOf(sSource, bStatus ? &status : nullptr, sRemoteName, 0, ESetInfoOf::Folder);
     });
 }
 

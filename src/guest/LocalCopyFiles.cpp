@@ -59,7 +59,11 @@ bool CountFolder(const std::string& sFolder, TTreeCount& count)
 
 int CollectEntry(WIN32_FIND_DATA* pData, void* pContext)
 {
-    static_cast<std::vector<TCopyItem>*>(pContext)->push_back({pData->cFileName, IsFolderEntry(*pData)});
+    const bool bFolder = IsFolderEntry(*pData);
+    auto& items = *static_cast<std::vector<TCopyItem>*>(pContext);
+    items.push_back({pData->cFileName, bFolder});
+    if (!bFolder)
+        items.back().nSize = FindDataSize(*pData);
     return 1;
 }
 } // namespace

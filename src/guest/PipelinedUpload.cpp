@@ -28,12 +28,14 @@ bool TCopyEngine::StartBatch()
         const bool bCounted = nIndex == nFirst;
         m_sItemName = item.sName;
         m_sLocalPath = sLocalPath;
-        std::uint64_t nLength = 0;
+        std::uint64_t nLength = item.nSize.value_or(0);
         if (!TakeRemoteName()) {
             m_nFileNumber += bCounted ? 0 : 1;
             continue;
         }
-        if (!LocalFileSize(sLocalPath, &nLength)) {
+        // The create announces the length the folder's listing gave; the file's own is read when
+        // it is opened.
+        if (!item.nSize && !LocalFileSize(sLocalPath, &nLength)) {
             ReportUnreadable(sLocalPath);
             m_nFileNumber += bCounted ? 0 : 1;
             continue;
@@ -85,7 +87,6 @@ void TCopyEngine::SendBatchFile()
     m_sWireName = file.sWireName;
     m_sLocalPath = file.sLocalPath;
     m_upload = {};
-    m_upload.nLocalLength = file.nLocalLength;
     m_upload.bInBatch = true;
     m_session.m_bUploadReadFailure = 0;
     m_session.m_nChunkSize = kGuestDataMsgLen;
@@ -94,7 +95,7 @@ void TCopyEngine::SendBatchFile()
     m_pSent = std::make_shared<TSentFile>(
         TSentFile{RemoteItem(), m_sWireName, m_level.nListingLevel, file.nCreateResult == kFTP_resOK});
     CloseLocalFile();
-    if (!m_localFile.TryOpen(m_sLocalPath.c_str(), CFile::modeRead | CFile::shareDenyNone)) {
+    if (!OpenLocalFile()) {
         ReportUnreadable(m_sLocalPath);
         if (file.nCreateResult == kFTP_resOK)
             SendNamesRequest(kFTP_msgRemove, m_sWireName, AwaitResult([](std::int16_t) {}));

@@ -197,8 +197,12 @@ private:
     void SendSetInfo();
     // What a kFTP_msgSetInfo describes: the file being sent or a finished folder.
     enum class ESetInfoOf { File, Folder };
-    void SendSetInfoOf(const std::string& sLocalPath, const std::string& sWireName, std::uint64_t nDataLength,
-                       ESetInfoOf eOf);
+    // pStatus: the local item's status; null when it could not be read.
+    void SendSetInfoOf(const std::string& sLocalPath, const CFileStatus* pStatus, const std::string& sWireName,
+                       std::uint64_t nDataLength, ESetInfoOf eOf);
+    // Opens the current local file and reads its length and status from it; false when either
+    // cannot be had.
+    bool OpenLocalFile();
     void SendFolderTimes(const TLevel& finished);
     void OpenRemoteFork();
     void OnSetInfoResult(TSentFile& file, std::int16_t nResult);
@@ -292,6 +296,7 @@ private:
     // Upload: the file being sent.
     struct TUploadFile {
         std::uint64_t nLocalLength = 0;
+        CFileStatus status;  // as the opened file had it
         std::uint64_t nLineFeeds = 0;
         std::uint32_t nLastRead = 0;
         bool bStripLineFeeds = false;

@@ -15,20 +15,43 @@ namespace {
 constexpr const char* kAttributeName = "user.DOSATTRIB";
 constexpr BYTE kStoredBits = kOVF_attrReadOnly | kOVF_attrHidden | kOVF_attrSystem | kOVF_attrArchive | kOVF_attrNormal;
 
-bool ReadStored(const std::string& strPath, BYTE& bStored)
+// "0x21" and a NUL, as the store holds the byte.
+bool ParseStored(const char* pszValue, ssize_t nLength, BYTE& bStored)
+{
+    if (nLength < 3 || pszValue[0] != '0' || (pszValue[1] != 'x' && pszValue[1] != 'X'))
+        return false;
+    char* pEnd = nullptr;
+    const unsigned long nValue = std::strtoul(pszValue + 2, &pEnd, 16);
+    if (pEnd == pszValue + 2)
+        return false;
+    bStored = static_cast<BYTE>(nValue & kStoredBits);
+    return true;
+}
+
+// The stored byte, read by a path (fd < 0) or from an open file.
+bool ReadStored(const std::string& strPath, int fd, BYTE& bStored)
 {
     if (State().bNoAttributeStore)
         return false;
     char buf[64] = {};
-    const ssize_t n = lgetxattr(strPath.c_str(), kAttributeName, buf, sizeof buf - 1);
-    if (n < 3 || buf[0] != '0' || (buf[1] != 'x' && buf[1] != 'X'))
-        return false;
-    char* pEnd = nullptr;
-    const unsigned long nValue = std::strtoul(buf + 2, &pEnd, 16);
-    if (pEnd == buf + 2)
-        return false;
-    bStored = static_cast<BYTE>(nValue & kStoredBits);
-    return true;
+    const ssize_t n = fd < 0 ? lgetxattr(strPath.c_str(), kAttributeName, buf, sizeof buf - 1)
+                             : fgetxattr(fd, kAttributeName, buf, sizeof buf - 1);
+    return ParseStored(buf, n, bStored);
+}
+
+BYTE AttributesOf(bool bHasStored, BYTE bStored, const std::string& strName, const struct stat& st)
+{
+    BYTE bAttributes = bHasStored ? bStored : S_ISREG(st.st_mode) ? kOVF_attrArchive : 0;
+    bAttributes &= static_cast<BYTE>(~(kOVF_attrReadOnly | kOVF_attrNormal));
+    if (S_ISDIR(st.st_mode))
+        bAttributes |= kOVF_attrDirectory;
+    if ((st.st_mode & S_IWUSR) == 0)
+        bAttributes |= kOVF_attrReadOnly;
+    if (!strName.empty() && strName[0] == '.')
+        bAttributes |= kOVF_attrHidden;
+    if (bAttributes == 0)
+        bAttributes = kOVF_attrNormal;
+    return bAttributes;
 }
 
 } // namespace
@@ -43,19 +66,16 @@ std::string DescriptorPath(int fd, const std::string& strName)
 
 BYTE ReadAttributes(int dirFd, const std::string& strName, const struct stat& st)
 {
-    BYTE bAttributes = 0;
-    if (!ReadStored(DescriptorPath(dirFd, strName), bAttributes))
-        bAttributes = S_ISREG(st.st_mode) ? kOVF_attrArchive : 0;
-    bAttributes &= static_cast<BYTE>(~(kOVF_attrReadOnly | kOVF_attrNormal));
-    if (S_ISDIR(st.st_mode))
-        bAttributes |= kOVF_attrDirectory;
-    if ((st.st_mode & S_IWUSR) == 0)
-        bAttributes |= kOVF_attrReadOnly;
-    if (!strName.empty() && strName[0] == '.')
-        bAttributes |= kOVF_attrHidden;
-    if (bAttributes == 0)
-        bAttributes = kOVF_attrNormal;
-    return bAttributes;
+    BYTE bStored = 0;
+    const bool bHasStored = ReadStored(DescriptorPath(dirFd, strName), -1, bStored);
+    return AttributesOf(bHasStored, bStored, strName, st);
+}
+
+BYTE ReadOpenFileAttributes(int fd, const std::string& strName, const struct stat& st)
+{
+    BYTE bStored = 0;
+    const bool bHasStored = ReadStored(std::string(), fd, bStored);
+    return AttributesOf(bHasStored, bStored, strName, st);
 }
 
 int WriteAttributes(int entryFd, EEntryFd eFd, const struct stat& st, BYTE bAttributes)

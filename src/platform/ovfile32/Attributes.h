@@ -15,6 +15,8 @@ namespace ovf {
 
 // The attribute byte of the entry strName of the folder dirFd (strName "" = the folder itself).
 BYTE ReadAttributes(int dirFd, const std::string& strName, const struct stat& st);
+// The same for a file open at fd (not O_PATH) whose name is strName.
+BYTE ReadOpenFileAttributes(int fd, const std::string& strName, const struct stat& st);
 // How a descriptor given to WriteAttributes reaches its entry.
 enum class EEntryFd {
     path,  // an O_PATH descriptor of the entry itself, so that nothing is followed

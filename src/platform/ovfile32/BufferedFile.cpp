@@ -217,6 +217,7 @@ int TBufferedFile::Duplicate(std::unique_ptr<TBufferedFile>& copy)
     if (!fd.Valid())
         return errno;
     copy = std::make_unique<TBufferedFile>(std::move(fd), m_strFaultKey, m_bWritable, m_nPosition);
+    copy->SetNames(m_strLeaf, m_strWinPath);
     return 0;
 }
 

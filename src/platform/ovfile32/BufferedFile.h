@@ -40,6 +40,15 @@ public:
     const std::string& FaultKey() const { return m_strFaultKey; }
     bool Writable() const { return m_bWritable; }
     // Made by this library a moment ago (O_EXCL): nothing but its data is stored on it.
+    // The file's name (disk encoding) and its full Windows-style path with real names, for its
+    // status read by handle.
+    void SetNames(std::string strLeaf, std::string strWinPath)
+    {
+        m_strLeaf = std::move(strLeaf);
+        m_strWinPath = std::move(strWinPath);
+    }
+    const std::string& Leaf() const { return m_strLeaf; }
+    const std::string& WinPath() const { return m_strWinPath; }
     // Asked once: after its attributes are written the file is no longer fresh.
     void MarkFresh() { m_bFresh = true; }
     bool TakeFresh() { return std::exchange(m_bFresh, false); }
@@ -50,6 +59,8 @@ private:
     bool m_bWritable;
     bool m_bWritten = false;             // written since the last Sync
     bool m_bFresh = false;
+    std::string m_strLeaf;
+    std::string m_strWinPath;
     off_t m_nPosition;
     // Allocated on first use and never cleared: a small file needs no 256 KB of zeroes.
     std::unique_ptr<char[]> m_buffer;

@@ -6,6 +6,7 @@
 #include "LibraryState.h"
 #include "OVFile32.h"
 #include "Resolver.h"
+#include "StatusRecord.h"
 #include "TimeConvert.h"
 
 #include <fcntl.h>
@@ -131,7 +132,9 @@ DWORD Open32(const char* pszName, UINT nFlags, DWORD* pOsError)
             return kOVF_invalid;
         }
         Report(pOsError, 0);
-        return AddHandle(std::make_unique<TBufferedFile>(std::move(fd), target.FaultKey(), bWritable));
+        auto file = std::make_unique<TBufferedFile>(std::move(fd), target.FaultKey(), bWritable);
+        file->SetNames(target.strReal, target.RealWinPath());
+        return AddHandle(std::move(file));
     }
 }
 
@@ -243,6 +246,33 @@ BOOL SetHandleStatus32(DWORD hFile, const TimeFields32* pLastWrite, BYTE bAttrib
     if (pFile && nError == 0)
         nError = WriteAttributes(pFile->Fd(), pFile->TakeFresh() ? EEntryFd::fresh : EEntryFd::open, st, bAttribute);
     return Report(pOsError, nError) ? 1 : FALSE;
+}
+
+BOOL GetHandleStatus32(DWORD hFile, FileStatus32Record* pRecord, std::uint64_t* pnSize, DWORD* pOsError)
+{
+    TLock lock;
+    int nError = pRecord ? 0 : EFAULT;
+    TBufferedFile* pFile = nError ? nullptr : FileOf(hFile, OVFOp::getStatus, nError);
+    // Data still gathered counts as written: the size includes it.
+    if (pFile)
+        nError = pFile->WriteOut();
+    struct statx stx {};
+    if (pFile && nError == 0 && statx(pFile->Fd(), "", AT_EMPTY_PATH, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0)
+        nError = errno;
+    if (nError) {
+        Report(pOsError, nError);
+        return FALSE;
+    }
+    struct stat st {};
+    st.st_mode = stx.stx_mode;
+    st.st_size = static_cast<off_t>(stx.stx_size);
+    st.st_atim = {stx.stx_atime.tv_sec, stx.stx_atime.tv_nsec};
+    st.st_mtim = {stx.stx_mtime.tv_sec, stx.stx_mtime.tv_nsec};
+    FillStatusRecord(*pRecord, st, &stx, ReadOpenFileAttributes(pFile->Fd(), pFile->Leaf(), st), pFile->WinPath());
+    if (pnSize)
+        *pnSize = stx.stx_size;
+    Report(pOsError, 0);
+    return 1;
 }
 
 BOOL Close32(DWORD hFile, DWORD* pOsError)

@@ -73,6 +73,9 @@ BOOL RemoveName32(const char* pszName, DWORD* pOsError);
 // Fills the zeroed record for a file or folder: attributes, the three times as local time fields,
 // the size (low 32 bits) and the full name with each element's real name. TRUE or FALSE.
 BOOL GetStatus32(const char* pszName, FileStatus32Record* pRecord);
+// The same for a file open by its handle, read from the open file (no lookup); *pnSize, when
+// given, gets the size beyond 32 bits as well.
+BOOL GetHandleStatus32(DWORD hFile, FileStatus32Record* pRecord, std::uint64_t* pnSize, DWORD* pOsError);
 // What an entry is, told by one lookup (no times, no attributes): 1 a folder, 0 a file, -1 none
 // (or unreachable, as GetStatus32 would fail).
 int OVF_EntryKind(const char* pszName);

@@ -4,6 +4,7 @@
 #include "LibraryState.h"
 #include "OVFile32.h"
 #include "Resolver.h"
+#include "StatusRecord.h"
 #include "TimeConvert.h"
 
 #include <fcntl.h>
@@ -16,6 +17,24 @@
 using namespace ovf;
 
 
+void ovf::FillStatusRecord(FileStatus32Record& record, const struct stat& st, const struct statx* pBirth, BYTE bAttributes,
+                           const std::string& strFullName)
+{
+    const bool bBirth = pBirth != nullptr && (pBirth->stx_mask & STATX_BTIME) != 0;
+    const std::time_t created = bBirth ? static_cast<std::time_t>(pBirth->stx_btime.tv_sec) : st.st_mtim.tv_sec;
+    record.bAttribute = bAttributes;
+    UnixToFields(created, record.tfCreation);
+    UnixToFields(st.st_atim.tv_sec, record.tfLastAccess);
+    UnixToFields(st.st_mtim.tv_sec, record.tfLastWrite);
+    // The record's size field is 32 bits: a larger size reads 0xFFFFFFFF, never its low bits.
+    record.dwSize = S_ISDIR(st.st_mode) ? 0 : static_cast<DWORD>(std::min<off_t>(st.st_size, 0xFFFFFFFF));
+    // A longer path (the guest's own machine allows them) leaves the record's name empty rather
+    // than cut into another path.
+    const std::size_t nName = strFullName.size() < sizeof record.szFullName ? strFullName.size() : 0;
+    std::memcpy(record.szFullName, strFullName.c_str(), nName);
+    record.szFullName[nName] = '\0';
+}
+
 BOOL GetStatus32(const char* pszName, FileStatus32Record* pRecord)
 {
     TLock lock;
@@ -24,24 +43,12 @@ BOOL GetStatus32(const char* pszName, FileStatus32Record* pRecord)
     TTarget target;
     if (ResolveExisting(pszName, target) != 0 || InjectedFault(OVFOp::getStatus, target.FaultKey()) != 0)
         return FALSE;
-    // A longer path (the guest's own machine allows them) leaves the record's name empty rather
-    // than cut into another path.
-    std::string strFullName = target.RealWinPath();
-    if (strFullName.size() >= sizeof pRecord->szFullName)
-        strFullName.clear();
     const std::string strEntry = target.bRoot ? std::string() : target.strReal;
     struct statx stx {};
-    const bool bBirth = statx(target.dir.Get(), target.bRoot ? "" : strEntry.c_str(),
-                              AT_SYMLINK_NOFOLLOW | (target.bRoot ? AT_EMPTY_PATH : 0), STATX_BTIME, &stx) == 0 &&
-                        (stx.stx_mask & STATX_BTIME) != 0;
-    const std::time_t created = bBirth ? static_cast<std::time_t>(stx.stx_btime.tv_sec) : target.st.st_mtim.tv_sec;
-    pRecord->bAttribute = ReadAttributes(target.dir.Get(), strEntry, target.st);
-    UnixToFields(created, pRecord->tfCreation);
-    UnixToFields(target.st.st_atim.tv_sec, pRecord->tfLastAccess);
-    UnixToFields(target.st.st_mtim.tv_sec, pRecord->tfLastWrite);
-    // The record's size field is 32 bits: a larger size reads 0xFFFFFFFF, never its low bits.
-    pRecord->dwSize = S_ISDIR(target.st.st_mode) ? 0 : static_cast<DWORD>(std::min<off_t>(target.st.st_size, 0xFFFFFFFF));
-    std::memcpy(pRecord->szFullName, strFullName.c_str(), strFullName.size() + 1);
+    const bool bStatx = statx(target.dir.Get(), target.bRoot ? "" : strEntry.c_str(),
+                              AT_SYMLINK_NOFOLLOW | (target.bRoot ? AT_EMPTY_PATH : 0), STATX_BTIME, &stx) == 0;
+    FillStatusRecord(*pRecord, target.st, bStatx ? &stx : nullptr, ReadAttributes(target.dir.Get(), strEntry, target.st),
+                     target.RealWinPath());
     return 1;
 }
 

@@ -339,6 +339,7 @@ DWORD OVF_OpenUploadTemp(const char* pszFinalPath, std::string* pToken, DWORD* p
     SetOsError(pOsError, 0);
     auto file = std::make_unique<TBufferedFile>(std::move(fd), target.FaultKey(), true);
     file->MarkFresh();
+    file->SetNames(target.strLeaf, target.RealWinPath());
     return AddHandle(std::move(file));
 }
 

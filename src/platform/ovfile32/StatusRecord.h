@@ -1,0 +1,18 @@
+// The status record of an entry (internal), filled alike for a path and for an open file.
+#pragma once
+
+#include "OVFTypes.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <string>
+
+namespace ovf {
+
+// The times as local time fields (the creation time from pBirth when it has one, else the
+// last-write time), the size, the attributes and the full name (left empty when too long).
+void FillStatusRecord(FileStatus32Record& record, const struct stat& st, const struct statx* pBirth, BYTE bAttributes,
+                      const std::string& strFullName);
+
+} // namespace ovf
