@@ -455,6 +455,11 @@ TFolderIndex* GetFolderIndex(int dirFd, int* pError)
 
 TFolderChange::TFolderChange(int dirFd) : m_dirFd(dirFd)
 {
+    // With no index kept at all there is none to bring up to date, nor will the change make one.
+    if (Cache().indexes.empty()) {
+        m_dirFd = -1;
+        return;
+    }
     struct stat st {};
     if (fstat(dirFd, &st) != 0)
         return;
@@ -467,7 +472,7 @@ TFolderChange::TFolderChange(int dirFd) : m_dirFd(dirFd)
 TFolderChange::~TFolderChange()
 {
     struct stat st {};
-    if (fstat(m_dirFd, &st) != 0)
+    if (m_dirFd < 0 || fstat(m_dirFd, &st) != 0)
         return;
     TFolderIndex* pIndex = Cache().Peek(st);
     if (pIndex == nullptr)
