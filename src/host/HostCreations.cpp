@@ -48,6 +48,12 @@ const OVFFileIdentity* THostCreations::Ours(const std::string& strPath)
                                                                                              : nullptr;
 }
 
+std::optional<OVFFileIdentity> THostCreations::Created(const std::string& strPath) const
+{
+    const auto it = m_entries.find(strPath);
+    return it == m_entries.end() ? std::nullopt : std::optional<OVFFileIdentity>(it->second.identity);
+}
+
 std::string THostCreations::Named(const std::string& strName) const
 {
     for (auto it = m_order.rbegin(); it != m_order.rend(); ++it) {

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -20,6 +21,8 @@ public:
     // empty and the same file; null otherwise.
     const OVFFileIdentity* Ours(const std::string& strPath);
     bool Remembers(const std::string& strPath) const { return m_entries.contains(strPath); }
+    // The identity of the file this session created at strPath, as created (not checked now).
+    std::optional<OVFFileIdentity> Created(const std::string& strPath) const;
     // The path of the latest file created under this name, in whatever folder; empty when none.
     std::string Named(const std::string& strName) const;
     // An empty file is complete as it is: it stays when the uploads are swept.

@@ -48,17 +48,22 @@ TVantryHostSession::EStep TVantryHostSession::ServeOpenFork()
     };
     if (!FormPath(BlockVolume(ReqFork::kVolume), Dir(), Name()))
         return refuse(kFTP_resCannotCreate, EHostOutcome::Refused, kCauseNoPath);
-    std::optional<OVFFileIdentity> placeholder;
-    if (const OVFFileIdentity* pOurs = m_creations.Ours(m_szPath))
-        placeholder = *pOurs;
-    if (OnlyOurOwnFile(m_szPath) && !placeholder)
-        return refuse(kFTP_resDuplicate, EHostOutcome::Refused, kCauseTakenMeanwhile);
-    // Replacing anything but an empty file this session created takes the remove privilege.
-    if (!placeholder && !MayReplace(m_szPath)) {
-        Notice(std::string("refused to replace ") + m_szPath + " without the remove privilege");
-        return refuse(kFTP_resCannotCreate, EHostOutcome::Refused, kCauseNoReplace);
+    // An empty file this session created is taken while it holds the name (checked as the
+    // temporary is made); anything else at the name is a replacement.
+    const std::optional<OVFFileIdentity> placeholder = m_creations.Created(m_szPath);
+    THostUpload::EBegin eBegun =
+        placeholder ? m_upload.Begin(m_szPath, placeholder) : THostUpload::EBegin::NotHeld;
+    if (eBegun == THostUpload::EBegin::NotHeld) {
+        if (OnlyOurOwnFile(m_szPath))
+            return refuse(kFTP_resDuplicate, EHostOutcome::Refused, kCauseTakenMeanwhile);
+        // Replacing anything but an empty file this session created takes the remove privilege.
+        if (!MayReplace(m_szPath)) {
+            Notice(std::string("refused to replace ") + m_szPath + " without the remove privilege");
+            return refuse(kFTP_resCannotCreate, EHostOutcome::Refused, kCauseNoReplace);
+        }
+        eBegun = m_upload.Begin(m_szPath, std::nullopt);
     }
-    if (!m_upload.Begin(m_szPath, placeholder))
+    if (eBegun != THostUpload::EBegin::Begun)
         return refuse(kFTP_resCannotCreate, EHostOutcome::Failed, "the temporary file could not be made");
     return EStep::Served;
 }

@@ -3,22 +3,23 @@
 #include "Exceptions.h"
 #include "MessageCodes.h"
 
+#include <cerrno>
 #include <exception>
 #include <utility>
 
-bool THostUpload::Begin(const std::string& strFinal, std::optional<OVFFileIdentity> placeholder)
+THostUpload::EBegin THostUpload::Begin(const std::string& strFinal, std::optional<OVFFileIdentity> placeholder)
 {
     Reset();
     DWORD nOsError = 0;
-    const DWORD hFile = OVF_OpenUploadTemp(strFinal.c_str(), &m_strToken, &nOsError);
+    const DWORD hFile = OVF_OpenUploadTemp(strFinal.c_str(), &m_strToken, &nOsError, placeholder ? &*placeholder : nullptr);
     if (hFile == kOVF_invalid)
-        return false;
+        return placeholder && nOsError == EEXIST ? EBegin::NotHeld : EBegin::Failed;
     m_file.m_hFile32 = hFile;
     m_file.m_strName = strFinal;
     m_strFinal = strFinal;
     m_placeholder = placeholder;
     m_eState = EState::Receiving;
-    return true;
+    return EBegin::Begun;
 }
 
 void THostUpload::BeginDropping()

@@ -24,9 +24,14 @@ public:
     THostUpload(const THostUpload&) = delete;
     THostUpload& operator=(const THostUpload&) = delete;
 
-    // Opens the temporary for strFinal. With a placeholder, the upload may take the name only
-    // while that placeholder holds it. False when the temporary cannot be made.
-    bool Begin(const std::string& strFinal, std::optional<OVFFileIdentity> placeholder);
+    enum class EBegin {
+        Begun,
+        NotHeld, // the placeholder no longer holds the name
+        Failed,  // the temporary cannot be made
+    };
+    // Opens the temporary for strFinal. With a placeholder, only while that placeholder holds
+    // the name, and the upload may take the name only while it still does.
+    EBegin Begin(const std::string& strFinal, std::optional<OVFFileIdentity> placeholder);
     void BeginDropping();
     // The data so far is discarded; the rest is dropped and the end answers nResult.
     void Fail(std::int16_t nResult);

@@ -268,7 +268,7 @@ BOOL GetHandleStatus32(DWORD hFile, FileStatus32Record* pRecord, std::uint64_t* 
     st.st_size = static_cast<off_t>(stx.stx_size);
     st.st_atim = {stx.stx_atime.tv_sec, stx.stx_atime.tv_nsec};
     st.st_mtim = {stx.stx_mtime.tv_sec, stx.stx_mtime.tv_nsec};
-    FillStatusRecord(*pRecord, st, &stx, ReadOpenFileAttributes(pFile->Fd(), pFile->Leaf(), st), pFile->WinPath());
+    FillStatusRecord(*pRecord, st, BirthOf(stx), ReadOpenFileAttributes(pFile->Fd(), pFile->Leaf(), st), pFile->WinPath());
     if (pnSize)
         *pnSize = stx.stx_size;
     Report(pOsError, 0);

@@ -36,7 +36,10 @@ void OVF_CloseUploadJournal();
 
 // Creates the temporary beside pszFinalPath (whose folder must exist) and opens it for writing.
 // Returns a handle for Write32 / Close32 and fills *pToken, or kOVF_invalid with *pOsError set.
-DWORD OVF_OpenUploadTemp(const char* pszFinalPath, std::string* pToken, DWORD* pOsError);
+// With pPlaceholder, only while that empty file (OVF_CreatePlaceholder) holds the name: EEXIST
+// otherwise.
+DWORD OVF_OpenUploadTemp(const char* pszFinalPath, std::string* pToken, DWORD* pOsError,
+                         const OVFFileIdentity* pPlaceholder = nullptr);
 // Gives the closed temporary its final name, replacing a file of that name. With pPlaceholder,
 // only that placeholder may be replaced: anything else at the name fails with EEXIST. Returns
 // TRUE, or FALSE with *pOsError set (the temporary is then discarded).

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -166,14 +167,49 @@ int OpenChildFolder(int dirFd, const std::string& strName, TFd& out)
     return 0;
 }
 
-int LookupName(int dirFd, const std::string& strName, std::string& strReal, struct stat& st, bool bExactCase)
+namespace {
+
+// One entry's status, with its creation time where the disk keeps one (one call for both).
+int StatEntry(int dirFd, const std::string& strName, struct stat& st, std::optional<struct timespec>* pBirth)
 {
-    if (fstatat(dirFd, strName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (pBirth == nullptr)
+        return fstatat(dirFd, strName.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 ? 0 : errno;
+    struct statx stx {};
+    if (statx(dirFd, strName.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0)
+        return errno;
+    st = {};
+    st.st_dev = makedev(stx.stx_dev_major, stx.stx_dev_minor);
+    st.st_ino = stx.stx_ino;
+    st.st_mode = stx.stx_mode;
+    st.st_nlink = stx.stx_nlink;
+    st.st_uid = stx.stx_uid;
+    st.st_gid = stx.stx_gid;
+    st.st_rdev = makedev(stx.stx_rdev_major, stx.stx_rdev_minor);
+    st.st_size = static_cast<off_t>(stx.stx_size);
+    st.st_blksize = static_cast<blksize_t>(stx.stx_blksize);
+    st.st_blocks = static_cast<blkcnt_t>(stx.stx_blocks);
+    st.st_atim = {stx.stx_atime.tv_sec, stx.stx_atime.tv_nsec};
+    st.st_mtim = {stx.stx_mtime.tv_sec, stx.stx_mtime.tv_nsec};
+    st.st_ctim = {stx.stx_ctime.tv_sec, stx.stx_ctime.tv_nsec};
+    if (stx.stx_mask & STATX_BTIME)
+        *pBirth = timespec{stx.stx_btime.tv_sec, stx.stx_btime.tv_nsec};
+    else
+        pBirth->reset();
+    return 0;
+}
+
+} // namespace
+
+int LookupName(int dirFd, const std::string& strName, std::string& strReal, struct stat& st, bool bExactCase,
+               std::optional<struct timespec>* pBirth)
+{
+    const int nStat = StatEntry(dirFd, strName, st, pBirth);
+    if (nStat == 0) {
         strReal = strName;
         return S_ISLNK(st.st_mode) ? ELOOP : 0;
     }
-    if (errno != ENOENT || bExactCase)
-        return errno;
+    if (nStat != ENOENT || bExactCase)
+        return nStat;
     int nError = 0;
     const TFolderIndex* pIndex = GetFolderIndex(dirFd, &nError);
     if (pIndex == nullptr)
@@ -182,8 +218,8 @@ int LookupName(int dirFd, const std::string& strName, std::string& strReal, stru
     if (pReal == nullptr)
         return ENOENT;
     strReal = *pReal;
-    if (fstatat(dirFd, strReal.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
-        return errno;
+    if (const int nStatReal = StatEntry(dirFd, strReal, st, pBirth))
+        return nStatReal;
     return S_ISLNK(st.st_mode) ? ELOOP : 0;
 }
 
@@ -225,7 +261,8 @@ int ResolveParsed(const TWinPath& path, TTarget& target)
         return nError;
     if (const int nError = ToDisk(path.parts.back(), target.strLeaf))
         return nError;
-    const int nError = LookupName(target.dir.Get(), target.strLeaf, target.strReal, target.st, target.pDrive->bExactCase);
+    const int nError =
+        LookupName(target.dir.Get(), target.strLeaf, target.strReal, target.st, target.pDrive->bExactCase, &target.birth);
     if (nError == ENOENT) {
         target.strReal = target.strLeaf;
         return 0;

@@ -16,6 +16,7 @@
 
 #include <sys/stat.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,7 @@ struct TTarget {
     std::string strReal;                  // its real name when it exists, else strLeaf
     bool bExists = false;
     struct stat st {};                    // when it exists
+    std::optional<struct timespec> birth; // its creation time, where the disk keeps one
 
     std::string FaultKey() const { return ovf::FaultKey(path); }
     // The full Windows path with real names (ANSI).
@@ -47,7 +49,8 @@ int ResolveExisting(const char* pszPath, TTarget& target);
 // Looks one name up in a folder: the exact name, else (unless bExactCase) the folder index, which
 // matches without regard to case and knows short aliases. ELOOP for a symbolic link, ENOENT when
 // nothing matches.
-int LookupName(int dirFd, const std::string& strName, std::string& strReal, struct stat& st, bool bExactCase = false);
+int LookupName(int dirFd, const std::string& strName, std::string& strReal, struct stat& st, bool bExactCase = false,
+               std::optional<struct timespec>* pBirth = nullptr);
 // Opens a sub-folder by its real name (O_PATH), confined and without following links.
 int OpenChildFolder(int dirFd, const std::string& strName, TFd& out);
 

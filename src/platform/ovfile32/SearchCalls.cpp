@@ -8,6 +8,7 @@
 #include "OVFile32.h"
 #include "Resolver.h"
 #include "ShortNames.h"
+#include "StatusRecord.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,15 +16,23 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 using namespace ovf;
 
 namespace {
 
+// An entry's status as its lookup read it.
+struct TKnownStatus {
+    struct stat st;
+    std::optional<struct timespec> birth;
+};
+
 struct TCandidate {
     std::string strName;    // on disk; "." and ".." stand for the folder and its parent
     std::string strAlias;
+    std::optional<TKnownStatus> known; // a single name's, read by its lookup a moment ago
 };
 
 struct TSearch {
@@ -79,12 +88,21 @@ bool FillEntry(TSearch& search, const TCandidate& candidate, WIN32_FIND_DATA* pD
     const bool bParent = candidate.strName == "..";
     const int nFd = bParent ? search.parent.Get() : search.dir.Get();
     const std::string strEntry = (bSelf || bParent) ? std::string() : candidate.strName;
-    struct statx stx {};
-    if (statx(nFd, strEntry.c_str(), AT_SYMLINK_NOFOLLOW | (strEntry.empty() ? AT_EMPTY_PATH : 0),
-              STATX_BASIC_STATS | STATX_BTIME, &stx) != 0)
-        return false;
-    struct stat st {};
-    st.st_mode = stx.stx_mode;
+    TKnownStatus status{};
+    if (candidate.known) {
+        status = *candidate.known;
+    } else {
+        struct statx stx {};
+        if (statx(nFd, strEntry.c_str(), AT_SYMLINK_NOFOLLOW | (strEntry.empty() ? AT_EMPTY_PATH : 0),
+                  STATX_BASIC_STATS | STATX_BTIME, &stx) != 0)
+            return false;
+        status.st.st_mode = stx.stx_mode;
+        status.st.st_size = static_cast<off_t>(stx.stx_size);
+        status.st.st_atim = {stx.stx_atime.tv_sec, stx.stx_atime.tv_nsec};
+        status.st.st_mtim = {stx.stx_mtime.tv_sec, stx.stx_mtime.tv_nsec};
+        status.birth = BirthOf(stx);
+    }
+    const struct stat& st = status.st;
     if (S_ISLNK(st.st_mode))
         return false;
     std::string strAnsi = candidate.strName;
@@ -96,14 +114,14 @@ bool FillEntry(TSearch& search, const TCandidate& candidate, WIN32_FIND_DATA* pD
     pData->dwFileAttributes = ReadAttributes(nFd, strEntry, st);
     if (bSelf || bParent)
         pData->dwFileAttributes &= ~static_cast<DWORD>(kOVF_attrHidden);
-    const auto& mtime = stx.stx_mtime;
-    const auto& btime = (stx.stx_mask & STATX_BTIME) ? stx.stx_btime : stx.stx_mtime;
+    const struct timespec& btime = status.birth ? *status.birth : st.st_mtim;
     pData->ftCreationTime = OVF_FileTimeFromUnix(btime.tv_sec, btime.tv_nsec);
-    pData->ftLastAccessTime = OVF_FileTimeFromUnix(stx.stx_atime.tv_sec, stx.stx_atime.tv_nsec);
-    pData->ftLastWriteTime = OVF_FileTimeFromUnix(mtime.tv_sec, mtime.tv_nsec);
+    pData->ftLastAccessTime = OVF_FileTimeFromUnix(st.st_atim.tv_sec, st.st_atim.tv_nsec);
+    pData->ftLastWriteTime = OVF_FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
     if (!S_ISDIR(st.st_mode)) {
-        pData->nFileSizeHigh = static_cast<DWORD>(stx.stx_size >> 32);
-        pData->nFileSizeLow = static_cast<DWORD>(stx.stx_size);
+        const auto nSize = static_cast<std::uint64_t>(st.st_size);
+        pData->nFileSizeHigh = static_cast<DWORD>(nSize >> 32);
+        pData->nFileSizeLow = static_cast<DWORD>(nSize);
     }
     std::memcpy(pData->cFileName, strAnsi.c_str(), strAnsi.size() + 1);
     std::memcpy(pData->cAlternateFileName, candidate.strAlias.c_str(), candidate.strAlias.size() + 1);
@@ -146,7 +164,8 @@ int StartSearch(const char* pszPattern, TSearch& search)
         const TFolderIndex* pIndex = IsLegalShortName(target.strReal) ? nullptr : GetFolderIndex(search.dir.Get(), &nError);
         if (!IsLegalShortName(target.strReal) && pIndex == nullptr)
             return nError;
-        search.candidates.push_back({target.strReal, pIndex ? pIndex->AliasOf(target.strReal) : std::string()});
+        search.candidates.push_back({target.strReal, pIndex ? pIndex->AliasOf(target.strReal) : std::string(),
+                                     TKnownStatus{target.st, target.birth}});
         return 0;
     }
 
@@ -165,8 +184,8 @@ int StartSearch(const char* pszPattern, TSearch& search)
         if (const int nError = OpenChildFolder(search.parent.Get(), target.strReal, child))
             return nError;
         search.dir = TSharedFd(std::move(child));
-        search.candidates.push_back({".", ""});
-        search.candidates.push_back({"..", ""});
+        search.candidates.push_back({".", "", std::nullopt});
+        search.candidates.push_back({"..", "", std::nullopt});
     }
     int nError = 0;
     const TFolderIndex* pIndex = GetFolderIndex(search.dir.Get(), &nError);
@@ -182,7 +201,7 @@ int StartSearch(const char* pszPattern, TSearch& search)
             continue;
         if (bAll || Matches(pattern, 0, Folded(entry.strName), 0) ||
             (!entry.strAlias.empty() && Matches(pattern, 0, Folded(entry.strAlias), 0)))
-            search.candidates.push_back({entry.strName, entry.strAlias});
+            search.candidates.push_back({entry.strName, entry.strAlias, std::nullopt});
     }
     if (!bAll) {   // "." and ".." only where the pattern selects them
         std::erase_if(search.candidates, [&](const TCandidate& candidate) {

@@ -17,11 +17,17 @@
 using namespace ovf;
 
 
-void ovf::FillStatusRecord(FileStatus32Record& record, const struct stat& st, const struct statx* pBirth, BYTE bAttributes,
-                           const std::string& strFullName)
+std::optional<struct timespec> ovf::BirthOf(const struct statx& stx)
 {
-    const bool bBirth = pBirth != nullptr && (pBirth->stx_mask & STATX_BTIME) != 0;
-    const std::time_t created = bBirth ? static_cast<std::time_t>(pBirth->stx_btime.tv_sec) : st.st_mtim.tv_sec;
+    if ((stx.stx_mask & STATX_BTIME) == 0)
+        return std::nullopt;
+    return timespec{stx.stx_btime.tv_sec, stx.stx_btime.tv_nsec};
+}
+
+void ovf::FillStatusRecord(FileStatus32Record& record, const struct stat& st, const std::optional<struct timespec>& birth,
+                           BYTE bAttributes, const std::string& strFullName)
+{
+    const std::time_t created = birth ? birth->tv_sec : st.st_mtim.tv_sec;
     record.bAttribute = bAttributes;
     UnixToFields(created, record.tfCreation);
     UnixToFields(st.st_atim.tv_sec, record.tfLastAccess);
@@ -44,10 +50,11 @@ BOOL GetStatus32(const char* pszName, FileStatus32Record* pRecord)
     if (ResolveExisting(pszName, target) != 0 || InjectedFault(OVFOp::getStatus, target.FaultKey()) != 0)
         return FALSE;
     const std::string strEntry = target.bRoot ? std::string() : target.strReal;
+    // A drive root was not looked up by name: its creation time is read here.
     struct statx stx {};
-    const bool bStatx = statx(target.dir.Get(), target.bRoot ? "" : strEntry.c_str(),
-                              AT_SYMLINK_NOFOLLOW | (target.bRoot ? AT_EMPTY_PATH : 0), STATX_BTIME, &stx) == 0;
-    FillStatusRecord(*pRecord, target.st, bStatx ? &stx : nullptr, ReadAttributes(target.dir.Get(), strEntry, target.st),
+    if (target.bRoot && statx(target.dir.Get(), "", AT_EMPTY_PATH, STATX_BTIME, &stx) == 0)
+        target.birth = BirthOf(stx);
+    FillStatusRecord(*pRecord, target.st, target.birth, ReadAttributes(target.dir.Get(), strEntry, target.st),
                      target.RealWinPath());
     return 1;
 }

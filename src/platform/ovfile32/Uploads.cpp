@@ -306,13 +306,16 @@ BOOL OVF_IsPlaceholder(const char* pszPath, const OVFFileIdentity& identity)
     return Resolve(pszPath, target) == 0 && IsPlaceholderTarget(target, identity);
 }
 
-DWORD OVF_OpenUploadTemp(const char* pszFinalPath, std::string* pToken, DWORD* pOsError)
+DWORD OVF_OpenUploadTemp(const char* pszFinalPath, std::string* pToken, DWORD* pOsError,
+                         const OVFFileIdentity* pPlaceholder)
 {
     TLock lock;
     TTarget target;
     int nError = Resolve(pszFinalPath, target);
     if (nError == 0 && target.bRoot)
         nError = EISDIR;
+    if (nError == 0 && pPlaceholder && !IsPlaceholderTarget(target, *pPlaceholder))
+        nError = EEXIST;
     if (nError == 0)
         nError = InjectedFault(OVFOp::open, target.FaultKey());
     if (nError == 0)
