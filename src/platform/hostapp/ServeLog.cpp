@@ -13,11 +13,15 @@ void ServeLog(const std::string& strLine, ELogLevel eLevel)
 {
     if (eLevel > g_eLevel)
         return;
-    const std::time_t now = std::time(nullptr);
-    char szTime[32] = {};
-    std::tm tmNow {};
-    localtime_r(&now, &tmNow);
-    std::strftime(szTime, sizeof szTime, "%Y-%m-%d %H:%M:%S", &tmNow);
+    // A busy host logs many lines a second: the time is formatted once per second.
+    static std::time_t lastTime = -1;
+    static char szTime[32] = {};
+    if (const std::time_t now = std::time(nullptr); now != lastTime) {
+        std::tm tmNow {};
+        localtime_r(&now, &tmNow);
+        std::strftime(szTime, sizeof szTime, "%Y-%m-%d %H:%M:%S", &tmNow);
+        lastTime = now;
+    }
     std::fprintf(stderr, "vantry: %s %s\n", szTime, strLine.c_str());
     std::fflush(stderr);
 }
