@@ -96,7 +96,7 @@ int CreateNew(TTarget& target, UINT nFlags, TFd& fd)
 {
     const UINT nAccess = nFlags & 3;
     const int nOpen = nAccess == kOVF_modeReadWrite ? O_RDWR : O_WRONLY;
-    TFolderChange change(target.dir.Get());
+    TFolderChange change(target.dir.Get(), target.folderSt);
     fd.Reset(openat(target.dir.Get(), target.strLeaf.c_str(), nOpen | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (!fd.Valid())
         return errno;

@@ -2,7 +2,6 @@
 
 #include "CaseFold.h"
 #include "CodePages.h"
-#include "LibraryState.h"
 #include "Fd.h"
 #include "ShortNames.h"
 
@@ -421,38 +420,6 @@ TCache& Cache()
     return cache;
 }
 
-// The status of a folder read earlier in the same library call: what a call reads of its folder
-// before a change is what the change's bracket would read again a moment later.
-struct TCallFolderStatus {
-    int dirFd = -1;
-    std::uint64_t nCall = 0;
-    struct stat st {};
-};
-
-TCallFolderStatus& CallFolderStatus()
-{
-    static TCallFolderStatus status;
-    return status;
-}
-
-void NoteFolderStatus(int dirFd, const struct stat& st)
-{
-    CallFolderStatus() = {dirFd, State().nCall, st};
-}
-
-int FolderStatus(int dirFd, struct stat& st)
-{
-    const TCallFolderStatus& noted = CallFolderStatus();
-    if (noted.dirFd == dirFd && noted.nCall == State().nCall && State().nLockDepth > 0) {
-        st = noted.st;
-        return 0;
-    }
-    if (fstat(dirFd, &st) != 0)
-        return errno;
-    NoteFolderStatus(dirFd, st);
-    return 0;
-}
-
 // Unchanged since it was read or last updated in place.
 bool IsUnchanged(const TFolderIndex& index, const struct stat& st)
 {
@@ -468,14 +435,15 @@ bool IsCurrent(const TFolderIndex& index, const struct stat& st)
 
 } // namespace
 
-TFolderIndex* GetFolderIndex(int dirFd, int* pError)
+TFolderIndex* GetFolderIndex(int dirFd, int* pError, struct stat* pFolderSt)
 {
     struct stat st {};
     if (fstat(dirFd, &st) != 0) {
         *pError = errno;
         return nullptr;
     }
-    NoteFolderStatus(dirFd, st);
+    if (pFolderSt)
+        *pFolderSt = st;
     TFolderIndex& index = Cache().Take(st);
     if (IsCurrent(index, st))
         return &index;
@@ -487,7 +455,7 @@ TFolderIndex* GetFolderIndex(int dirFd, int* pError)
     return &index;
 }
 
-TFolderChange::TFolderChange(int dirFd) : m_dirFd(dirFd)
+TFolderChange::TFolderChange(int dirFd, const std::optional<struct stat>& folderSt) : m_dirFd(dirFd)
 {
     // With no index kept at all there is none to bring up to date, nor will the change make one.
     if (Cache().indexes.empty()) {
@@ -495,7 +463,9 @@ TFolderChange::TFolderChange(int dirFd) : m_dirFd(dirFd)
         return;
     }
     struct stat st {};
-    if (FolderStatus(dirFd, st) != 0)
+    if (folderSt)
+        st = *folderSt;
+    else if (fstat(dirFd, &st) != 0)
         return;
     const TFolderIndex* pIndex = Cache().Peek(st);
     m_bCurrent = pIndex != nullptr && IsUnchanged(*pIndex, st);
@@ -508,7 +478,6 @@ TFolderChange::~TFolderChange()
     struct stat st {};
     if (m_dirFd < 0 || fstat(m_dirFd, &st) != 0)
         return;
-    NoteFolderStatus(m_dirFd, st);
     TFolderIndex* pIndex = Cache().Peek(st);
     if (pIndex == nullptr)
         return;

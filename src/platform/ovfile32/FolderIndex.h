@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -100,15 +101,16 @@ private:
 
 // The current index of the folder open at dirFd (built or rebuilt as needed); null with
 // *pError set when the folder cannot be read. Valid until the next library call.
-TFolderIndex* GetFolderIndex(int dirFd, int* pError);
+TFolderIndex* GetFolderIndex(int dirFd, int* pError, struct stat* pFolderSt = nullptr);
 
 // Brackets one of the library's own changes to a folder:
 //   TFolderChange change(dirFd); if (renameat(...) == 0) { change.Removed(a); change.Added(b); }
 // The destructor brings the folder's index up to date in place when it was current before the
-// change, and marks it for a rebuild otherwise.
+// change, and marks it for a rebuild otherwise. folderSt: the folder's status as the lookup just
+// before the change read it, if it did (read again otherwise).
 class TFolderChange {
 public:
-    explicit TFolderChange(int dirFd);
+    explicit TFolderChange(int dirFd, const std::optional<struct stat>& folderSt = std::nullopt);
     ~TFolderChange();
     TFolderChange(const TFolderChange&) = delete;
     TFolderChange& operator=(const TFolderChange&) = delete;

@@ -7,7 +7,6 @@
 #include "OVFTypes.h"
 #include "WinPath.h"
 
-#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -35,22 +34,13 @@ struct TLibraryState {
     TCodePage macPage;
     bool bForceFallback = false;
     bool bNoAttributeStore = false;
-    unsigned nLockDepth = 0;
-    std::uint64_t nCall = 0;    // counts the public calls, each once however deep its locks
 };
 
 TLibraryState& State();
 
 class TLock {
 public:
-    TLock() : m_lock(State().mutex)
-    {
-        if (State().nLockDepth++ == 0)
-            ++State().nCall;
-    }
-    ~TLock() { --State().nLockDepth; }
-    TLock(const TLock&) = delete;
-    TLock& operator=(const TLock&) = delete;
+    TLock() : m_lock(State().mutex) {}
 
 private:
     std::lock_guard<std::recursive_mutex> m_lock;

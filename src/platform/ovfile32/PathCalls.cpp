@@ -99,7 +99,7 @@ int mkdir32(const char* pszPath, DWORD* pOsError)
     if (nError == 0 && target.bExists)
         nError = EEXIST;
     if (nError == 0) {
-        TFolderChange change(target.dir.Get());
+        TFolderChange change(target.dir.Get(), target.folderSt);
         if (mkdirat(target.dir.Get(), target.strLeaf.c_str(), 0777) != 0)
             nError = errno;
         else

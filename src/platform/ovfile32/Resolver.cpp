@@ -201,9 +201,9 @@ int StatEntry(int dirFd, const std::string& strName, struct stat& st, std::optio
 } // namespace
 
 int LookupName(int dirFd, const std::string& strName, std::string& strReal, struct stat& st, bool bExactCase,
-               std::optional<struct timespec>* pBirth)
+               TLookupExtras extras)
 {
-    const int nStat = StatEntry(dirFd, strName, st, pBirth);
+    const int nStat = StatEntry(dirFd, strName, st, extras.pBirth);
     if (nStat == 0) {
         strReal = strName;
         return S_ISLNK(st.st_mode) ? ELOOP : 0;
@@ -211,14 +211,17 @@ int LookupName(int dirFd, const std::string& strName, std::string& strReal, stru
     if (nStat != ENOENT || bExactCase)
         return nStat;
     int nError = 0;
-    const TFolderIndex* pIndex = GetFolderIndex(dirFd, &nError);
+    struct stat folderSt {};
+    const TFolderIndex* pIndex = GetFolderIndex(dirFd, &nError, &folderSt);
     if (pIndex == nullptr)
         return nError;
+    if (extras.pFolderSt)
+        *extras.pFolderSt = folderSt;
     const std::string* pReal = pIndex->Find(strName);
     if (pReal == nullptr)
         return ENOENT;
     strReal = *pReal;
-    if (const int nStatReal = StatEntry(dirFd, strReal, st, pBirth))
+    if (const int nStatReal = StatEntry(dirFd, strReal, st, extras.pBirth))
         return nStatReal;
     return S_ISLNK(st.st_mode) ? ELOOP : 0;
 }
@@ -262,7 +265,8 @@ int ResolveParsed(const TWinPath& path, TTarget& target)
     if (const int nError = ToDisk(path.parts.back(), target.strLeaf))
         return nError;
     const int nError =
-        LookupName(target.dir.Get(), target.strLeaf, target.strReal, target.st, target.pDrive->bExactCase, &target.birth);
+        LookupName(target.dir.Get(), target.strLeaf, target.strReal, target.st, target.pDrive->bExactCase,
+                   {&target.birth, &target.folderSt});
     if (nError == ENOENT) {
         target.strReal = target.strLeaf;
         return 0;

@@ -33,6 +33,7 @@ struct TTarget {
     bool bExists = false;
     struct stat st {};                    // when it exists
     std::optional<struct timespec> birth; // its creation time, where the disk keeps one
+    std::optional<struct stat> folderSt;  // the folder's status, when the lookup read it
 
     std::string FaultKey() const { return ovf::FaultKey(path); }
     // The full Windows path with real names (ANSI).
@@ -49,8 +50,14 @@ int ResolveExisting(const char* pszPath, TTarget& target);
 // Looks one name up in a folder: the exact name, else (unless bExactCase) the folder index, which
 // matches without regard to case and knows short aliases. ELOOP for a symbolic link, ENOENT when
 // nothing matches.
+// What a lookup may read besides the entry's status, for the caller to use instead of reading it
+// again: the entry's creation time, and the folder's status when its index was consulted.
+struct TLookupExtras {
+    std::optional<struct timespec>* pBirth = nullptr;
+    std::optional<struct stat>* pFolderSt = nullptr;
+};
 int LookupName(int dirFd, const std::string& strName, std::string& strReal, struct stat& st, bool bExactCase = false,
-               std::optional<struct timespec>* pBirth = nullptr);
+               TLookupExtras extras = {});
 // Opens a sub-folder by its real name (O_PATH), confined and without following links.
 int OpenChildFolder(int dirFd, const std::string& strName, TFd& out);
 

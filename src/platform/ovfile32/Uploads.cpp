@@ -268,7 +268,7 @@ BOOL OVF_CreatePlaceholder(const char* pszPath, OVFFileIdentity* pIdentity, DWOR
         nError = InjectedFault(OVFOp::openWrite, target.FaultKey());
     struct stat st {};
     if (nError == 0) {
-        TFolderChange change(target.dir.Get());
+        TFolderChange change(target.dir.Get(), target.folderSt);
         TFd fd(openat(target.dir.Get(), target.strLeaf.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_NOFOLLOW | O_CLOEXEC, 0666));
         if (!fd.Valid() || fstat(fd.Get(), &st) != 0)
             nError = errno;
