@@ -142,7 +142,12 @@ TEST_F(UploadJournal, EmptyFilesOfADeadProcessGoUnlessTheyWereTakenChangedOrComp
     waitpid(nDead, nullptr, 0);
     stdfs::rename(folder / std::to_string(getpid()), folder / std::to_string(nDead));
 
-    EXPECT_EQ(OVF_RemoveUploadLeftovers(), 2);
+    std::vector<std::string> removed;
+    EXPECT_EQ(OVF_RemoveUploadLeftovers(&removed), 2);
+    std::sort(removed.begin(), removed.end());
+    const stdfs::path drive = stdfs::canonical(m_drive);
+    EXPECT_EQ(removed, (std::vector<std::string>{drive / "abandoned.txt", drive / "sub" / "abandoned.txt"}))
+        << "each removed file is named";
     EXPECT_EQ(Entries(m_drive), (std::vector<std::string>{"empty upload.txt", "sub", "taken.txt", "written by another.txt"}));
     EXPECT_TRUE(stdfs::is_empty(m_drive / "sub"));
     EXPECT_EQ(ReadPosixFile(m_drive / "taken.txt"), "data");

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 // The last name of a folder's path ("Documents" of "/home/alice/Documents/"); empty for "/".
@@ -42,8 +43,12 @@ std::string InstallServeDrives(const TServeConfig& config)
         return "cannot offer " + config.strDesktopDir + " as the desktop: " + std::strerror(nError);
     OVF_HideDesktopDotNames(!config.bDesktopDotNames);
     // Uploads that a host which is gone left half-written, and the empty files made for them.
-    if (const int nLeft = OVF_RemoveUploadLeftovers(); nLeft > 0)
-        ServeLog("removed " + std::to_string(nLeft) +
-                 " leftovers of uploads that a host which ended without cleaning up left unfinished");
+    std::vector<std::string> removed;
+    if (OVF_RemoveUploadLeftovers(&removed) > 0) {
+        ServeLog("removed " + std::to_string(removed.size()) +
+                 " leftovers of uploads that a host which ended without cleaning up left unfinished:");
+        for (const std::string& strPath : removed)
+            ServeLog("  removed " + LogSafe(strPath, std::string::npos));
+    }
     return {};
 }

@@ -26,10 +26,10 @@ void ServeLog(const std::string& strLine, ELogLevel eLevel)
     std::fflush(stderr);
 }
 
-std::string LogSafe(std::string_view str)
+std::string LogSafe(std::string_view str, std::size_t nMax)
 {
     std::string strSafe;
-    for (char c : str.substr(0, 64))
+    for (char c : str.substr(0, nMax))
         strSafe += (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) ? '?' : c;
     return strSafe;
 }

@@ -10,5 +10,6 @@ enum class ELogLevel { Error, Warning, Info };
 
 void SetServeLogLevel(ELogLevel eLevel);
 void ServeLog(const std::string& strLine, ELogLevel eLevel = ELogLevel::Info);
-// Text from a guest made safe for one log line: control characters become '?', at most 64 bytes.
-std::string LogSafe(std::string_view str);
+// Text from a guest made safe for one log line: control characters become '?', at most nMax
+// bytes.
+std::string LogSafe(std::string_view str, std::size_t nMax = 64);

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Which file a name leads to: the same device and inode are the same file, whatever its name.
 struct OVFFileIdentity {
@@ -47,8 +48,10 @@ BOOL OVF_CommitUploadTemp(const std::string& strToken, const char* pszFinalPath,
                           const OVFFileIdentity* pPlaceholder = nullptr);
 // Removes the temporary (closed or not yet committed); nothing when it is gone already.
 void OVF_DiscardUploadTemp(const std::string& strToken);
-// Removes the temporaries that processes no longer running left behind. Returns how many.
-int OVF_RemoveUploadLeftovers();
+// Removes the temporaries that processes no longer running left behind, and the empty files
+// they made for uploads that never came. Returns how many; *pRemoved, when given, gets their
+// POSIX paths.
+int OVF_RemoveUploadLeftovers(std::vector<std::string>* pRemoved = nullptr);
 // At a clean exit: removes every temporary of this process that is still there (their handles
 // must be closed) and this process's journal entry. Returns how many temporaries went.
 int OVF_EndUploads();

@@ -205,34 +205,34 @@ std::string ReadAll(int fd)
     return strAll;
 }
 
-// Removes the temporaries a process left in a folder; returns how many.
-int RemoveTemporariesOf(pid_t nOwner, const std::string& strFolder)
+// Removes the temporaries a process left in a folder, adding their paths to removed.
+void RemoveTemporariesOf(pid_t nOwner, const std::string& strFolder, std::vector<std::string>& removed)
 {
     const std::string strPrefix = TempNamePrefix(nOwner);
-    int nRemoved = 0;
     std::error_code error;
     for (const auto& item : std::filesystem::directory_iterator(strFolder, error)) {
         if (item.path().filename().string().compare(0, strPrefix.size(), strPrefix) == 0 &&
             std::remove(item.path().c_str()) == 0)
-            ++nRemoved;
+            removed.push_back(item.path().string());
     }
-    return nRemoved;
 }
 
 // "DEV:INO:CTIME PATH" of a placeholder line: the file goes when it is still that empty file,
-// never changed since it was made, and not settled as complete. Returns 1 when it went.
-int RemoveAbandonedPlaceholder(const std::string& strPlaceholder, const std::set<std::string>& settled)
+// never changed since it was made, and not settled as complete; its path is added to removed.
+void RemoveAbandonedPlaceholder(const std::string& strPlaceholder, const std::set<std::string>& settled,
+                                std::vector<std::string>& removed)
 {
     const std::size_t nBlank = strPlaceholder.find(' ');
     if (nBlank == std::string::npos)
-        return 0;
+        return;
     const std::string strIdentity = strPlaceholder.substr(0, nBlank);
     const std::string strPath = strPlaceholder.substr(nBlank + 1);
     struct stat st {};
     if (lstat(strPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0 ||
         IdentityText(st.st_dev, st.st_ino, st.st_ctim) != strIdentity || settled.contains(FileKey(st.st_dev, st.st_ino)))
-        return 0;
-    return unlink(strPath.c_str()) == 0 ? 1 : 0;
+        return;
+    if (unlink(strPath.c_str()) == 0)
+        removed.push_back(strPath);
 }
 
 bool IsTempName(const std::string& strPath)
@@ -389,10 +389,10 @@ void OVF_DiscardUploadTemp(const std::string& strToken)
     Forget(strToken);
 }
 
-int OVF_RemoveUploadLeftovers()
+int OVF_RemoveUploadLeftovers(std::vector<std::string>* pRemoved)
 {
     TLock lock;
-    int nRemoved = 0;
+    std::vector<std::string> removed;
     const std::string strFolder = JournalFolder();
     if (strFolder.empty() || MakeJournalFolder(strFolder) != 0)
         return 0;
@@ -409,19 +409,24 @@ int OVF_RemoveUploadLeftovers()
         std::vector<std::string> placeholders;
         std::set<std::string> settled;
         for (std::string strLine; std::getline(lines, strLine);) {
-            if (strLine.starts_with(kPlaceholderLine))
+            if (strLine.starts_with(kPlaceholderLine)) {
                 placeholders.push_back(strLine.substr(sizeof kPlaceholderLine - 1));
-            else if (strLine.starts_with(kSettledLine))
+            } else if (strLine.starts_with(kSettledLine)) {
                 settled.insert(strLine.substr(sizeof kSettledLine - 1));
-            else if (IsTempName(strLine))
-                nRemoved += std::remove(strLine.c_str()) == 0;
-            else if (!strLine.empty())
-                nRemoved += RemoveTemporariesOf(nOwner, strLine);
+            } else if (IsTempName(strLine)) {
+                if (std::remove(strLine.c_str()) == 0)
+                    removed.push_back(strLine);
+            } else if (!strLine.empty()) {
+                RemoveTemporariesOf(nOwner, strLine, removed);
+            }
         }
         for (const std::string& strPlaceholder : placeholders)
-            nRemoved += RemoveAbandonedPlaceholder(strPlaceholder, settled);
+            RemoveAbandonedPlaceholder(strPlaceholder, settled, removed);
         std::filesystem::remove(entry.path(), error);
     }
+    const int nRemoved = static_cast<int>(removed.size());
+    if (pRemoved)
+        *pRemoved = std::move(removed);
     return nRemoved;
 }
 
