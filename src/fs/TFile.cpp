@@ -293,7 +293,6 @@ BOOL TFile::GetStatus(CFileStatus& rStatus, std::uint64_t* pnSize) const
     return 1;
 }
 
-
 void TFile::SetStatus(const char* pszFileName, const CFileStatus& status)
 {
     FileStatus32Record record{};
