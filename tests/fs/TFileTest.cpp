@@ -237,5 +237,50 @@ TEST_F(TFileTest, StatusReportsRealNamesAndSize)
     EXPECT_EQ(own.m_size, 5u);
 }
 
+// An open file's status, read from the file itself, is the one its name gives: attributes from
+// the mode, the name and the store, times, size and the full real name.
+TEST_F(TFileTest, AnOpenFilesStatusIsTheOneItsNameGives)
+{
+    struct TCase {
+        const char* pszDisk;
+        const char* pszAsked;
+        BYTE bSet;        // stored through the name first; 0 stores nothing
+    };
+    const TCase cases[] = {
+        {"Plain.txt", "c:\\plain.txt", 0},
+        {".dotted", "C:\\.dotted", 0},
+        {"ReadOnly.txt", "C:\\READONLY.TXT", kOVF_attrArchive | kOVF_attrReadOnly},
+        {"System.bin", "C:\\system.bin", kOVF_attrSystem | kOVF_attrHidden},
+        {"Sub/Deep name.dat", "C:\\SUB\\deep name.dat", kOVF_attrArchive},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.pszDisk);
+        Put(c.pszDisk, "0123456789");
+        if (c.bSet != 0) {
+            ASSERT_TRUE(LFN_SetFileAttributes(c.pszAsked, c.bSet));
+        }
+        CFileStatus byName;
+        ASSERT_TRUE(TFile::GetStatus(c.pszAsked, byName));
+        TFile file(c.pszAsked, CFile::modeRead);
+        CFileStatus byHandle;
+        std::uint64_t nSize = 0;
+        ASSERT_TRUE(file.GetStatus(byHandle, &nSize));
+        EXPECT_EQ(byHandle.m_attribute, byName.m_attribute);
+        EXPECT_EQ(byHandle.m_size, byName.m_size);
+        EXPECT_EQ(nSize, 10u);
+        EXPECT_EQ(byHandle.m_mtime.GetTime(), byName.m_mtime.GetTime());
+        EXPECT_EQ(byHandle.m_ctime.GetTime(), byName.m_ctime.GetTime());
+        EXPECT_EQ(byHandle.m_atime.GetTime(), byName.m_atime.GetTime());
+        EXPECT_STREQ(byHandle.m_szFullName, byName.m_szFullName);
+    }
+    // Data still gathered in a written file's buffer counts.
+    TFile written("C:\\new.bin", CFile::modeCreate | CFile::modeWrite);
+    written.Write("abc", 3);
+    CFileStatus status;
+    std::uint64_t nSize = 0;
+    ASSERT_TRUE(written.GetStatus(status, &nSize));
+    EXPECT_EQ(nSize, 3u);
+}
+
 } // namespace
 } // namespace fs_test
