@@ -110,8 +110,9 @@ void ReportCopyOutcome(TGuestRun& run, const TCopyOutcome& outcome, const std::v
         outcome.bStopped ? outcome.notReached.size() + more.size() + (outcome.sInterrupted.empty() ? 0 : 1) : 0;
     if (nNotCopied != 0)
         ReportNotCopied(run, outcome, more);
-    // Each item that failed or was left out has had its own line; the summary counts them.
-    if (outcome.nFilesFailed == 0 && outcome.nItemsSkipped == 0 && nNotCopied == 0)
+    // Each item that failed or was left out has had its own line; the summary counts them. A
+    // copy that stopped has it too, also when nothing is left to name (a stop after the last file).
+    if (outcome.nFilesFailed == 0 && outcome.nItemsSkipped == 0 && !outcome.bStopped)
         return;
     std::fprintf(stderr, "vantry %s: %llu file(s) copied, %llu failed, %llu skipped", run.window.Verb().c_str(),
                  static_cast<unsigned long long>(outcome.nFilesCopied),
