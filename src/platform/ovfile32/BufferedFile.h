@@ -39,7 +39,6 @@ public:
     off_t Position() const { return m_nPosition; }
     const std::string& FaultKey() const { return m_strFaultKey; }
     bool Writable() const { return m_bWritable; }
-    // Made by this library a moment ago (O_EXCL): nothing but its data is stored on it.
     // The file's name (disk encoding) and its full Windows-style path with real names, for its
     // status read by handle.
     void SetNames(std::string strLeaf, std::string strWinPath)
@@ -49,7 +48,8 @@ public:
     }
     const std::string& Leaf() const { return m_strLeaf; }
     const std::string& WinPath() const { return m_strWinPath; }
-    // Asked once: after its attributes are written the file is no longer fresh.
+    // Made by this library a moment ago (O_EXCL): nothing but its data is stored on it. Asked
+    // once: after its attributes are written the file is no longer fresh.
     void MarkFresh() { m_bFresh = true; }
     bool TakeFresh() { return std::exchange(m_bFresh, false); }
 

@@ -263,11 +263,7 @@ BOOL GetHandleStatus32(DWORD hFile, FileStatus32Record* pRecord, std::uint64_t* 
         Report(pOsError, nError);
         return FALSE;
     }
-    struct stat st {};
-    st.st_mode = stx.stx_mode;
-    st.st_size = static_cast<off_t>(stx.stx_size);
-    st.st_atim = {stx.stx_atime.tv_sec, stx.stx_atime.tv_nsec};
-    st.st_mtim = {stx.stx_mtime.tv_sec, stx.stx_mtime.tv_nsec};
+    const struct stat st = StatOf(stx);
     FillStatusRecord(*pRecord, st, BirthOf(stx), ReadOpenFileAttributes(pFile->Fd(), pFile->Leaf(), st), pFile->WinPath());
     if (pnSize)
         *pnSize = stx.stx_size;

@@ -1,13 +1,13 @@
 #include "Resolver.h"
 
 #include "FolderIndex.h"
+#include "StatusRecord.h"
 
 #include <algorithm>
 #include <chrono>
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/syscall.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -177,24 +177,8 @@ int StatEntry(int dirFd, const std::string& strName, struct stat& st, std::optio
     struct statx stx {};
     if (statx(dirFd, strName.c_str(), AT_SYMLINK_NOFOLLOW, STATX_BASIC_STATS | STATX_BTIME, &stx) != 0)
         return errno;
-    st = {};
-    st.st_dev = makedev(stx.stx_dev_major, stx.stx_dev_minor);
-    st.st_ino = stx.stx_ino;
-    st.st_mode = stx.stx_mode;
-    st.st_nlink = stx.stx_nlink;
-    st.st_uid = stx.stx_uid;
-    st.st_gid = stx.stx_gid;
-    st.st_rdev = makedev(stx.stx_rdev_major, stx.stx_rdev_minor);
-    st.st_size = static_cast<off_t>(stx.stx_size);
-    st.st_blksize = static_cast<blksize_t>(stx.stx_blksize);
-    st.st_blocks = static_cast<blkcnt_t>(stx.stx_blocks);
-    st.st_atim = {stx.stx_atime.tv_sec, stx.stx_atime.tv_nsec};
-    st.st_mtim = {stx.stx_mtime.tv_sec, stx.stx_mtime.tv_nsec};
-    st.st_ctim = {stx.stx_ctime.tv_sec, stx.stx_ctime.tv_nsec};
-    if (stx.stx_mask & STATX_BTIME)
-        *pBirth = timespec{stx.stx_btime.tv_sec, stx.stx_btime.tv_nsec};
-    else
-        pBirth->reset();
+    st = StatOf(stx);
+    *pBirth = BirthOf(stx);
     return 0;
 }
 

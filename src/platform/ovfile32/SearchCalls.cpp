@@ -96,11 +96,7 @@ bool FillEntry(TSearch& search, const TCandidate& candidate, WIN32_FIND_DATA* pD
         if (statx(nFd, strEntry.c_str(), AT_SYMLINK_NOFOLLOW | (strEntry.empty() ? AT_EMPTY_PATH : 0),
                   STATX_BASIC_STATS | STATX_BTIME, &stx) != 0)
             return false;
-        status.st.st_mode = stx.stx_mode;
-        status.st.st_size = static_cast<off_t>(stx.stx_size);
-        status.st.st_atim = {stx.stx_atime.tv_sec, stx.stx_atime.tv_nsec};
-        status.st.st_mtim = {stx.stx_mtime.tv_sec, stx.stx_mtime.tv_nsec};
-        status.birth = BirthOf(stx);
+        status = {StatOf(stx), BirthOf(stx)};
     }
     const struct stat& st = status.st;
     if (S_ISLNK(st.st_mode))

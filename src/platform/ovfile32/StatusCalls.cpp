@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -22,6 +23,25 @@ std::optional<struct timespec> ovf::BirthOf(const struct statx& stx)
     if ((stx.stx_mask & STATX_BTIME) == 0)
         return std::nullopt;
     return timespec{stx.stx_btime.tv_sec, stx.stx_btime.tv_nsec};
+}
+
+struct stat ovf::StatOf(const struct statx& stx)
+{
+    struct stat st {};
+    st.st_dev = makedev(stx.stx_dev_major, stx.stx_dev_minor);
+    st.st_ino = stx.stx_ino;
+    st.st_mode = stx.stx_mode;
+    st.st_nlink = stx.stx_nlink;
+    st.st_uid = stx.stx_uid;
+    st.st_gid = stx.stx_gid;
+    st.st_rdev = makedev(stx.stx_rdev_major, stx.stx_rdev_minor);
+    st.st_size = static_cast<off_t>(stx.stx_size);
+    st.st_blksize = static_cast<blksize_t>(stx.stx_blksize);
+    st.st_blocks = static_cast<blkcnt_t>(stx.stx_blocks);
+    st.st_atim = {stx.stx_atime.tv_sec, stx.stx_atime.tv_nsec};
+    st.st_mtim = {stx.stx_mtime.tv_sec, stx.stx_mtime.tv_nsec};
+    st.st_ctim = {stx.stx_ctime.tv_sec, stx.stx_ctime.tv_nsec};
+    return st;
 }
 
 void ovf::FillStatusRecord(FileStatus32Record& record, const struct stat& st, const std::optional<struct timespec>& birth,

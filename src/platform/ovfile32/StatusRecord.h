@@ -17,5 +17,7 @@ void FillStatusRecord(FileStatus32Record& record, const struct stat& st, const s
                       BYTE bAttributes, const std::string& strFullName);
 // The creation time a statx read gave, where the disk keeps one.
 std::optional<struct timespec> BirthOf(const struct statx& stx);
+// The status a statx read gave, in the form the rest of the library reads.
+struct stat StatOf(const struct statx& stx);
 
 } // namespace ovf
