@@ -18,8 +18,8 @@ std::size_t TerminalWidth()
 }
 } // namespace
 
-TProgressDisplay::TProgressDisplay(const TGuestOptions& options, bool bTerminal)
-    : m_bShow(bTerminal && !options.bQuiet), m_bVerbose(options.bVerbose)
+TProgressDisplay::TProgressDisplay(const TGuestOptions& options, bool bTerminal, TShownName shownName)
+    : m_bShow(bTerminal && !options.bQuiet), m_bVerbose(options.bVerbose), m_shownName(std::move(shownName))
 {
 }
 
@@ -31,6 +31,8 @@ std::uint64_t TProgressDisplay::MsSince(TClock::time_point start) const
 void TProgressDisplay::Start(std::uint64_t nTotal)
 {
     m_state = TProgressState{};
+    m_strItem.clear();
+    m_bItemShown = true;
     m_state.nTotal = nTotal;
     m_copyStart = TClock::now();
     m_bRunning = true;
@@ -39,12 +41,22 @@ void TProgressDisplay::Start(std::uint64_t nTotal)
 
 void TProgressDisplay::Item(const std::string& strItem)
 {
-    m_state.strItem = strItem;
+    m_strItem = strItem;
+    m_bItemShown = false;
     if (m_bVerbose) {
         Clear();
-        std::printf("%s\n", strItem.c_str());
+        std::printf("%s\n", ShownItem().c_str());
         std::fflush(stdout);
     }
+}
+
+const std::string& TProgressDisplay::ShownItem()
+{
+    if (!m_bItemShown) {
+        m_state.strItem = m_shownName(m_strItem);
+        m_bItemShown = true;
+    }
+    return m_state.strItem;
 }
 
 void TProgressDisplay::Update(std::uint64_t nDone)
@@ -64,6 +76,7 @@ void TProgressDisplay::Update(std::uint64_t nDone)
 void TProgressDisplay::Draw()
 {
     m_lastDraw = TClock::now();
+    ShownItem();
     std::fprintf(stderr, "\r\033[K%s", ProgressLine(m_state, TerminalWidth()).c_str());
     std::fflush(stderr);
     m_bLineShown = true;

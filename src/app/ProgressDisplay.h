@@ -8,15 +8,19 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class TProgressDisplay {
 public:
-    TProgressDisplay(const TGuestOptions& options, bool bTerminal);
+    // shownName turns an item as the engines name it into the name the user knows; it runs only
+    // when the item is shown, not for every file.
+    using TShownName = std::function<std::string(const std::string&)>;
+    TProgressDisplay(const TGuestOptions& options, bool bTerminal, TShownName shownName);
 
     // A copy starts with nTotal bytes to move.
     void Start(std::uint64_t nTotal);
-    // The file now being copied, as the user knows it.
+    // The file now being copied, as the engines name it.
     void Item(const std::string& strItem);
     // nDone bytes of this copy moved.
     void Update(std::uint64_t nDone);
@@ -33,12 +37,16 @@ private:
     using TClock = std::chrono::steady_clock;
     std::uint64_t MsSince(TClock::time_point start) const;
     void Draw();
+    const std::string& ShownItem();
 
     bool m_bShow;    // the progress line and the summary
     bool m_bVerbose;
     bool m_bRunning = false;
     bool m_bAnyCopy = false;
     bool m_bLineShown = false;
+    TShownName m_shownName;
+    std::string m_strItem;     // as the engines name it
+    bool m_bItemShown = true;  // m_state.strItem is the shown form of m_strItem
     TProgressState m_state;
     TClock::time_point m_copyStart;
     TClock::time_point m_lastDraw;

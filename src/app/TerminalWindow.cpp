@@ -20,7 +20,7 @@ constexpr std::string_view kCountSuffixStart = " (";
 TTerminalWindow::TTerminalWindow(TVantryGuestSession& session, const TGuestOptions& options, std::string strVerb,
                                  bool* pFailed, bool* pSkipped)
     : m_engine(session), m_options(options), m_strVerb(std::move(strVerb)), m_pFailed(pFailed), m_pSkipped(pSkipped),
-      m_progress(options, ::isatty(STDERR_FILENO) != 0)
+      m_progress(options, ::isatty(STDERR_FILENO) != 0, [this](const std::string& strItem) { return ShownName(strItem); })
 {
     m_bAskOnTerminal = options.eReplace == EReplaceMode::Ask && ::isatty(STDIN_FILENO) != 0;
 }
@@ -162,11 +162,16 @@ int TTerminalWindow::AskReplace(const std::string& sName, bool)
 
 void TTerminalWindow::SetStatusText(const std::string& sText)
 {
+    if (sText == LoadStringId(IDS_PREPARING_TO_COPY))
+        return;
+    m_progress.Item(sText);
+}
+
+std::string TTerminalWindow::ShownName(const std::string& sText) const
+{
     // The engines name the file in the file layer's namespace, followed by its count; the terminal
     // names it as the user does: "C/dir/name" on the host, the POSIX path here.
     // (A path too long for the window's text has lost its count, and is shown as it came.)
-    if (sText == LoadStringId(IDS_PREPARING_TO_COPY))
-        return;
     const std::size_t nSuffix = sText.rfind(kCountSuffixStart);
     const std::string strPath = sText.substr(0, !sText.empty() && sText.back() == ')' ? nSuffix : std::string::npos);
     std::string strShown;
@@ -174,7 +179,7 @@ void TTerminalWindow::SetStatusText(const std::string& sText)
         strShown = RemoteDisplayPath(strPath);
     else if (!OVF_WindowsToPosixPath(strPath.c_str(), strShown))
         strShown = strPath;
-    m_progress.Item(EscapedName(strShown));
+    return EscapedName(strShown);
 }
 
 void TTerminalWindow::SetStatusTotal(std::uint64_t nTotal) { m_progress.Start(nTotal); }

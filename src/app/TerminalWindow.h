@@ -72,6 +72,8 @@ public:
 
 private:
     std::string ItemName(const TTransferEvent& event) const;
+    // The status line's file as the user knows it.
+    std::string ShownName(const std::string& sText) const;
     std::string Describe(const TTransferEvent& event) const;
 
     TCopyEngine m_engine;
