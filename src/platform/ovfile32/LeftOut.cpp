@@ -39,11 +39,14 @@ bool OVF_ListLeftOut(const char* pszFolder, std::vector<TOVFLeftOut>& entries)
         const std::string strName = pEntry->d_name;
         if (strName == "." || strName == "..")
             continue;
+        std::string strAnsi;
+        const bool bNamed = IsAddressableName(strName) && DiskToAnsi(strName, strAnsi);
+        // Most file systems give the kind with the name; only where they do not is the entry read.
+        if (bNamed && (pEntry->d_type == DT_REG || pEntry->d_type == DT_DIR))
+            continue;
         struct stat st {};
         if (fstatat(dirfd(pDir), strName.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
             continue;
-        std::string strAnsi;
-        const bool bNamed = IsAddressableName(strName) && DiskToAnsi(strName, strAnsi);
         if (S_ISLNK(st.st_mode))
             entries.push_back({bNamed ? strAnsi : strName, OVFLeftOutKind::link});
         else if (!bNamed)
