@@ -49,12 +49,15 @@ TEST_F(AttributeTimeTest, AttributesSetAndReadBack)
         {0x21, 0x21},
         {0x20, 0x20},
     };
-    for (const TCase& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.bSet));
-        ASSERT_TRUE(LFN_SetFileAttributes("C:\\F.TXT", c.bSet));
-        EXPECT_EQ(Attributes("C:\\f.txt"), c.bRead);
-        const bool bWritable = (stdfs::status(m_drive / "f.txt").permissions() & stdfs::perms::owner_write) != stdfs::perms::none;
-        EXPECT_EQ(bWritable, (c.bSet & 1) == 0);
+    for (const bool bByPath : {false, true}) {
+        OVF_ForceAttributeReadByPath(bByPath);
+        for (const TCase& c : cases) {
+            SCOPED_TRACE(testing::Message() << static_cast<int>(c.bSet) << (bByPath ? " by path" : " by folder and name"));
+            ASSERT_TRUE(LFN_SetFileAttributes("C:\\F.TXT", c.bSet));
+            EXPECT_EQ(Attributes("C:\\f.txt"), c.bRead);
+            const bool bWritable = (stdfs::status(m_drive / "f.txt").permissions() & stdfs::perms::owner_write) != stdfs::perms::none;
+            EXPECT_EQ(bWritable, (c.bSet & 1) == 0);
+        }
     }
     char buf[16] = {};
     const ssize_t n = getxattr((m_drive / "f.txt").c_str(), "user.DOSATTRIB", buf, sizeof buf);

@@ -50,6 +50,7 @@ protected:
         OVF_ForceResolveFallback(false);
         OVF_KeepResolvedFolders(0);
         OVF_DisableAttributeStore(false);
+        OVF_ForceAttributeReadByPath(false);
         ASSERT_EQ(OVF_SetAnsiCodePage("UTF-8"), 0);
         ASSERT_EQ(OVF_SetOemCodePage("CP437"), 0);
         ASSERT_EQ(OVF_SetDrive('C', m_drive.c_str(), OVFDriveKind::fixed, "Work"), 0);
@@ -61,6 +62,7 @@ protected:
         OVF_ClearDrives();
         OVF_ClearFaults();
         OVF_ForceResolveFallback(false);
+        OVF_ForceAttributeReadByPath(false);
         OVF_SetAnsiCodePage("UTF-8");
         std::error_code ec;
         stdfs::permissions(m_base, stdfs::perms::owner_all, stdfs::perm_options::add, ec);

@@ -2,9 +2,13 @@
 
 #include "LibraryState.h"
 
+#include <fcntl.h>
+#include <sys/syscall.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -39,6 +43,30 @@ bool ReadStored(const std::string& strPath, int fd, BYTE& bStored)
     return ParseStored(buf, n, bStored);
 }
 
+// getxattrat reads an entry's store by its folder and name; where the kernel lacks it, the
+// entry's /proc path does (a longer walk). Answers the length read or -1 with errno, as lgetxattr.
+#ifndef SYS_getxattrat
+#define SYS_getxattrat 464
+#endif
+struct TXattrArgs {
+    std::uint64_t nValue;
+    std::uint32_t nSize;
+    std::uint32_t nFlags;
+};
+
+ssize_t ReadStoredAt(int dirFd, const std::string& strName, char* pBuffer, std::size_t nSize)
+{
+    static bool bNoCall = false;
+    if (!bNoCall && !State().bAttributesByPath) {
+        TXattrArgs args{reinterpret_cast<std::uintptr_t>(pBuffer), static_cast<std::uint32_t>(nSize), 0};
+        const long n = syscall(SYS_getxattrat, dirFd, strName.c_str(), AT_SYMLINK_NOFOLLOW, kAttributeName, &args, sizeof args);
+        if (n >= 0 || errno != ENOSYS)
+            return static_cast<ssize_t>(n);
+        bNoCall = true;
+    }
+    return lgetxattr(DescriptorPath(dirFd, strName).c_str(), kAttributeName, pBuffer, nSize);
+}
+
 BYTE AttributesOf(bool bHasStored, BYTE bStored, const std::string& strName, const struct stat& st)
 {
     BYTE bAttributes = bHasStored ? bStored : S_ISREG(st.st_mode) ? kOVF_attrArchive : 0;
@@ -67,7 +95,13 @@ std::string DescriptorPath(int fd, const std::string& strName)
 BYTE ReadAttributes(int dirFd, const std::string& strName, const struct stat& st)
 {
     BYTE bStored = 0;
-    const bool bHasStored = ReadStored(DescriptorPath(dirFd, strName), -1, bStored);
+    bool bHasStored = false;
+    if (strName.empty()) {
+        bHasStored = ReadStored(DescriptorPath(dirFd, strName), -1, bStored);
+    } else if (!State().bNoAttributeStore) {
+        char buf[64] = {};
+        bHasStored = ParseStored(buf, ReadStoredAt(dirFd, strName, buf, sizeof buf - 1), bStored);
+    }
     return AttributesOf(bHasStored, bStored, strName, st);
 }
 

@@ -119,6 +119,12 @@ bool OVF_UsingResolveFallback()
     return UsingFallback();
 }
 
+void OVF_ForceAttributeReadByPath(bool bForce)
+{
+    TLock lock;
+    State().bAttributesByPath = bForce;
+}
+
 void OVF_DisableAttributeStore(bool bDisable)
 {
     TLock lock;

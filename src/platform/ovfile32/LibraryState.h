@@ -34,6 +34,7 @@ struct TLibraryState {
     TCodePage macPage;
     bool bForceFallback = false;
     bool bNoAttributeStore = false;
+    bool bAttributesByPath = false; // stored attributes read by /proc path, as without getxattrat
 };
 
 TLibraryState& State();

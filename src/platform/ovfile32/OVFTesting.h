@@ -35,6 +35,8 @@ bool OVF_UsingResolveFallback();
 // Disables the user.DOSATTRIB extended attribute, as on a file system without extended
 // attributes.
 void OVF_DisableAttributeStore(bool bDisable);
+// Reads stored attributes by the entry's /proc path, as on kernels without getxattrat.
+void OVF_ForceAttributeReadByPath(bool bForce);
 
 struct TOVFIndexStats {
     std::uint64_t nBuilds = 0;          // folder indexes built or rebuilt
