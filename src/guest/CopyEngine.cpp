@@ -59,6 +59,7 @@ void TCopyEngine::ClearTransferGlobals()
     m_foldersToSize.clear();
     m_unreadableFolders.clear();
     m_nListingsOwed = 0;
+    m_sizedListings.Clear();
     m_sItemName.clear();
     m_sWireName.clear();
     m_sLocalPath.clear();

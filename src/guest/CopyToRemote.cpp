@@ -49,7 +49,7 @@ void TCopyEngine::SizeLocalItems()
         m_sItemName = item.sName;
         const std::string sPath = JoinLocalPath(m_level.sSource, item.sName);
         if (item.bFolder) {
-            if (!CountLocalTree(sPath, &m_nFilesFound, &m_nBytesToCopy)) {
+            if (!CountLocalTree(sPath, &m_nFilesFound, &m_nBytesToCopy, &m_sizedListings)) {
                 Report(ETransferEventKind::Failed, ETransferCause::LocalCannotRead, sPath, false,
                        FormatStringId(IDS_SIZE_ERROR, item.sName));
                 m_outcome.nFilesFailed = m_level.items.size();
@@ -580,7 +580,7 @@ void TCopyEngine::EnterUploadedFolder()
     child.sDest = JoinLocalPath(m_level.sDest, m_sItemName);
     child.sRemoteName = m_sWireName;
     std::vector<TOVFLeftOut> leftOut;
-    if (!LocalFolderItems(child.sSource, &child.items, &leftOut))
+    if (!LocalFolderItems(child.sSource, &m_sizedListings, &child.items, &leftOut))
         ReportUnreadable(child.sSource);
     for (const TOVFLeftOut& left : leftOut) {
         const std::string sPath = JoinLocalPath(child.sSource, left.strName);

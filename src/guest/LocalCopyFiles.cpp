@@ -15,6 +15,8 @@ constexpr int kWriteTestTries = 5;
 constexpr std::size_t kLineFeedScan = 64 * 1024;
 constexpr std::uint8_t kCarriageReturn = 0x0D;
 constexpr std::uint8_t kLineFeed = 0x0A;
+// About 30 MB of names at most.
+constexpr std::size_t kMostSizedEntries = 256 * 1024;
 
 std::uint32_t TickCount()
 {
@@ -29,33 +31,8 @@ constexpr DWORD kEveryEntry = kOVF_attrDirectory | kOVF_attrHidden | kOVF_attrSy
 struct TTreeCount {
     std::uint64_t nFiles = 0;
     std::uint64_t nBytes = 0;
-    bool bFailed = false;
+    TSizedListings* pKeep = nullptr;
 };
-
-bool CountFolder(const std::string& sFolder, TTreeCount& count);
-
-int CountEntry(WIN32_FIND_DATA* pData, void* pContext)
-{
-    auto& [sFolder, count] = *static_cast<std::pair<const std::string*, TTreeCount*>*>(pContext);
-    if (IsFolderEntry(*pData)) {
-        if (!CountFolder(JoinLocalPath(*sFolder, pData->cFileName), *count))
-            return 0;
-    } else {
-        ++count->nFiles;
-        count->nBytes += FindDataSize(*pData);
-    }
-    return 1;
-}
-
-bool CountFolder(const std::string& sFolder, TTreeCount& count)
-{
-    std::pair<const std::string*, TTreeCount*> context{&sFolder, &count};
-    WIN32_FIND_DATA data;
-    // An empty folder lists "." and ".." at least; a search that finds nothing cannot list it.
-    if (LFN_Dir(&CountEntry, sFolder.c_str(), "*.*", kEveryEntry, &data, &context) == 0)
-        count.bFailed = true;
-    return !count.bFailed;
-}
 
 int CollectEntry(WIN32_FIND_DATA* pData, void* pContext)
 {
@@ -66,7 +43,57 @@ int CollectEntry(WIN32_FIND_DATA* pData, void* pContext)
         items.back().nSize = FindDataSize(*pData);
     return 1;
 }
+
+bool ListFolder(const std::string& sFolder, std::vector<TCopyItem>* pItems)
+{
+    WIN32_FIND_DATA data;
+    // An empty folder lists "." and ".." at least; a search that finds nothing cannot list it.
+    return LFN_Dir(&CollectEntry, sFolder.c_str(), "*.*", kEveryEntry, &data, pItems) != 0;
+}
+
+bool CountFolder(const std::string& sFolder, TTreeCount& count)
+{
+    std::vector<TCopyItem> items;
+    if (!ListFolder(sFolder, &items))
+        return false;
+    for (const TCopyItem& item : items) {
+        if (item.bFolder) {
+            if (!CountFolder(JoinLocalPath(sFolder, item.sName), count))
+                return false;
+        } else {
+            ++count.nFiles;
+            count.nBytes += item.nSize.value_or(0);
+        }
+    }
+    if (count.pKeep)
+        count.pKeep->Keep(sFolder, std::move(items));
+    return true;
+}
 } // namespace
+
+void TSizedListings::Keep(const std::string& sFolder, std::vector<TCopyItem> items)
+{
+    if (m_nEntries + items.size() > kMostSizedEntries)
+        return;
+    m_nEntries += items.size();
+    m_folders[sFolder] = std::move(items);
+}
+
+bool TSizedListings::Take(const std::string& sFolder, std::vector<TCopyItem>* pItems)
+{
+    const auto it = m_folders.find(sFolder);
+    if (it == m_folders.end())
+        return false;
+    *pItems = std::move(it->second);
+    m_folders.erase(it);
+    return true;
+}
+
+void TSizedListings::Clear()
+{
+    m_folders.clear();
+    m_nEntries = 0;
+}
 
 std::string JoinLocalPath(const std::string& sFolder, const std::string& sName)
 {
@@ -103,7 +130,7 @@ bool LocalFileSize(const std::string& sPath, std::uint64_t* pnBytes)
     return true;
 }
 
-bool CountLocalTree(const std::string& sPath, std::uint64_t* pnFiles, std::uint64_t* pnBytes)
+bool CountLocalTree(const std::string& sPath, std::uint64_t* pnFiles, std::uint64_t* pnBytes, TSizedListings* pKeep)
 {
     const int nKind = LFN_IsDirectory(sPath.c_str());
     if (nKind < 0)
@@ -117,6 +144,7 @@ bool CountLocalTree(const std::string& sPath, std::uint64_t* pnFiles, std::uint6
         return true;
     }
     TTreeCount count;
+    count.pKeep = pKeep;
     if (!CountFolder(sPath, count))
         return false;
     *pnFiles += count.nFiles;
@@ -124,14 +152,16 @@ bool CountLocalTree(const std::string& sPath, std::uint64_t* pnFiles, std::uint6
     return true;
 }
 
-bool LocalFolderItems(const std::string& sFolder, std::vector<TCopyItem>* pItems, std::vector<TOVFLeftOut>* pLeftOut)
+bool LocalFolderItems(const std::string& sFolder, TSizedListings* pSized, std::vector<TCopyItem>* pItems,
+                      std::vector<TOVFLeftOut>* pLeftOut)
 {
     pItems->clear();
     pLeftOut->clear();
-    if (LFN_IsDirectory(sFolder.c_str()) != 1)
-        return false;
-    WIN32_FIND_DATA data;
-    LFN_Dir(&CollectEntry, sFolder.c_str(), "*.*", kEveryEntry, &data, pItems);
+    if (!pSized || !pSized->Take(sFolder, pItems)) {
+        if (LFN_IsDirectory(sFolder.c_str()) != 1)
+            return false;
+        ListFolder(sFolder, pItems);
+    }
     OVF_ListLeftOut(sFolder.c_str(), *pLeftOut);
     // A special file is listed like a file, but holds no data to send.
     std::erase_if(*pItems, [pLeftOut](const TCopyItem& item) {

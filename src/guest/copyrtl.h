@@ -250,6 +250,7 @@ private:
     std::deque<std::string> m_foldersToSize;
     std::vector<std::string> m_unreadableFolders; // remote folders the host could not list while sizing
     std::size_t m_nListingsOwed = 0;              // sizing listings in flight
+    TSizedListings m_sizedListings;               // local folders listed while sizing
 
     // Download.
     std::deque<TFileInFlight> m_inFlight;

@@ -1,10 +1,14 @@
-// The local side of the copy engines: line-end rules and counting trees past 4 GiB.
+// The local side of the copy engines: line-end rules, counting trees past 4 GiB and the
+// listings the sizing keeps.
 #include "CopyEngineFixture.h"
 
 #include "OVFTesting.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 
 TEST(LineEnds, AddAndRemoveLineFeeds)
@@ -43,13 +47,47 @@ TEST_F(TLocalTreeTest, TreesAreCountedIn64Bits)
     std::filesystem::resize_file((WriteLocal("tree/sub/huge", ""), LocalPath("tree/sub/huge")), 5ull << 30);
     std::uint64_t nFiles = 0;
     std::uint64_t nBytes = 0;
-    ASSERT_TRUE(CountLocalTree("C:\\tree", &nFiles, &nBytes));
+    ASSERT_TRUE(CountLocalTree("C:\\tree", &nFiles, &nBytes, nullptr));
     EXPECT_EQ(nFiles, 3u);
     EXPECT_EQ(nBytes, (5ull << 30) + 6);
-    EXPECT_FALSE(CountLocalTree("C:\\missing", &nFiles, &nBytes));
+    EXPECT_FALSE(CountLocalTree("C:\\missing", &nFiles, &nBytes, nullptr));
     EXPECT_TRUE(IsFolderWritable("C:\\tree"));
     EXPECT_FALSE(IsFolderWritable("C:\\missing"));
     EXPECT_EQ(LocalNames("tree"), (std::vector<std::string>{"a", "empty", "sub"}));
+}
+
+TEST_F(TLocalTreeTest, EnteringASizedFolderGivesWhatTheSizingCounted)
+{
+    WriteLocal("tree/a", "12345");
+    WriteLocal("tree/sub/b", "1");
+    std::uint64_t nFiles = 0;
+    std::uint64_t nBytes = 0;
+    TSizedListings sized;
+    ASSERT_TRUE(CountLocalTree("C:\\tree", &nFiles, &nBytes, &sized));
+    // What changes after the sizing is not sent: the copy stays the one counted.
+    WriteLocal("tree/sub/late", "22");
+    ASSERT_EQ(::mkfifo(LocalPath("tree/sub/fifo").c_str(), 0600), 0);
+    std::vector<TCopyItem> items;
+    std::vector<TOVFLeftOut> leftOut;
+    const auto names = [&items] {
+        std::vector<std::string> v;
+        for (const TCopyItem& item : items)
+            v.push_back(item.sName + (item.bFolder ? "/" : ":" + std::to_string(item.nSize.value_or(99))));
+        std::sort(v.begin(), v.end());
+        return v;
+    };
+    ASSERT_TRUE(LocalFolderItems("C:\\tree\\sub", &sized, &items, &leftOut));
+    EXPECT_EQ(names(), (std::vector<std::string>{"b:1"}));
+    // What cannot be sent is still said, as it is now.
+    ASSERT_EQ(leftOut.size(), 1u);
+    EXPECT_EQ(leftOut[0].strName, "fifo");
+    // A listing is handed over once; entered again, the folder is read as it is now.
+    ASSERT_TRUE(LocalFolderItems("C:\\tree\\sub", &sized, &items, &leftOut));
+    EXPECT_EQ(names(), (std::vector<std::string>{"b:1", "late:2"}));
+    ASSERT_TRUE(LocalFolderItems("C:\\tree", &sized, &items, &leftOut));
+    EXPECT_EQ(names(), (std::vector<std::string>{"a:5", "sub/"}));
+    sized.Clear();
+    EXPECT_FALSE(LocalFolderItems("C:\\missing", &sized, &items, &leftOut));
 }
 
 TEST_F(TLocalTreeTest, ReceivedFileTakesItsNameOnlyAtCommit)
