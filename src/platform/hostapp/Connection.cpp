@@ -24,7 +24,7 @@
 
 namespace {
 // Large reads keep the system calls few; the cap keeps a flooding peer from costing memory.
-constexpr std::size_t kInputChunk = 32768;
+constexpr std::size_t kInputChunk = 256 * 1024;
 // Completions run in one turn of the loop before other connections get theirs.
 constexpr int kDeliveriesPerTurn = 256;
 // How long a stopped connection may take to send what it has already taken.
