@@ -18,6 +18,9 @@ namespace {
 
 constexpr const char* kAttributeName = "user.DOSATTRIB";
 constexpr BYTE kStoredBits = kOVF_attrReadOnly | kOVF_attrHidden | kOVF_attrSystem | kOVF_attrArchive | kOVF_attrNormal;
+// Read-only comes from the mode when read back; hidden, system and archive from the store,
+// which a regular file without one reads as archive alone.
+constexpr BYTE kReadBack = kOVF_attrHidden | kOVF_attrSystem | kOVF_attrArchive;
 
 // "0x21" and a NUL, as the store holds the byte.
 bool ParseStored(const char* pszValue, ssize_t nLength, BYTE& bStored)
@@ -112,6 +115,30 @@ BYTE ReadOpenFileAttributes(int fd, const std::string& strName, const struct sta
     return AttributesOf(bHasStored, bStored, strName, st);
 }
 
+namespace {
+// Whether files this process makes keep their owner's write bit: the umask, read once.
+bool UmaskKeepsOwnerWrite()
+{
+    static const bool bKeeps = [] {
+        std::FILE* pStatus = std::fopen("/proc/self/status", "re");
+        unsigned nMask = 0777;
+        char szLine[128];
+        while (pStatus && std::fgets(szLine, sizeof szLine, pStatus))
+            if (std::sscanf(szLine, "Umask: %o", &nMask) == 1)
+                break;
+        if (pStatus)
+            std::fclose(pStatus);
+        return (nMask & S_IWUSR) == 0;
+    }();
+    return bKeeps;
+}
+} // namespace
+
+bool FreshFileTakesAsItIs(BYTE bAttributes)
+{
+    return (bAttributes & kOVF_attrReadOnly) == 0 && (bAttributes & kReadBack) == kOVF_attrArchive && UmaskKeepsOwnerWrite();
+}
+
 int WriteAttributes(int entryFd, EEntryFd eFd, const struct stat& st, BYTE bAttributes)
 {
     // An O_PATH descriptor takes neither fchmod nor fsetxattr: its /proc path does.
@@ -126,9 +153,6 @@ int WriteAttributes(int entryFd, EEntryFd eFd, const struct stat& st, BYTE bAttr
         return errno;
     if (State().bNoAttributeStore)
         return 0;
-    // Read-only comes from the mode when read back; hidden, system and archive from the store,
-    // which a regular file without one reads as archive alone.
-    constexpr BYTE kReadBack = kOVF_attrHidden | kOVF_attrSystem | kOVF_attrArchive;
     if (eFd == EEntryFd::fresh && S_ISREG(st.st_mode) && (bAttributes & kReadBack) == kOVF_attrArchive)
         return 0;
     char buf[16];

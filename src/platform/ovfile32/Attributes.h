@@ -26,6 +26,9 @@ enum class EEntryFd {
 // Applies an attribute byte to the entry at entryFd. A fresh file stores nothing when the byte
 // reads back the same without it. Returns 0 or errno.
 int WriteAttributes(int entryFd, EEntryFd eFd, const struct stat& st, BYTE bAttributes);
+// True when WriteAttributes would change nothing on a fresh regular file made writable by its
+// owner (the process's umask leaves that bit), whatever its status: it need not be read.
+bool FreshFileTakesAsItIs(BYTE bAttributes);
 
 // "/proc/self/fd/N" or "/proc/self/fd/N/name": the path by which calls that take no descriptor
 // reach exactly the entry that was resolved.

@@ -237,14 +237,17 @@ BOOL SetHandleStatus32(DWORD hFile, const TimeFields32* pLastWrite, BYTE bAttrib
     TBufferedFile* pFile = FileOf(hFile, OVFOp::setStatus, nError);
     if (pFile)
         nError = pFile->Sync();
+    const bool bFresh = pFile && pFile->TakeFresh();
+    // A fresh file that keeps its mode and stores nothing is not read back for its status.
+    const bool bAsItIs = bFresh && FreshFileTakesAsItIs(bAttribute);
     struct stat st {};
     if (pFile && nError == 0) {
         const struct timespec times[2] = {TimeToSet(*pLastWrite), TimeToSet(*pLastWrite)};
-        if (futimens(pFile->Fd(), times) != 0 || fstat(pFile->Fd(), &st) != 0)
+        if (futimens(pFile->Fd(), times) != 0 || (!bAsItIs && fstat(pFile->Fd(), &st) != 0))
             nError = errno;
     }
-    if (pFile && nError == 0)
-        nError = WriteAttributes(pFile->Fd(), pFile->TakeFresh() ? EEntryFd::fresh : EEntryFd::open, st, bAttribute);
+    if (pFile && nError == 0 && !bAsItIs)
+        nError = WriteAttributes(pFile->Fd(), bFresh ? EEntryFd::fresh : EEntryFd::open, st, bAttribute);
     return Report(pOsError, nError) ? 1 : FALSE;
 }
 
