@@ -41,6 +41,28 @@ TEST(HList, GrowsInStepsOfAtLeastOneElement)
     }
 }
 
+TEST(HList, AListTrimmedAfterEachRecordItGainsMovesOnlyNowAndThen)
+{
+    // As a pane's entries grow by one uploaded file at a time: each addition is a cycle.
+    HList list;
+    HListAlloc(&list, 300);
+    int nMoves = 0;
+    for (int i = 0; i < 20000; ++i) {
+        const void* hBefore = list.hBlock;
+        HListBegin(&list);
+        HListAdd(&list, Record(300, static_cast<std::uint8_t>(i)).data());
+        HListEnd(&list);
+        nMoves += list.hBlock != hBefore;
+        ASSERT_EQ(list.capacity, 300u * (i + 1));
+    }
+    EXPECT_LT(nMoves, 20) << nMoves;
+    HListBegin(&list);
+    for (int i = 0; i < 20000; ++i)
+        ASSERT_EQ(*HListAt<std::uint8_t>(&list, i), static_cast<std::uint8_t>(i));
+    HListEnd(&list);
+    HListFree(&list);
+}
+
 TEST(HList, RemoveMovesLaterRecordsDownAndIgnoresOutOfRange)
 {
     HList list;

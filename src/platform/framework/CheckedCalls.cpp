@@ -2,6 +2,9 @@
 
 #include "Exceptions.h"
 
+#include <malloc.h>
+
+#include <cstdint>
 #include <cstdlib>
 
 namespace {
@@ -45,7 +48,20 @@ void* CheckedGlobalAlloc(std::size_t nBytes)
 
 void* CheckedGlobalReAlloc(void* hBlock, std::size_t nBytes)
 {
-    void* p = TakeInjected(kFail_GlobalReAlloc) ? nullptr : std::realloc(hBlock, nBytes ? nBytes : 1);
+    CheckCall(!TakeInjected(kFail_GlobalReAlloc), kFail_GlobalReAlloc);
+    std::size_t nWanted = nBytes ? nBytes : 1;
+    // A block grows to twice what is asked, and keeps its place while it is at most three times
+    // what is asked (and a few KiB): a list trimmed to fit after each record it gains moves now
+    // and then, not each time.
+    constexpr std::size_t kSlackKept = 4096;
+    if (hBlock) {
+        const std::size_t nRoom = malloc_usable_size(hBlock);
+        if (nWanted <= nRoom && nRoom <= 3 * nWanted + kSlackKept)
+            return hBlock;
+        if (nWanted > nRoom && nWanted <= SIZE_MAX / 2)
+            nWanted *= 2;
+    }
+    void* p = std::realloc(hBlock, nWanted);
     CheckCall(p != nullptr, kFail_GlobalReAlloc);
     return p;
 }
