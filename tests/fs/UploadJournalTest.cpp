@@ -3,6 +3,7 @@
 #include "FsFixture.h"
 
 #include "OVFUploads.h"
+#include "OVFile32.h"
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -105,6 +106,38 @@ TEST_F(UploadJournal, WithoutAStateFolderThereIsNoJournal)
     EXPECT_NE(OVF_CheckUploadJournal().find("neither HOME nor XDG_STATE_HOME"), std::string::npos);
     OneUpload(); // still works, with nothing noted anywhere
     EXPECT_EQ(OVF_RemoveUploadLeftovers(), 0);
+}
+
+TEST_F(UploadJournal, AnEmptyFileForAnUploadIsMadeOnlyWhereNothingAnswersToTheName)
+{
+    WritePosixFile(m_drive / "Report.txt", "kept");
+    WritePosixFile(m_drive / "A Long Name Indeed.txt", "kept");
+    WritePosixFile(m_base / "target.txt", "target");
+    stdfs::create_symlink(m_base / "target.txt", m_drive / "link.txt");
+    char szAlias[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathName32("C:\\A Long Name Indeed.txt", szAlias, sizeof szAlias), 0u);
+    const struct {
+        const char* pszPath;
+        int nError; // 0: made
+    } cases[] = {
+        {"C:\\new.txt", 0},
+        {"C:\\Report.txt", EEXIST},
+        {"C:\\REPORT.TXT", EEXIST},       // another case
+        {szAlias, EEXIST},                // its short alias
+        {"C:\\new.txt", EEXIST},          // made a moment ago
+        {"C:\\link.txt", ELOOP},          // a link is neither followed nor taken for a free name
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszPath);
+        OVFFileIdentity identity;
+        DWORD nError = 0;
+        EXPECT_EQ(OVF_CreatePlaceholder(c.pszPath, &identity, &nError) != FALSE, c.nError == 0);
+        EXPECT_EQ(static_cast<int>(nError), c.nError);
+    }
+    EXPECT_EQ(ReadPosixFile(m_drive / "Report.txt"), "kept");
+    EXPECT_EQ(ReadPosixFile(m_drive / "A Long Name Indeed.txt"), "kept");
+    EXPECT_EQ(ReadPosixFile(m_base / "target.txt"), "target");
+    EXPECT_EQ(Entries(m_drive), (std::vector<std::string>{"A Long Name Indeed.txt", "Report.txt", "link.txt", "new.txt"}));
 }
 
 TEST_F(UploadJournal, EmptyFilesOfADeadProcessGoUnlessTheyWereTakenChangedOrComplete)

@@ -187,13 +187,15 @@ int StatEntry(int dirFd, const std::string& strName, struct stat& st, std::optio
 int LookupName(int dirFd, const std::string& strName, std::string& strReal, struct stat& st, bool bExactCase,
                TLookupExtras extras)
 {
-    const int nStat = StatEntry(dirFd, strName, st, extras.pBirth);
-    if (nStat == 0) {
-        strReal = strName;
-        return S_ISLNK(st.st_mode) ? ELOOP : 0;
+    if (extras.eLeaf != ELeaf::ToMake || bExactCase) {
+        const int nStat = StatEntry(dirFd, strName, st, extras.pBirth);
+        if (nStat == 0) {
+            strReal = strName;
+            return S_ISLNK(st.st_mode) ? ELOOP : 0;
+        }
+        if (nStat != ENOENT || bExactCase)
+            return nStat;
     }
-    if (nStat != ENOENT || bExactCase)
-        return nStat;
     int nError = 0;
     struct stat folderSt {};
     const TFolderIndex* pIndex = GetFolderIndex(dirFd, &nError, &folderSt);
@@ -224,7 +226,7 @@ std::string TTarget::RealWinPath() const
     return FormatWinPath(real);
 }
 
-int ResolveParsed(const TWinPath& path, TTarget& target)
+int ResolveParsed(const TWinPath& path, TTarget& target, ELeaf eLeaf)
 {
     target.path = path;
     target.pDrive = Drive(path.nDrive);
@@ -250,7 +252,7 @@ int ResolveParsed(const TWinPath& path, TTarget& target)
         return nError;
     const int nError =
         LookupName(target.dir.Get(), target.strLeaf, target.strReal, target.st, target.pDrive->bExactCase,
-                   {&target.birth, &target.folderSt});
+                   {&target.birth, &target.folderSt, eLeaf});
     if (nError == ENOENT) {
         target.strReal = target.strLeaf;
         return 0;
@@ -259,12 +261,12 @@ int ResolveParsed(const TWinPath& path, TTarget& target)
     return nError;
 }
 
-int Resolve(const char* pszPath, TTarget& target)
+int Resolve(const char* pszPath, TTarget& target, ELeaf eLeaf)
 {
     TWinPath path;
     if (const int nError = ParseWinPath(pszPath, path))
         return nError;
-    return ResolveParsed(path, target);
+    return ResolveParsed(path, target, eLeaf);
 }
 
 int ResolveExisting(const char* pszPath, TTarget& target)

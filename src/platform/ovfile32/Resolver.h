@@ -40,10 +40,15 @@ struct TTarget {
     std::string RealWinPath() const;
 };
 
+// What the caller expects of the last element. A name about to be made exclusively is looked up
+// in the folder's index first: when nothing answers to it there, no lookup of the exact name is
+// made (the exclusive making catches one that appeared meanwhile).
+enum class ELeaf { Any, ToMake };
+
 // Resolves a path. Returns 0 when every folder above the last element exists (the last element
 // itself may be missing: bExists), else errno.
-int Resolve(const char* pszPath, TTarget& target);
-int ResolveParsed(const TWinPath& path, TTarget& target);
+int Resolve(const char* pszPath, TTarget& target, ELeaf eLeaf = ELeaf::Any);
+int ResolveParsed(const TWinPath& path, TTarget& target, ELeaf eLeaf = ELeaf::Any);
 // As Resolve, but the last element must exist (ENOENT otherwise).
 int ResolveExisting(const char* pszPath, TTarget& target);
 
@@ -55,6 +60,7 @@ int ResolveExisting(const char* pszPath, TTarget& target);
 struct TLookupExtras {
     std::optional<struct timespec>* pBirth = nullptr;
     std::optional<struct stat>* pFolderSt = nullptr;
+    ELeaf eLeaf = ELeaf::Any;
 };
 int LookupName(int dirFd, const std::string& strName, std::string& strReal, struct stat& st, bool bExactCase = false,
                TLookupExtras extras = {});

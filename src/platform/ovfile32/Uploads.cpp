@@ -261,7 +261,7 @@ BOOL OVF_CreatePlaceholder(const char* pszPath, OVFFileIdentity* pIdentity, DWOR
 {
     TLock lock;
     TTarget target;
-    int nError = Resolve(pszPath, target);
+    int nError = Resolve(pszPath, target, ELeaf::ToMake);
     if (nError == 0 && (target.bRoot || target.bExists))
         nError = EEXIST;
     if (nError == 0)
@@ -274,6 +274,10 @@ BOOL OVF_CreatePlaceholder(const char* pszPath, OVFFileIdentity* pIdentity, DWOR
             nError = errno;
         else
             change.Added(target.strLeaf);
+        // The index knows no links: one at the name is told as a lookup would have told it.
+        if (nError == EEXIST && fstatat(target.dir.Get(), target.strLeaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISLNK(st.st_mode))
+            nError = ELOOP;
     }
     SetOsError(pOsError, nError);
     if (nError)
