@@ -60,6 +60,7 @@ void TCopyEngine::ClearTransferGlobals()
     m_unreadableFolders.clear();
     m_nListingsOwed = 0;
     m_sizedListings.Clear();
+    m_sizedRemote.Clear();
     m_sItemName.clear();
     m_sWireName.clear();
     m_sLocalPath.clear();

@@ -111,6 +111,8 @@ void TCopyEngine::SizeRemoteFoldersAhead()
             sFolder, this, [this, sFolder](std::int16_t nResult, const std::vector<TRemoteEntry>& entries) {
                 --m_nListingsOwed;
                 SizeListedEntries(sFolder, nResult, entries);
+                if (nResult == kFTP_resOK)
+                    m_sizedRemote.Keep(sFolder, entries);
                 SizeRemoteFoldersAhead();
             });
         if (bAsked)
@@ -432,7 +434,25 @@ void TCopyEngine::DownloadFolder()
     m_levels.push_back(std::move(m_level));
     m_level = std::move(child);
     // The local folder is made only once the host has listed the remote one: a folder the host
-    // cannot read leaves nothing behind that looks like an empty copy of it.
+    // cannot read leaves nothing behind that looks like an empty copy of it. A folder the sizing
+    // pass listed is entered with that listing, once the replies before it are in.
+    std::vector<TRemoteEntry> entries;
+    if (m_sizedRemote.Take(m_level.sSource, &entries)) {
+        m_session.AfterReplies(this, [this, entries = std::move(entries)] {
+            if (!m_session.TakeRemoteEntries(m_level.sSource, entries)) {
+                EnterDownloadedFolder();
+                return;
+            }
+            TakeListedFolder();
+            FillDownloadLevel();
+        });
+        return;
+    }
+    EnterDownloadedFolder();
+}
+
+void TCopyEngine::EnterDownloadedFolder()
+{
     EnterRemoteFolder(m_level.sSource, [this] { FillDownloadLevel(); }, [this] { AbandonLevel(); });
 }
 

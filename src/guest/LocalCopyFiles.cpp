@@ -15,8 +15,6 @@ constexpr int kWriteTestTries = 5;
 constexpr std::size_t kLineFeedScan = 64 * 1024;
 constexpr std::uint8_t kCarriageReturn = 0x0D;
 constexpr std::uint8_t kLineFeed = 0x0A;
-// About 30 MB of names at most.
-constexpr std::size_t kMostSizedEntries = 256 * 1024;
 
 std::uint32_t TickCount()
 {
@@ -31,7 +29,7 @@ constexpr DWORD kEveryEntry = kOVF_attrDirectory | kOVF_attrHidden | kOVF_attrSy
 struct TTreeCount {
     std::uint64_t nFiles = 0;
     std::uint64_t nBytes = 0;
-    TSizedListings* pKeep = nullptr;
+    TLocalSizedListings* pKeep = nullptr;
 };
 
 int CollectEntry(WIN32_FIND_DATA* pData, void* pContext)
@@ -71,30 +69,6 @@ bool CountFolder(const std::string& sFolder, TTreeCount& count)
 }
 } // namespace
 
-void TSizedListings::Keep(const std::string& sFolder, std::vector<TCopyItem> items)
-{
-    if (m_nEntries + items.size() > kMostSizedEntries)
-        return;
-    m_nEntries += items.size();
-    m_folders[sFolder] = std::move(items);
-}
-
-bool TSizedListings::Take(const std::string& sFolder, std::vector<TCopyItem>* pItems)
-{
-    const auto it = m_folders.find(sFolder);
-    if (it == m_folders.end())
-        return false;
-    *pItems = std::move(it->second);
-    m_folders.erase(it);
-    return true;
-}
-
-void TSizedListings::Clear()
-{
-    m_folders.clear();
-    m_nEntries = 0;
-}
-
 std::string JoinLocalPath(const std::string& sFolder, const std::string& sName)
 {
     if (sFolder.empty() || sFolder.back() == '\\')
@@ -130,7 +104,7 @@ bool LocalFileSize(const std::string& sPath, std::uint64_t* pnBytes)
     return true;
 }
 
-bool CountLocalTree(const std::string& sPath, std::uint64_t* pnFiles, std::uint64_t* pnBytes, TSizedListings* pKeep)
+bool CountLocalTree(const std::string& sPath, std::uint64_t* pnFiles, std::uint64_t* pnBytes, TLocalSizedListings* pKeep)
 {
     const int nKind = LFN_IsDirectory(sPath.c_str());
     if (nKind < 0)
@@ -152,7 +126,7 @@ bool CountLocalTree(const std::string& sPath, std::uint64_t* pnFiles, std::uint6
     return true;
 }
 
-bool LocalFolderItems(const std::string& sFolder, TSizedListings* pSized, std::vector<TCopyItem>* pItems,
+bool LocalFolderItems(const std::string& sFolder, TLocalSizedListings* pSized, std::vector<TCopyItem>* pItems,
                       std::vector<TOVFLeftOut>* pLeftOut)
 {
     pItems->clear();

@@ -5,12 +5,12 @@
 
 #include "CopyItem.h"
 #include "OVFLeftOut.h"
+#include "SizedListings.h"
 #include "TFile.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 // The folder joined with a name, with one backslash between them.
@@ -20,31 +20,19 @@ std::string JoinLocalPath(const std::string& sFolder, const std::string& sName);
 // True when one could be created, or when every name tried was taken.
 bool IsFolderWritable(const std::string& sFolder);
 
-// The folder listings a copy's sizing pass made, kept for when the copy enters those folders,
-// so that a tree is read once: the copy sends what it counted. Bounded: the folders of a tree
-// too large to keep are listed again when entered.
-class TSizedListings {
-public:
-    // Keeps sFolder's items unless the listings kept hold too many entries already.
-    void Keep(const std::string& sFolder, std::vector<TCopyItem> items);
-    // Hands over (and forgets) sFolder's items; false when they were not kept.
-    bool Take(const std::string& sFolder, std::vector<TCopyItem>* pItems);
-    void Clear();
-
-private:
-    std::unordered_map<std::string, std::vector<TCopyItem>> m_folders;
-    std::size_t m_nEntries = 0;
-};
+// Local folders as the sizing pass listed them; about 30 MB of names at most.
+using TLocalSizedListings = TSizedListings<TCopyItem>;
+constexpr std::size_t kMostLocalSizedEntries = 256 * 1024;
 
 // Files and bytes of a file or of a whole folder tree (64-bit), each folder's items going to
 // pKeep. False when nothing is there or a folder cannot be listed.
-bool CountLocalTree(const std::string& sPath, std::uint64_t* pnFiles, std::uint64_t* pnBytes, TSizedListings* pKeep);
+bool CountLocalTree(const std::string& sPath, std::uint64_t* pnFiles, std::uint64_t* pnBytes, TLocalSizedListings* pKeep);
 // The size of one file (64-bit); false when it cannot be read.
 bool LocalFileSize(const std::string& sPath, std::uint64_t* pnBytes);
 // The entries of a local folder that can be copied, hidden ones included, in the order the
 // search gives them (as sized, when pSized kept them); what cannot be copied (links, names of
 // no Windows-style form, special files) goes to pLeftOut.
-bool LocalFolderItems(const std::string& sFolder, TSizedListings* pSized, std::vector<TCopyItem>* pItems,
+bool LocalFolderItems(const std::string& sFolder, TLocalSizedListings* pSized, std::vector<TCopyItem>* pItems,
                       std::vector<TOVFLeftOut>* pLeftOut);
 
 // Writes pData with every carriage return followed by an added line feed into pOut (room for

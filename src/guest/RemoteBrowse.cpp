@@ -154,6 +154,13 @@ std::size_t TVantryGuestSession::WriteListFiles(const TRemoteVolume& volume, std
     return packet.Pascal(Packet::ListFiles::kDirString, sDir);
 }
 
+void TVantryGuestSession::EnterListingLevel(const TRemoteVolume& volume, const std::string& sPath)
+{
+    const std::string_view sPrefix = RemoteVolumePrefix(sPath);
+    m_remoteListing.EnterPath(volume.record, volume.sName, std::string_view(sPath).substr(sPrefix.size()));
+    m_remoteListing.ClearCurrentEntries();
+}
+
 void TVantryGuestSession::SendListFiles()
 {
     const TRemoteVolume* pVolume = VolumeOf(m_listing.sPath);
@@ -163,9 +170,7 @@ void TVantryGuestSession::SendListFiles()
         FinishListing();
         return;
     }
-    const std::string_view sPrefix = RemoteVolumePrefix(m_listing.sPath);
-    m_remoteListing.EnterPath(pVolume->record, pVolume->sName, std::string_view(m_listing.sPath).substr(sPrefix.size()));
-    m_remoteListing.ClearCurrentEntries();
+    EnterListingLevel(*pVolume, m_listing.sPath);
     m_nPaneResult = 0;
 
     std::string sDir;
@@ -192,6 +197,19 @@ bool TVantryGuestSession::ListRemoteEntries(const std::string& sPath, const void
     reply.onEntries = std::move(step);
     reply.sFolder = sPath;
     SendAwaited(static_cast<std::uint16_t>(nLength), std::move(reply));
+    return true;
+}
+
+bool TVantryGuestSession::TakeRemoteEntries(const std::string& sPath, const std::vector<TRemoteEntry>& entries)
+{
+    const TRemoteVolume* pVolume = VolumeOf(sPath);
+    if (!pVolume)
+        return false;
+    EnterListingLevel(*pVolume, sPath);
+    for (const TRemoteEntry& entry : entries)
+        m_remoteListing.AddCurrentEntry(entry);
+    m_nPaneResult = kFTP_resOK;
+    m_sListedPath = sPath;
     return true;
 }
 

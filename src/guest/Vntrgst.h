@@ -122,6 +122,9 @@ public:
     // is, so that several may be in flight at once. False when no volume of the host names it
     // (nothing is asked).
     bool ListRemoteEntries(const std::string& sPath, const void* pOwner, TAwaitedReply::TEntriesStep step);
+    // Makes entries that ListRemoteEntries read the remote listing of sPath, as if the host had
+    // just listed it. False when no volume of the host names it (the listing is left as it is).
+    bool TakeRemoteEntries(const std::string& sPath, const std::vector<TRemoteEntry>& entries);
     const std::vector<TRemoteVolume>& RemoteVolumes() const { return m_volumes; }
     int CurrentVolumeIndex() const { return m_nCurrentVolume; }
     // The remote pane's folder that the remote listing's current level stands for.
@@ -218,6 +221,8 @@ private:
     // Remote listing steps.
     void SendListVolumes();
     void SendListFiles();
+    // The remote listing's level for sPath, on the volume that names it, emptied.
+    void EnterListingLevel(const TRemoteVolume& volume, const std::string& sPath);
     // The volume of the host that a pane path names; null when none does.
     const TRemoteVolume* VolumeOf(std::string_view sPanePath) const;
     // Writes kFTP_msgListFiles into the send buffer; returns its length.

@@ -39,6 +39,9 @@ struct TCopyOutcome {
     bool bRemoteSource = false;
 };
 
+// Remote folders as the sizing pass listed them: about 20 MB of entries at most.
+constexpr std::size_t kMostRemoteSizedEntries = 64 * 1024;
+
 class TCopyEngine : public IGuestTransferEngine {
 public:
     using TCopyDone = std::function<void(const TCopyOutcome&)>;
@@ -167,6 +170,7 @@ private:
     void EndFileFork(EForkEnd eEnd, std::int16_t nResult);
     void FinishDownloadedFile(const TFileInFlight& file);
     void DownloadFolder();
+    void EnterDownloadedFolder();
     void FillDownloadLevel();
     void SetDownloadedFolderTime(const TLevel& level);
     void DiscardDownload(const TFileInFlight& file);
@@ -250,7 +254,8 @@ private:
     std::deque<std::string> m_foldersToSize;
     std::vector<std::string> m_unreadableFolders; // remote folders the host could not list while sizing
     std::size_t m_nListingsOwed = 0;              // sizing listings in flight
-    TSizedListings m_sizedListings;               // local folders listed while sizing
+    TLocalSizedListings m_sizedListings{kMostLocalSizedEntries}; // local folders listed while sizing
+    TSizedListings<TRemoteEntry> m_sizedRemote{kMostRemoteSizedEntries}; // remote ones (about 20 MB at most)
 
     // Download.
     std::deque<TFileInFlight> m_inFlight;

@@ -62,7 +62,7 @@ TEST_F(TLocalTreeTest, EnteringASizedFolderGivesWhatTheSizingCounted)
     WriteLocal("tree/sub/b", "1");
     std::uint64_t nFiles = 0;
     std::uint64_t nBytes = 0;
-    TSizedListings sized;
+    TLocalSizedListings sized(kMostLocalSizedEntries);
     ASSERT_TRUE(CountLocalTree("C:\\tree", &nFiles, &nBytes, &sized));
     // What changes after the sizing is not sent: the copy stays the one counted.
     WriteLocal("tree/sub/late", "22");

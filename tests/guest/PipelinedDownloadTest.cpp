@@ -246,11 +246,18 @@ TEST_F(TPipelinedDownloadTest, TheSizingPassAsksForSeveralFolderListingsAtOnce)
     app.FeedInPieces(Concat({AFileReply(true, 0, 0x10, "A1", true), AFileReply(false, 300, 0x20, "a.dat", true), kEndData}), 5);
     EXPECT_EQ(RequestCodes(), std::vector<std::uint8_t>{CodeByte(kFTP_msgListFiles)});
     app.FeedInPieces(Concat({AFileReply(false, 20, 0x20, "b.dat", true), kEndData}), 5);
-    app.FeedInPieces(Concat({AFileReply(false, 1000, 0x20, "deep.dat", true), kEndData}), 5);
     EXPECT_EQ(Session().ListedRemotePath(), "c:\\Src");
+    app.FeedInPieces(Concat({AFileReply(false, 1000, 0x20, "deep.dat", true), kEndData}), 5);
     EXPECT_EQ(CopyWindow().nStatusTotal, 1320u);
-    // The copy itself lists A to fill its first level.
-    EXPECT_EQ(RequestCodes(), std::vector<std::uint8_t>{CodeByte(kFTP_msgListFiles)});
+    // The copy enters A, then A1, with the listings the sizing read: nothing is listed again,
+    // and the first file asked for is A1's.
+    EXPECT_EQ(Session().ListedRemotePath(), "c:\\Src\\A\\A1");
+    const std::vector<Bytes> requests = Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].at(0), kGetInfo);
+    EXPECT_EQ(requests[1].at(0), kReqFork);
+    const std::string sAsked(requests[0].begin(), requests[0].end());
+    EXPECT_NE(sAsked.find("deep.dat"), std::string::npos);
 }
 
 TEST_F(TPipelinedDownloadTest, AFileLeftOutAfterItWasAskedForHasItsDataReadAndDropped)
