@@ -53,8 +53,8 @@ int ResolveParsed(const TWinPath& path, TTarget& target, ELeaf eLeaf = ELeaf::An
 int ResolveExisting(const char* pszPath, TTarget& target);
 
 // Looks one name up in a folder: the exact name, else (unless bExactCase) the folder index, which
-// matches without regard to case and knows short aliases. ELOOP for a symbolic link, ENOENT when
-// nothing matches.
+// matches without regard to case and knows short aliases (a name to make: the index alone). ELOOP
+// for a symbolic link, ENOENT when nothing matches.
 // What a lookup may read besides the entry's status, for the caller to use instead of reading it
 // again: the entry's creation time, and the folder's status when its index was consulted.
 struct TLookupExtras {
