@@ -35,19 +35,19 @@ bool ParseStored(const char* pszValue, ssize_t nLength, BYTE& bStored)
     return true;
 }
 
-// The stored byte, read by a path (fd < 0) or from an open file.
-bool ReadStored(const std::string& strPath, int fd, BYTE& bStored)
+// The stored byte, as read(buffer, size) gives it (a getxattr of some kind).
+template <typename TRead>
+bool ReadStored(TRead read, BYTE& bStored)
 {
     if (State().bNoAttributeStore)
         return false;
     char buf[64] = {};
-    const ssize_t n = fd < 0 ? lgetxattr(strPath.c_str(), kAttributeName, buf, sizeof buf - 1)
-                             : fgetxattr(fd, kAttributeName, buf, sizeof buf - 1);
-    return ParseStored(buf, n, bStored);
+    return ParseStored(buf, read(buf, sizeof buf - 1), bStored);
 }
 
-// getxattrat reads an entry's store by its folder and name; where the kernel lacks it, the
-// entry's /proc path does (a longer walk). Answers the length read or -1 with errno, as lgetxattr.
+// The store of the entry strName of the folder dirFd ("" = the folder itself). getxattrat reads
+// it by folder and name; where the kernel lacks it, the entry's /proc path does (a longer walk).
+// Answers the length read or -1 with errno, as lgetxattr.
 #ifndef SYS_getxattrat
 #define SYS_getxattrat 464
 #endif
@@ -60,7 +60,7 @@ struct TXattrArgs {
 ssize_t ReadStoredAt(int dirFd, const std::string& strName, char* pBuffer, std::size_t nSize)
 {
     static bool bNoCall = false;
-    if (!bNoCall && !State().bAttributesByPath) {
+    if (!strName.empty() && !bNoCall && !State().bAttributesByPath) {
         TXattrArgs args{reinterpret_cast<std::uintptr_t>(pBuffer), static_cast<std::uint32_t>(nSize), 0};
         const long n = syscall(SYS_getxattrat, dirFd, strName.c_str(), AT_SYMLINK_NOFOLLOW, kAttributeName, &args, sizeof args);
         if (n >= 0 || errno != ENOSYS)
@@ -68,6 +68,23 @@ ssize_t ReadStoredAt(int dirFd, const std::string& strName, char* pBuffer, std::
         bNoCall = true;
     }
     return lgetxattr(DescriptorPath(dirFd, strName).c_str(), kAttributeName, pBuffer, nSize);
+}
+
+// Whether files this process makes keep their owner's write bit: the umask, read once.
+bool UmaskKeepsOwnerWrite()
+{
+    static const bool bKeeps = [] {
+        std::FILE* pStatus = std::fopen("/proc/self/status", "re");
+        unsigned nMask = 0777;
+        char szLine[128];
+        while (pStatus && std::fgets(szLine, sizeof szLine, pStatus))
+            if (std::sscanf(szLine, "Umask: %o", &nMask) == 1)
+                break;
+        if (pStatus)
+            std::fclose(pStatus);
+        return (nMask & S_IWUSR) == 0;
+    }();
+    return bKeeps;
 }
 
 BYTE AttributesOf(bool bHasStored, BYTE bStored, const std::string& strName, const struct stat& st)
@@ -98,41 +115,18 @@ std::string DescriptorPath(int fd, const std::string& strName)
 BYTE ReadAttributes(int dirFd, const std::string& strName, const struct stat& st)
 {
     BYTE bStored = 0;
-    bool bHasStored = false;
-    if (strName.empty()) {
-        bHasStored = ReadStored(DescriptorPath(dirFd, strName), -1, bStored);
-    } else if (!State().bNoAttributeStore) {
-        char buf[64] = {};
-        bHasStored = ParseStored(buf, ReadStoredAt(dirFd, strName, buf, sizeof buf - 1), bStored);
-    }
+    const bool bHasStored = ReadStored(
+        [&](char* pBuffer, std::size_t nSize) { return ReadStoredAt(dirFd, strName, pBuffer, nSize); }, bStored);
     return AttributesOf(bHasStored, bStored, strName, st);
 }
 
 BYTE ReadOpenFileAttributes(int fd, const std::string& strName, const struct stat& st)
 {
     BYTE bStored = 0;
-    const bool bHasStored = ReadStored(std::string(), fd, bStored);
+    const bool bHasStored = ReadStored(
+        [fd](char* pBuffer, std::size_t nSize) { return fgetxattr(fd, kAttributeName, pBuffer, nSize); }, bStored);
     return AttributesOf(bHasStored, bStored, strName, st);
 }
-
-namespace {
-// Whether files this process makes keep their owner's write bit: the umask, read once.
-bool UmaskKeepsOwnerWrite()
-{
-    static const bool bKeeps = [] {
-        std::FILE* pStatus = std::fopen("/proc/self/status", "re");
-        unsigned nMask = 0777;
-        char szLine[128];
-        while (pStatus && std::fgets(szLine, sizeof szLine, pStatus))
-            if (std::sscanf(szLine, "Umask: %o", &nMask) == 1)
-                break;
-        if (pStatus)
-            std::fclose(pStatus);
-        return (nMask & S_IWUSR) == 0;
-    }();
-    return bKeeps;
-}
-} // namespace
 
 bool FreshFileTakesAsItIs(BYTE bAttributes)
 {
