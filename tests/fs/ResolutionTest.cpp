@@ -211,6 +211,16 @@ TEST_F(ResolutionTest, KeptFoldersFollowTheLibrarysOwnChangesAndExpire)
     Put("A/D/f.txt", "two");
     EXPECT_EQ(ReadAll("C:\\A\\D\\f.txt"), "two");
 
+    // Removed by another program and made again through the library: the new folder is used.
+    ASSERT_EQ(ReadAll("C:\\A\\D\\f.txt"), "two");
+    stdfs::remove_all(m_drive / "A" / "D");
+    ASSERT_EQ(mkdir32("C:\\A\\D"), 0);
+    const DWORD hMade = Open32("C:\\A\\D\\g.txt", kOVF_modeCreate | kOVF_modeWrite, &dwError);
+    EXPECT_NE(hMade, kOVF_invalid) << "a file was to go into the removed folder, not the one made again";
+    if (hMade != kOVF_invalid)
+        Close32(hMade, &dwError);
+    EXPECT_TRUE(stdfs::exists(m_drive / "A" / "D" / "g.txt"));
+
     // The drive pointed elsewhere: its folders are looked up there.
     const stdfs::path other = m_base / "other";
     stdfs::create_directories(other / "A" / "D");

@@ -100,10 +100,13 @@ int mkdir32(const char* pszPath, DWORD* pOsError)
         nError = EEXIST;
     if (nError == 0) {
         TFolderChange change(target.dir.Get(), target.folderSt);
-        if (mkdirat(target.dir.Get(), target.strLeaf.c_str(), 0777) != 0)
+        if (mkdirat(target.dir.Get(), target.strLeaf.c_str(), 0777) != 0) {
             nError = errno;
-        else
+        } else {
             change.Added(target.strLeaf);
+            // A folder kept under this path was removed by another program: it is this one now.
+            ForgetResolvedFolders();
+        }
     }
     SetOsError(pOsError, nError);
     return nError == 0 ? 0 : -1;
