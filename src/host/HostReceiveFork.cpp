@@ -48,11 +48,14 @@ TVantryHostSession::EStep TVantryHostSession::ServeOpenFork()
     };
     if (!FormPath(BlockVolume(ReqFork::kVolume), Dir(), Name()))
         return refuse(kFTP_resCannotCreate, EHostOutcome::Refused, kCauseNoPath);
-    // An empty file this session created is taken while it holds the name (checked as the
-    // temporary is made); anything else at the name is a replacement.
+    // An empty file this session created is taken while it holds the name; anything else at
+    // the name is a replacement. A pipelining session refuses a name lost meanwhile, and the
+    // refusal is answered at the end of the data whenever it is seen: the commit alone checks.
     const std::optional<OVFFileIdentity> placeholder = m_creations.Created(m_szPath);
     THostUpload::EBegin eBegun =
-        placeholder ? m_upload.Begin(m_szPath, placeholder) : THostUpload::EBegin::NotHeld;
+        placeholder ? m_upload.Begin(m_szPath, placeholder,
+                                     m_bPipelining ? OVFHoldCheck::AtCommit : OVFHoldCheck::AtOpenAndCommit)
+                    : THostUpload::EBegin::NotHeld;
     if (eBegun == THostUpload::EBegin::NotHeld) {
         if (OnlyOurOwnFile(m_szPath))
             return refuse(kFTP_resDuplicate, EHostOutcome::Refused, kCauseTakenMeanwhile);

@@ -7,11 +7,13 @@
 #include <exception>
 #include <utility>
 
-THostUpload::EBegin THostUpload::Begin(const std::string& strFinal, std::optional<OVFFileIdentity> placeholder)
+THostUpload::EBegin THostUpload::Begin(const std::string& strFinal, std::optional<OVFFileIdentity> placeholder,
+                                       OVFHoldCheck eCheck)
 {
     Reset();
     DWORD nOsError = 0;
-    const DWORD hFile = OVF_OpenUploadTemp(strFinal.c_str(), &m_strToken, &nOsError, placeholder ? &*placeholder : nullptr);
+    const DWORD hFile =
+        OVF_OpenUploadTemp(strFinal.c_str(), &m_strToken, &nOsError, placeholder ? &*placeholder : nullptr, eCheck);
     if (hFile == kOVF_invalid)
         return placeholder && nOsError == EEXIST ? EBegin::NotHeld : EBegin::Failed;
     m_file.m_hFile32 = hFile;

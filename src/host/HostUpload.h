@@ -29,9 +29,10 @@ public:
         NotHeld, // the placeholder no longer holds the name
         Failed,  // the temporary cannot be made
     };
-    // Opens the temporary for strFinal. With a placeholder, only while that placeholder holds
-    // the name, and the upload may take the name only while it still does.
-    EBegin Begin(const std::string& strFinal, std::optional<OVFFileIdentity> placeholder);
+    // Opens the temporary for strFinal. With a placeholder, the upload may take the name only
+    // while that placeholder holds it: checked at the commit, and with AtOpenAndCommit here too.
+    EBegin Begin(const std::string& strFinal, std::optional<OVFFileIdentity> placeholder,
+                 OVFHoldCheck eCheck = OVFHoldCheck::AtOpenAndCommit);
     void BeginDropping();
     // The data so far is discarded; the rest is dropped and the end answers nResult.
     void Fail(std::int16_t nResult);

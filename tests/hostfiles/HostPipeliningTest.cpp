@@ -173,22 +173,25 @@ TEST_F(HostPipelined, AFullQueueStopsTheReadingUntilThereIsRoom)
     }
 }
 
-// A file that takes the name between the create's answer and the upload's requests is never
-// changed: those requests answer -48 (also with the remove privilege), and the session goes on.
+// A file that takes the name between the create's answer and the upload's requests, or between
+// the file's information and its fork, is never changed: the requests after it answer -48 (also
+// with the remove privilege), and the session goes on.
 TEST_F(HostPipelined, AFileThatTookTheNameMeanwhileIsLeftAlone)
 {
+    const auto replaceOurs = [](const fs::path& path) {
+        fs::remove(path);
+        WriteFile(path, "theirs");
+    };
     const struct {
         const char* pszCase;
         bool bCreated;
+        bool bAfterInfo; // the name is taken once kFTP_msgSetInfo has been answered
         std::function<void(const fs::path&)> takeName;
     } cases[] = {
-        {"another file in place of ours", true,
-         [](const fs::path& path) {
-             fs::remove(path);
-             WriteFile(path, "theirs");
-         }},
-        {"ours written by someone else", true, [](const fs::path& path) { std::ofstream(path, std::ios::app) << "theirs"; }},
-        {"a name this session never created", false, [](const fs::path& path) { WriteFile(path, "theirs"); }},
+        {"another file in place of ours", true, false, replaceOurs},
+        {"another file in place of ours, after its information", true, true, replaceOurs},
+        {"ours written by someone else", true, false, [](const fs::path& path) { std::ofstream(path, std::ios::app) << "theirs"; }},
+        {"a name this session never created", false, false, [](const fs::path& path) { WriteFile(path, "theirs"); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.pszCase);
@@ -199,15 +202,17 @@ TEST_F(HostPipelined, AFileThatTookTheNameMeanwhileIsLeftAlone)
             Send(Create("a.txt"));
             EXPECT_EQ(m_app.TakeWritten(), Result(0));
         }
+        const Bytes info = Concat({GetInfo("a.txt"), SetInfoRequest("a.txt", kMacTime)});
+        const Bytes upload = Concat({OpenFork("a.txt"), ForkDataPacket("ours"), {0x96}, GetInfo("a.txt")});
+        if (c.bAfterInfo)
+            Send(info);
         c.takeName(Drive('C') / "a.txt");
         m_app.HoldWrites(true);
-        Send(Concat({GetInfo("a.txt"), SetInfoRequest("a.txt", kMacTime), OpenFork("a.txt"), ForkDataPacket("ours"),
-                     {0x96}, GetInfo("a.txt")}),
-             3);
+        Send(c.bAfterInfo ? upload : Concat({info, upload}), 3);
         Finish();
         const auto packets = SplitHostPackets(m_app.TakeWritten(), 9);
         ASSERT_EQ(packets.size(), 4u);
-        EXPECT_EQ(packets[1].body, Bytes({0xFF, 0xD0})) << "kFTP_msgSetInfo";
+        EXPECT_EQ(packets[1].body, c.bAfterInfo ? Bytes({0x00, 0x00}) : Bytes({0xFF, 0xD0})) << "kFTP_msgSetInfo";
         EXPECT_EQ(packets[2].body, Bytes({0xFF, 0xD0})) << "kFTP_msgEndData";
         EXPECT_EQ(ReadFile(Drive('C') / "a.txt"), "theirs");
         EXPECT_EQ(Entries(Drive('C')), (std::vector<std::string>{"a.txt"}));

@@ -35,12 +35,18 @@ void OVF_SettlePlaceholder(const OVFFileIdentity& identity);
 // session that ends leaves no descriptor of its own behind).
 void OVF_CloseUploadJournal();
 
+// When the hold of an upload's empty file on its name is checked: as the temporary is made and
+// again as it takes the name, or only as it takes the name (for a caller that answers a lost
+// name only then anyway: one lookup fewer per upload).
+enum class OVFHoldCheck { AtOpenAndCommit, AtCommit };
+
 // Creates the temporary beside pszFinalPath (whose folder must exist) and opens it for writing.
 // Returns a handle for Write32 / Close32 and fills *pToken, or kOVF_invalid with *pOsError set.
-// With pPlaceholder, only while that empty file (OVF_CreatePlaceholder) holds the name: EEXIST
-// otherwise.
+// With pPlaceholder and AtOpenAndCommit, only while that empty file (OVF_CreatePlaceholder) holds
+// the name: EEXIST otherwise.
 DWORD OVF_OpenUploadTemp(const char* pszFinalPath, std::string* pToken, DWORD* pOsError,
-                         const OVFFileIdentity* pPlaceholder = nullptr);
+                         const OVFFileIdentity* pPlaceholder = nullptr,
+                         OVFHoldCheck eCheck = OVFHoldCheck::AtOpenAndCommit);
 // Gives the closed temporary its final name, replacing a file of that name. With pPlaceholder,
 // only that placeholder may be replaced: anything else at the name fails with EEXIST. Returns
 // TRUE, or FALSE with *pOsError set (the temporary is then discarded).

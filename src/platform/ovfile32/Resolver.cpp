@@ -250,6 +250,10 @@ int ResolveParsed(const TWinPath& path, TTarget& target, ELeaf eLeaf)
         return nError;
     if (const int nError = ToDisk(path.parts.back(), target.strLeaf))
         return nError;
+    if (eLeaf == ELeaf::Unread) {
+        target.strReal = target.strLeaf;
+        return 0;
+    }
     const int nError =
         LookupName(target.dir.Get(), target.strLeaf, target.strReal, target.st, target.pDrive->bExactCase,
                    {&target.birth, &target.folderSt, eLeaf});

@@ -42,8 +42,9 @@ struct TTarget {
 
 // What the caller expects of the last element. A name about to be made exclusively is looked up
 // in the folder's index first: when nothing answers to it there, no lookup of the exact name is
-// made (the exclusive making catches one that appeared meanwhile).
-enum class ELeaf { Any, ToMake };
+// made (the exclusive making catches one that appeared meanwhile). An unread one is not looked
+// up at all: the caller needs only its folder, and takes the name as given (bExists false).
+enum class ELeaf { Any, ToMake, Unread };
 
 // Resolves a path. Returns 0 when every folder above the last element exists (the last element
 // itself may be missing: bExists), else errno.

@@ -311,14 +311,15 @@ BOOL OVF_IsPlaceholder(const char* pszPath, const OVFFileIdentity& identity)
 }
 
 DWORD OVF_OpenUploadTemp(const char* pszFinalPath, std::string* pToken, DWORD* pOsError,
-                         const OVFFileIdentity* pPlaceholder)
+                         const OVFFileIdentity* pPlaceholder, OVFHoldCheck eCheck)
 {
     TLock lock;
     TTarget target;
-    int nError = Resolve(pszFinalPath, target);
+    const bool bCheckHold = pPlaceholder && eCheck == OVFHoldCheck::AtOpenAndCommit;
+    int nError = Resolve(pszFinalPath, target, pPlaceholder && !bCheckHold ? ELeaf::Unread : ELeaf::Any);
     if (nError == 0 && target.bRoot)
         nError = EISDIR;
-    if (nError == 0 && pPlaceholder && !IsPlaceholderTarget(target, *pPlaceholder))
+    if (nError == 0 && bCheckHold && !IsPlaceholderTarget(target, *pPlaceholder))
         nError = EEXIST;
     if (nError == 0)
         nError = InjectedFault(OVFOp::open, target.FaultKey());
