@@ -13,6 +13,8 @@
 
 namespace ovf {
 
+void InjectFaultsFromEnvironment();
+
 namespace {
 
 struct TFault {
@@ -28,14 +30,23 @@ std::vector<TFault>& Faults()
     return faults;
 }
 
-} // namespace
-
-void InjectFaultsFromEnvironment();
-
-int InjectedFault(OVFOp op, const std::string& strKey)
+bool AnyFaults()
 {
     static const bool bFromEnvironment = (InjectFaultsFromEnvironment(), true);
     (void)bFromEnvironment;
+    return !Faults().empty();
+}
+} // namespace
+
+int InjectedFault(OVFOp op, const TWinPath& path)
+{
+    return AnyFaults() ? InjectedFault(op, FaultKey(path)) : 0;
+}
+
+int InjectedFault(OVFOp op, const std::string& strKey)
+{
+    if (!AnyFaults())
+        return 0;
     for (auto it = Faults().begin(); it != Faults().end(); ++it) {
         if (it->op != op || (!it->strKey.empty() && it->strKey != strKey))
             continue;

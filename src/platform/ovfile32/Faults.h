@@ -2,6 +2,7 @@
 #pragma once
 
 #include "OVFTesting.h"
+#include "WinPath.h"
 
 #include <string>
 
@@ -9,5 +10,7 @@ namespace ovf {
 
 // The error injected for op on the path with this fault key, or 0.
 int InjectedFault(OVFOp op, const std::string& strKey);
+// The same for a path, whose key is made only when some fault is set.
+int InjectedFault(OVFOp op, const TWinPath& path);
 
 } // namespace ovf

@@ -115,9 +115,9 @@ DWORD Open32(const char* pszName, UINT nFlags, DWORD* pOsError)
         TTarget target;
         int nError = Resolve(pszName, target);
         if (nError == 0)
-            nError = InjectedFault(OVFOp::open, target.FaultKey());
+            nError = InjectedFault(OVFOp::open, target.path);
         if (nError == 0 && bWritable)
-            nError = InjectedFault(OVFOp::openWrite, target.FaultKey());
+            nError = InjectedFault(OVFOp::openWrite, target.path);
         TFd fd;
         if (nError == 0) {
             if (target.bExists)
@@ -350,7 +350,7 @@ BOOL Rename32(const char* pszOldName, const char* pszNewName, DWORD* pOsError)
     TTarget to;
     int nError = ResolveExisting(pszOldName, from);
     if (nError == 0)
-        nError = InjectedFault(OVFOp::rename, from.FaultKey());
+        nError = InjectedFault(OVFOp::rename, from.path);
     if (nError == 0)
         nError = Resolve(pszNewName, to);
     if (nError == 0 && (from.bRoot || to.bRoot))
@@ -394,7 +394,7 @@ BOOL RemoveFile(const char* pszName, bool bKeepReadOnly, DWORD* pOsError)
     TTarget target;
     int nError = ResolveExisting(pszName, target);
     if (nError == 0)
-        nError = InjectedFault(OVFOp::remove, target.FaultKey());
+        nError = InjectedFault(OVFOp::remove, target.path);
     if (nError == 0 && (target.bRoot || S_ISDIR(target.st.st_mode)))
         nError = EISDIR;
     if (nError == 0 && bKeepReadOnly && (target.st.st_mode & S_IWUSR) == 0)

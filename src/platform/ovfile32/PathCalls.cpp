@@ -95,7 +95,7 @@ int mkdir32(const char* pszPath, DWORD* pOsError)
     TTarget target;
     int nError = Resolve(pszPath, target);
     if (nError == 0)
-        nError = InjectedFault(OVFOp::mkdir, target.FaultKey());
+        nError = InjectedFault(OVFOp::mkdir, target.path);
     if (nError == 0 && target.bExists)
         nError = EEXIST;
     if (nError == 0) {
@@ -118,7 +118,7 @@ int rmdir32(const char* pszPath, DWORD* pOsError)
     TTarget target;
     int nError = ResolveExisting(pszPath, target);
     if (nError == 0)
-        nError = InjectedFault(OVFOp::rmdir, target.FaultKey());
+        nError = InjectedFault(OVFOp::rmdir, target.path);
     if (nError == 0 && target.bRoot)
         nError = EBUSY;
     if (nError == 0 && !S_ISDIR(target.st.st_mode))

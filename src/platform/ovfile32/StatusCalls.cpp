@@ -67,7 +67,7 @@ BOOL GetStatus32(const char* pszName, FileStatus32Record* pRecord)
     if (pRecord == nullptr)
         return FALSE;
     TTarget target;
-    if (ResolveExisting(pszName, target) != 0 || InjectedFault(OVFOp::getStatus, target.FaultKey()) != 0)
+    if (ResolveExisting(pszName, target) != 0 || InjectedFault(OVFOp::getStatus, target.path) != 0)
         return FALSE;
     const std::string strEntry = target.bRoot ? std::string() : target.strReal;
     // A drive root was not looked up by name: its creation time is read here.
@@ -83,7 +83,7 @@ int OVF_EntryKind(const char* pszName)
 {
     TLock lock;
     TTarget target;
-    if (ResolveExisting(pszName, target) != 0 || InjectedFault(OVFOp::getStatus, target.FaultKey()) != 0)
+    if (ResolveExisting(pszName, target) != 0 || InjectedFault(OVFOp::getStatus, target.path) != 0)
         return -1;
     return S_ISDIR(target.st.st_mode) ? 1 : 0;
 }
@@ -94,7 +94,7 @@ BOOL SetStatus32(const char* pszName, const FileStatus32Record* pRecord, DWORD* 
     TTarget target;
     int nError = pRecord ? ResolveExisting(pszName, target) : EFAULT;
     if (nError == 0)
-        nError = InjectedFault(OVFOp::setStatus, target.FaultKey());
+        nError = InjectedFault(OVFOp::setStatus, target.path);
     if (nError == 0 && target.bRoot)
         nError = EACCES;   // a drive's own folder keeps its mode and times
     TFd entry;

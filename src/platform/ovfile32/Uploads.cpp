@@ -265,7 +265,7 @@ BOOL OVF_CreatePlaceholder(const char* pszPath, OVFFileIdentity* pIdentity, DWOR
     if (nError == 0 && (target.bRoot || target.bExists))
         nError = EEXIST;
     if (nError == 0)
-        nError = InjectedFault(OVFOp::openWrite, target.FaultKey());
+        nError = InjectedFault(OVFOp::openWrite, target.path);
     struct stat st {};
     if (nError == 0) {
         TFolderChange change(target.dir.Get(), target.folderSt);
@@ -322,9 +322,9 @@ DWORD OVF_OpenUploadTemp(const char* pszFinalPath, std::string* pToken, DWORD* p
     if (nError == 0 && bCheckHold && !IsPlaceholderTarget(target, *pPlaceholder))
         nError = EEXIST;
     if (nError == 0)
-        nError = InjectedFault(OVFOp::open, target.FaultKey());
+        nError = InjectedFault(OVFOp::open, target.path);
     if (nError == 0)
-        nError = InjectedFault(OVFOp::openWrite, target.FaultKey());
+        nError = InjectedFault(OVFOp::openWrite, target.path);
     if (nError) {
         SetOsError(pOsError, nError);
         return kOVF_invalid;
@@ -360,7 +360,7 @@ BOOL OVF_CommitUploadTemp(const std::string& strToken, const char* pszFinalPath,
     if (nError == 0 && pPlaceholder && !IsPlaceholderTarget(target, *pPlaceholder))
         nError = EEXIST;
     if (nError == 0)
-        nError = InjectedFault(OVFOp::rename, target.FaultKey());
+        nError = InjectedFault(OVFOp::rename, target.path);
     if (nError == 0) {
         TFolderChange change(target.dir.Get());
         if (renameat(target.dir.Get(), strToken.c_str(), target.dir.Get(), target.strReal.c_str()) != 0)

@@ -37,7 +37,7 @@ BOOL GetVolumeName32(const char* pszRoot, char* pBuffer, WORD nSize)
     if (pDrive == nullptr || pBuffer == nullptr || nSize == 0)
         return FALSE;
     TWinPath root{nDrive, {}};
-    if (InjectedFault(OVFOp::volumeName, FaultKey(root)) != 0)
+    if (InjectedFault(OVFOp::volumeName, root) != 0)
         return FALSE;
     // A label longer than the buffer is cut on a character boundary.
     OVF_ConvertString(OVFCharSet::ansi, OVFCharSet::ansi, pDrive->strLabel.c_str(), pBuffer, nSize);
@@ -49,7 +49,7 @@ DWORD GetFreeSpace32(int nDrive, DWORD* pOsError)
     TLock lock;
     const int nIndex = nDrive == 0 ? (State().bHasCwd ? State().cwd.nDrive : -1) : nDrive - 1;
     const TDrive* pDrive = Drive(nIndex);
-    int nError = pDrive ? InjectedFault(OVFOp::freeSpace, FaultKey(TWinPath{nIndex, {}})) : ENOENT;
+    int nError = pDrive ? InjectedFault(OVFOp::freeSpace, TWinPath{nIndex, {}}) : ENOENT;
     struct statvfs vfs {};
     if (nError == 0 && fstatvfs(pDrive->root.Get(), &vfs) != 0)
         nError = errno;
