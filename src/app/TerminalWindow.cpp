@@ -117,8 +117,11 @@ std::string TTerminalWindow::Describe(const TTransferEvent& event) const
     case ETransferCause::LocalCannotWrite: return sItem + ": cannot write it";
     case ETransferCause::LocalDiskFull: return sItem + ": the local disk is full";
     case ETransferCause::NameClash:
-        return sItem + ": clashes on the host with " + event.sDetail + ", sent before it (the host does not tell names apart by case)";
-    case ETransferCause::NameFitted: return "sent " + sItem + " as " + event.sDetail;
+        if (event.bRemoteItem)
+            return sItem + ": not copied: here it would be named " + event.sDetail + ", as another item of this copy is";
+        return sItem + ": clashes on the host with " + event.sDetail +
+               ", sent before it (the host does not tell names apart by case, and fits them to its rules)";
+    case ETransferCause::NameFitted: return (event.bRemoteItem ? "received " : "sent ") + sItem + " as " + event.sDetail;
     case ETransferCause::SymbolicLink: return sItem + ": symbolic link";
     case ETransferCause::NameNotSendable:
         return (event.sDetail.empty() ? sItem : sItem + "/" + event.sDetail) + ": the host cannot hold this name";

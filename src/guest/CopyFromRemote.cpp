@@ -190,10 +190,38 @@ void TCopyEngine::DownloadFile()
     RequestAhead();
 }
 
+// The local name of the remote item, in m_sLocalPath. Names fit to this side's rules: two remote
+// names that fit to one local name would land on one local item. An item whose name fits as it
+// is keeps it; otherwise the first to take a name keeps it, and the others are not copied.
+bool TCopyEngine::TakeLocalName(const std::string& sDisplay)
+{
+    const std::string sLocalName = FitLocalName(sDisplay);
+    m_sLocalPath = JoinLocalPath(m_level.sDest, sLocalName);
+    const auto clash = [&] {
+        Report(ETransferEventKind::Failed, ETransferCause::NameClash, RemoteItem(), true, {}, sLocalName);
+        NextItem();
+        return false;
+    };
+    if (sLocalName != sDisplay) {
+        if (m_level.listedNames.empty()) {
+            for (const TCopyItem& item : m_level.items)
+                m_level.listedNames.insert(RemoteToLocalName(item.sName));
+        }
+        if (m_level.listedNames.contains(sLocalName))
+            return clash();
+    }
+    if (!m_level.receivedNames.insert(sLocalName).second)
+        return clash();
+    if (sLocalName != sDisplay)
+        Report(ETransferEventKind::Renamed, ETransferCause::NameFitted, RemoteItem(), true, {}, sLocalName);
+    return true;
+}
+
 bool TCopyEngine::PrepareLocalFile()
 {
     const std::string sDisplay = RemoteToLocalName(m_sItemName);
-    m_sLocalPath = JoinLocalPath(m_level.sDest, FitLocalName(sDisplay));
+    if (!TakeLocalName(sDisplay))
+        return false;
     const bool bExists = LFN_FileExists(m_sLocalPath.c_str()) != 0;
     if (bExists && !m_bYesToAll) {
         switch (Window().AskReplace(sDisplay, false)) {
@@ -404,7 +432,8 @@ void TCopyEngine::DiscardDownload(const TFileInFlight& file)
 void TCopyEngine::DownloadFolder()
 {
     const std::string sDisplay = RemoteToLocalName(m_sItemName);
-    m_sLocalPath = JoinLocalPath(m_level.sDest, FitLocalName(sDisplay));
+    if (!TakeLocalName(sDisplay))
+        return;
     const int nKind = LFN_IsDirectory(m_sLocalPath.c_str());
     if (nKind == 0 && LFN_FileExists(m_sLocalPath.c_str()) && !m_bYesToAll) {
         const int nAnswer = Window().AskReplace(sDisplay, false);

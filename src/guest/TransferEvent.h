@@ -8,7 +8,7 @@
 enum class ETransferEventKind {
     Failed,       // the item was not copied (or not listed)
     Skipped,      // the item was left out on purpose
-    Renamed,      // the item was sent under another name (sDetail)
+    Renamed,      // the item was copied under another name (sDetail)
     SessionEnded, // the session stops (sItem is empty)
 };
 
@@ -25,8 +25,8 @@ enum class ETransferCause {
     LocalCannotRead,    // the local file or folder cannot be read
     LocalCannotWrite,   // the local file or folder cannot be written
     LocalDiskFull,      // the local disk filled while the file was written
-    NameClash,          // another item of this copy has the name on the host (sDetail), case aside
-    NameFitted,         // sent under the name in sDetail
+    NameClash,          // another item of this copy has the name at the destination (sDetail)
+    NameFitted,         // copied under the name in sDetail
     SymbolicLink,       // a local symbolic link: never followed
     NameNotSendable,    // a local name the host's namespace cannot hold (sDetail, in the folder sItem)
     NotRegularFile,     // a local pipe, socket or device

@@ -83,6 +83,10 @@ private:
         std::uint32_t dwFolderTime = 0;        // download: the remote folder's Mac time, host order; 0 none
         // upload: the names sent to this folder, by their case-folded form (the host matches so)
         std::unordered_map<std::string, std::string> sentNames;
+        // download: the local names that this folder's items took; and the folder's listed
+        // names, once one of them needs fitting
+        std::unordered_set<std::string> receivedNames;
+        std::unordered_set<std::string> listedNames;
         std::string sRemoteName;               // upload: this folder's name in its remote parent, as sent
         // upload: the listed names of the remote folder, case-folded, once a batch has asked
         std::unordered_set<std::string> remoteNames;
@@ -157,6 +161,7 @@ private:
     void DownloadFile();
     // Asks the replace question and opens the local file; false when the item goes no further
     // (the next step has been taken).
+    bool TakeLocalName(const std::string& sDisplay);
     bool PrepareLocalFile();
     TFileInFlight* FindInFlight(std::size_t nIndex);
     // Sends the information and data fork requests of an item of the current level.

@@ -532,6 +532,33 @@ TEST_F(GuestVerbsTest, LetterCaseIsKeptOnTheLocalSideAndClashesOnTheHostAreRepor
     ASSERT_EQ(Snapshot(Share() / "pair").size(), 1u);
 }
 
+// Remote names that fit to one local name never land on one file: a name that fits as it is keeps
+// it, else the first to take it; the others are named and not copied, whatever the replace mode.
+TEST_F(GuestVerbsTest, RemoteNamesThatFitToOneLocalNameAreNotCopiedOverEachOther)
+{
+    WriteFile(Share() / "m/q?m", "question");
+    WriteFile(Share() / "m/q*m", "star");
+    WriteFile(Share() / "m/q_m", "plain");
+    WriteFile(Share() / "m/t.", "dot");
+    WriteFile(Share() / "m/r?", "fitted");
+    StartServe();
+    for (const char* pszReplace : {"all", "none"}) {
+        SCOPED_TRACE(pszReplace);
+        fs::remove_all(Local() / "m");
+        const TResult get = Verb({"get", "--replace", pszReplace, Url("C/m"), Local().string()});
+        EXPECT_EQ(get.nStatus, 1) << get.strErr;
+        for (const char* pszItem : {"C/m/q?m", "C/m/q*m"})
+            EXPECT_NE(get.strErr.find(std::string(pszItem) + ": not copied: here it would be named q_m, as another item of this copy is\n"),
+                      std::string::npos) << get.strErr;
+        EXPECT_NE(get.strErr.find("received C/m/r? as r_\n"), std::string::npos) << get.strErr;
+        const std::map<std::string, std::string> expected = {{"q_m", "plain"}, {"r_", "fitted"}, {"t", "dot"}};
+        std::map<std::string, std::string> got;
+        for (const auto& entry : fs::directory_iterator(Local() / "m"))
+            got[entry.path().filename().string()] = ReadAll(entry.path());
+        EXPECT_EQ(got, expected);
+    }
+}
+
 TEST_F(GuestVerbsTest, WhatPutCannotSendIsReportedInsideAFolderAndWhenNamed)
 {
     const fs::path folder = Local() / "d";
