@@ -115,13 +115,20 @@ void GetFrom(TGuestRun& run, const std::vector<TGuestLocation>& locations, const
             }
         }
         run.window.Engine().StartCopy(ECopySource::Remote, std::move(items), strSource, strLocalDir,
-                                      [&run, &named, next](const TCopyOutcome& outcome) {
-                                          ReportCopyOutcome(run, outcome);
+                                      [&run, &locations, &named, nIndex, next](const TCopyOutcome& outcome) {
+                                          std::vector<std::string> later;
+                                          for (std::size_t i = nIndex + 1; outcome.bStopped && i < locations.size(); ++i)
+                                              later.push_back(RemoteDisplayPath(locations[i].strFolder));
+                                          ReportCopyOutcome(run, outcome, later);
                                           if (!named.staging.empty()) {
                                               if (const std::string strError = named.Place(); !strError.empty())
                                                   run.window.Fail(strError);
                                           }
-                                          next();
+                                          // An item that failed does not keep the next ones from going; a stopped copy does.
+                                          if (outcome.bStopped)
+                                              run.Finish();
+                                          else
+                                              next();
                                       });
     });
 }

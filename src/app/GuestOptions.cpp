@@ -32,7 +32,8 @@ const char kExitStatusHelp[] =
     "  0  all done\n"
     "  1  something failed (each failure is named on standard error)\n"
     "  2  usage error\n"
-    "  3  done, but items were skipped (each is named on standard error)\n";
+    "  3  done, but items were skipped (each is named on standard error)\n"
+    "  130  interrupted by Ctrl-C\n";
 } // namespace
 
 const char kCopyOptionsHelp[] =

@@ -197,11 +197,11 @@ int RunGuestSession(int argc, char** argv, const char* pszVerb, const TGuestOpti
     TSignalWatcher interruptWatcher([&](int) {
         if (bClosed)
             return;
+        bInterrupted = true;
         if (pWindow->Engine().InProgress()) {
             pWindow->Engine().Cancel(); // the copy ends cleanly and finishes the run
             return;
         }
-        bInterrupted = true;
         run.Finish();
     }, nullptr, ESecondSignal::EndProcess);
     pSession->ListRemoteVolumes([&] {

@@ -662,15 +662,20 @@ TEST_F(GuestVerbsTest, CancelInTheMiddleOfALargeFileLeavesNothingPartial)
     for (const char* pszProtocol : {"9", "7"}) {
         SCOPED_TRACE(pszProtocol);
         WriteBigFile(Share() / "big.bin", 512);
+        WriteFile(Share() / "next.txt", "next");
         WriteFile(Local() / "big.bin", "earlier local");
         StartServe();
-        // get: the earlier local file stays.
-        pid_t nPid = StartVerb({"get", "--replace", "all", "--protocol", pszProtocol, Url("C/big.bin"), Local().string()});
+        // get: the earlier local file stays, and the copy goes no further.
+        pid_t nPid = StartVerb(
+            {"get", "--replace", "all", "--protocol", pszProtocol, Url("C/big.bin"), Url("C/next.txt"), Local().string()});
         EXPECT_TRUE(WaitForTemporary(Local())) << ReadAll(m_root / "verb.err");
         kill(nPid, SIGINT);
-        EXPECT_NE(WaitStatus(nPid), 0);
+        EXPECT_EQ(WaitStatus(nPid), 130);
         EXPECT_TRUE(ReadAll(Local() / "big.bin") == "earlier local");
         EXPECT_EQ(Snapshot(Local()).size(), 1u);
+        EXPECT_NE(ReadAll(m_root / "verb.err").find("not reached, the copy stopped before them: C/next.txt\n"), std::string::npos)
+            << ReadAll(m_root / "verb.err");
+        fs::remove(Share() / "next.txt");
 
         // put: on version 9 the earlier remote file stays; below 9 it was removed before sending.
         fs::remove(Local() / "big.bin");
@@ -682,7 +687,7 @@ TEST_F(GuestVerbsTest, CancelInTheMiddleOfALargeFileLeavesNothingPartial)
         else
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
         kill(nPid, SIGINT);
-        EXPECT_NE(WaitStatus(nPid), 0);
+        EXPECT_EQ(WaitStatus(nPid), 130);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         if (std::string(pszProtocol) == "9")
             EXPECT_TRUE(ReadAll(Share() / "big.bin") == "earlier remote");
