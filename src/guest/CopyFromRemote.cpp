@@ -342,7 +342,7 @@ void TCopyEngine::TakeForkData(const std::uint8_t* pData, std::uint16_t nLength)
             try {
                 if (file.bTranslateText) {
                     std::uint8_t translated[2 * Packet::kMaxIncomingData];
-                    m_received.Write(translated, AddLineFeeds(pData, nLength, translated));
+                    m_received.Write(translated, AddLineFeeds(pData, nLength, translated, file.bAfterReturn));
                 } else {
                     m_received.Write(pData, nLength);
                 }

@@ -146,13 +146,16 @@ bool LocalFolderItems(const std::string& sFolder, TLocalSizedListings* pSized, s
     return true;
 }
 
-std::size_t AddLineFeeds(const std::uint8_t* pData, std::size_t nLength, std::uint8_t* pOut)
+std::size_t AddLineFeeds(const std::uint8_t* pData, std::size_t nLength, std::uint8_t* pOut, bool& bAfterReturn)
 {
     std::size_t nOut = 0;
     for (std::size_t i = 0; i < nLength; ++i) {
-        pOut[nOut++] = pData[i];
+        // A return gets its line feed at once; one that came with it is then the same line end.
+        if (pData[i] != kLineFeed || !bAfterReturn)
+            pOut[nOut++] = pData[i];
         if (pData[i] == kCarriageReturn)
             pOut[nOut++] = kLineFeed;
+        bAfterReturn = pData[i] == kCarriageReturn;
     }
     return nOut;
 }

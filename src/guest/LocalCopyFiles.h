@@ -35,9 +35,10 @@ bool LocalFileSize(const std::string& sPath, std::uint64_t* pnBytes);
 bool LocalFolderItems(const std::string& sFolder, TLocalSizedListings* pSized, std::vector<TCopyItem>* pItems,
                       std::vector<TOVFLeftOut>* pLeftOut);
 
-// Writes pData with every carriage return followed by an added line feed into pOut (room for
-// 2 * nLength); returns the bytes written.
-std::size_t AddLineFeeds(const std::uint8_t* pData, std::size_t nLength, std::uint8_t* pOut);
+// Writes pData into pOut (room for 2 * nLength) with a line feed after every carriage return
+// that has none; returns the bytes written. bAfterReturn carries, from one piece of a file to
+// the next, whether the last byte was a carriage return.
+std::size_t AddLineFeeds(const std::uint8_t* pData, std::size_t nLength, std::uint8_t* pOut, bool& bAfterReturn);
 // Removes every line-feed byte in place; returns the bytes left.
 std::size_t RemoveLineFeeds(std::uint8_t* pData, std::size_t nLength);
 // Counts the line-feed bytes of an open file from its current position, then seeks back to the start.

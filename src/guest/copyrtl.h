@@ -150,6 +150,7 @@ private:
         bool bTaken = false;        // the item loop has reached it and a local file receives its data
         std::int16_t nResult = 0;   // of its information
         bool bTranslateText = false;
+        bool bAfterReturn = false;  // translated text: the data so far ends with a carriage return
         std::uint8_t info[Packet::FileInfo::kRecordLength] = {};
     };
     void StartFromRemote();

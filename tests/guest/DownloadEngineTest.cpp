@@ -85,7 +85,7 @@ TEST_F(TDownloadTest, FileArrivesWholeUnderItsNameOnlyAtTheEndWithTheRemoteTime)
     EXPECT_EQ(CopyWindow().statusTexts.back(), "c:\\Src\\Report.dat (1 of 1)");
 }
 
-TEST_F(TDownloadTest, TextTranslationAddsALineFeedAfterEveryCarriageReturn)
+TEST_F(TDownloadTest, TextTranslationGivesEveryCarriageReturnALineFeedOnce)
 {
     struct TCase {
         const char* pszType;
@@ -93,7 +93,7 @@ TEST_F(TDownloadTest, TextTranslationAddsALineFeedAfterEveryCarriageReturn)
         const char* pszExpected;
     };
     const TCase cases[] = {
-        {"TEXT", true, "ab\r\n\ncd\r\n"}, // a CR at a packet's end gains its LF at once; CR LF becomes CR LF LF
+        {"TEXT", true, "ab\r\ncd\r\n"}, // a CR at a packet's end gains its LF at once; the LF that follows it goes
         {"TEXT", false, "ab\r\ncd\r"},
         {"BINA", true, "ab\r\ncd\r"},
     };

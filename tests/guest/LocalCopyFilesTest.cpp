@@ -21,16 +21,23 @@ TEST(LineEnds, AddAndRemoveLineFeeds)
     const TCase cases[] = {
         {"", "", ""},
         {"\r", "\r\n", "\r"},
-        {"a\r\nb", "a\r\n\nb", "a\rb"},
+        {"a\r\nb", "a\r\nb", "a\rb"},
+        {"a\r\n\nb\n", "a\r\n\nb\n", "a\rb"},
         {"\n\n\n", "\n\n\n", ""},
         {"\r\r", "\r\n\r\n", "\r\r"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.sIn);
         Bytes in(c.sIn.begin(), c.sIn.end());
-        Bytes out(2 * in.size() + 1);
-        out.resize(AddLineFeeds(in.data(), in.size(), out.data()));
-        EXPECT_EQ(std::string(out.begin(), out.end()), c.sAdded);
+        // Whole, and in two pieces split at every place.
+        for (std::size_t nSplit = 0; nSplit <= in.size(); ++nSplit) {
+            Bytes out(2 * in.size() + 1);
+            bool bAfterReturn = false;
+            std::size_t nOut = AddLineFeeds(in.data(), nSplit, out.data(), bAfterReturn);
+            nOut += AddLineFeeds(in.data() + nSplit, in.size() - nSplit, out.data() + nOut, bAfterReturn);
+            out.resize(nOut);
+            EXPECT_EQ(std::string(out.begin(), out.end()), c.sAdded) << "split at " << nSplit;
+        }
         in.resize(RemoveLineFeeds(in.data(), in.size()));
         EXPECT_EQ(std::string(in.begin(), in.end()), c.sRemoved);
     }

@@ -825,7 +825,7 @@ TEST_F(GuestVerbsTest, TextTranslationOnAndOff)
     ASSERT_EQ(Verb({"get", Url("C/notes.txt"), Local().string()}).nStatus, 0);
     EXPECT_EQ(ReadAll(Local() / "notes.txt"), "one\rtwo\r\n");
     ASSERT_EQ(Verb({"get", "--replace", "all", "--translate-text", Url("C/notes.txt"), Local().string()}).nStatus, 0);
-    EXPECT_EQ(ReadAll(Local() / "notes.txt"), "one\r\ntwo\r\n\n");
+    EXPECT_EQ(ReadAll(Local() / "notes.txt"), "one\r\ntwo\r\n");
 }
 
 TEST_F(GuestVerbsTest, RemoveAndNewFolder)
