@@ -9,7 +9,9 @@ namespace {
 // A stopped copy names this many of the items it did not reach, then counts the rest.
 constexpr std::size_t kNotReachedNamed = 10;
 
-// The absolute form of a local path, without a trailing slash; empty when it has none.
+// The absolute form of a local path, without a trailing slash; empty when it has none. The
+// folders above its last element are taken where the system finds them (a home folder may be a
+// link to another disk); the last element itself is not followed.
 std::string AbsolutePath(const std::string& strPosix)
 {
     std::error_code error;
@@ -18,7 +20,11 @@ std::string AbsolutePath(const std::string& strPosix)
         return {};
     while (strPath.size() > 1 && strPath.back() == '/')
         strPath.pop_back();
-    return strPath;
+    const std::filesystem::path path(strPath);
+    if (path == path.root_path())
+        return strPath;
+    const std::filesystem::path folder = std::filesystem::weakly_canonical(path.parent_path(), error);
+    return error ? strPath : (folder / path.filename()).string();
 }
 } // namespace
 

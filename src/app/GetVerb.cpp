@@ -178,8 +178,11 @@ int RunGetVerb(int argc, char** argv, const TVerbArguments& args)
         named.staging = strStaging;
         named.target = strLocal;
     }
-    const std::string strInto = named.staging.empty() ? strLocal : named.staging.string();
-    if (!LocalWindowsPath(strInto, &strLocalDir) || LFN_IsDirectory(strLocalDir.c_str()) != 1) {
+    // A destination named through a link to a folder is that folder, as cp takes it.
+    std::error_code linkError;
+    const std::string strInto =
+        named.staging.empty() ? fs::weakly_canonical(strLocal, linkError).string() : named.staging.string();
+    if (linkError || !LocalWindowsPath(strInto, &strLocalDir) || LFN_IsDirectory(strLocalDir.c_str()) != 1) {
         std::fprintf(stderr, "vantry get: %s is not a folder\n", EscapedName(strLocal).c_str());
         return 1;
     }

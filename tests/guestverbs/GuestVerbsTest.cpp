@@ -559,6 +559,37 @@ TEST_F(GuestVerbsTest, RemoteNamesThatFitToOneLocalNameAreNotCopiedOverEachOther
     }
 }
 
+// Local paths are taken where the system finds them: a folder reached through a link (a home
+// folder on another disk) serves as itself; an item that is itself a link is still not followed.
+TEST_F(GuestVerbsTest, LocalPathsThroughALinkedFolderAreFollowed)
+{
+    WriteFile(Share() / "x/f.txt", "remote");
+    WriteFile(m_root / "real/src/s/u.txt", "local");
+    fs::create_directories(m_root / "real/dl");
+    fs::create_symlink(m_root / "real", Local() / "home");
+    fs::create_symlink("home/dl", Local() / "dl");
+    StartServe();
+    const struct {
+        std::vector<std::string> args;
+        fs::path arrived;
+        const char* pszContent;
+    } cases[] = {
+        {{"put", (Local() / "home/src/s").string(), Url("C")}, Share() / "s/u.txt", "local"},
+        {{"get", Url("C/x"), (Local() / "home/dl").string()}, m_root / "real/dl/x/f.txt", "remote"},
+        {{"get", Url("C/x/f.txt"), (Local() / "home/dl/named.txt").string()}, m_root / "real/dl/named.txt", "remote"},
+        {{"get", Url("C/x/f.txt"), (Local() / "dl").string()}, m_root / "real/dl/f.txt", "remote"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        const TResult result = Verb(c.args);
+        EXPECT_EQ(result.nStatus, 0) << result.strErr;
+        EXPECT_EQ(ReadAll(c.arrived), c.pszContent);
+    }
+    const TResult link = Verb({"put", (Local() / "home").string(), Url("C")});
+    EXPECT_EQ(link.nStatus, 3) << link.strErr;
+    EXPECT_FALSE(fs::exists(Share() / "home"));
+}
+
 TEST_F(GuestVerbsTest, WhatPutCannotSendIsReportedInsideAFolderAndWhenNamed)
 {
     const fs::path folder = Local() / "d";
