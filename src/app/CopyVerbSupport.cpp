@@ -116,15 +116,26 @@ void ReportCopyOutcome(TGuestRun& run, const TCopyOutcome& outcome, const std::v
         outcome.bStopped ? outcome.notReached.size() + more.size() + (outcome.sInterrupted.empty() ? 0 : 1) : 0;
     if (nNotCopied != 0)
         ReportNotCopied(run, outcome, more);
+    TCopyTotals& totals = run.totals;
+    totals.nFilesCopied += outcome.nFilesCopied;
+    totals.nFilesFailed += outcome.nFilesFailed;
+    totals.nItemsSkipped += outcome.nItemsSkipped;
+    totals.nNotCopied += nNotCopied;
+    totals.bStopped = totals.bStopped || outcome.bStopped;
+}
+
+void ReportCopyTotals(const TGuestRun& run)
+{
     // Each item that failed or was left out has had its own line; the summary counts them. A
     // copy that stopped has it too, also when nothing is left to name (a stop after the last file).
-    if (outcome.nFilesFailed == 0 && outcome.nItemsSkipped == 0 && !outcome.bStopped)
+    const TCopyTotals& totals = run.totals;
+    if (totals.nFilesFailed == 0 && totals.nItemsSkipped == 0 && !totals.bStopped)
         return;
     std::fprintf(stderr, "vantry %s: %llu file(s) copied, %llu failed, %llu skipped", run.window.Verb().c_str(),
-                 static_cast<unsigned long long>(outcome.nFilesCopied),
-                 static_cast<unsigned long long>(outcome.nFilesFailed),
-                 static_cast<unsigned long long>(outcome.nItemsSkipped));
-    if (nNotCopied != 0)
-        std::fprintf(stderr, ", %zu not copied as the copy stopped", nNotCopied);
+                 static_cast<unsigned long long>(totals.nFilesCopied),
+                 static_cast<unsigned long long>(totals.nFilesFailed),
+                 static_cast<unsigned long long>(totals.nItemsSkipped));
+    if (totals.nNotCopied != 0)
+        std::fprintf(stderr, ", %zu not copied as the copy stopped", totals.nNotCopied);
     std::fputc('\n', stderr);
 }

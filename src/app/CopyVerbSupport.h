@@ -19,6 +19,8 @@ std::string LocalPathProblem(const std::string& strTyped, bool* pbSkip);
 // Splits "C:\dir\name" into "C:\dir" and "name"; "C:\" has no name.
 void SplitWindowsPath(const std::string& strPath, std::string* pFolder, std::string* pName);
 // Turns a copy that did not go through into a failure of the run (unless a message said so already).
-// Counts and names what a copy left: `more` are items the verb itself did not start after a stop,
-// as the user typed them.
+// Names what a copy left, and adds it to the run's totals: `more` are items the verb itself did
+// not start after a stop, as the user typed them.
 void ReportCopyOutcome(TGuestRun& run, const TCopyOutcome& outcome, const std::vector<std::string>& more = {});
+// The one summary line of a run whose copies failed, skipped or stopped: once all are done.
+void ReportCopyTotals(const TGuestRun& run);

@@ -57,6 +57,7 @@ void GetFrom(TGuestRun& run, const std::vector<TGuestLocation>& locations, const
              TNamedCopy& named, std::size_t nIndex)
 {
     if (nIndex == locations.size()) {
+        ReportCopyTotals(run);
         run.Finish();
         return;
     }
@@ -125,10 +126,12 @@ void GetFrom(TGuestRun& run, const std::vector<TGuestLocation>& locations, const
                                                   run.window.Fail(strError);
                                           }
                                           // An item that failed does not keep the next ones from going; a stopped copy does.
-                                          if (outcome.bStopped)
+                                          if (outcome.bStopped) {
+                                              ReportCopyTotals(run);
                                               run.Finish();
-                                          else
+                                          } else {
                                               next();
+                                          }
                                       });
     });
 }

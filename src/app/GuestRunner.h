@@ -8,6 +8,8 @@
 #include "GuestOptions.h"
 #include "TerminalWindow.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -16,6 +18,15 @@ inline constexpr int kExitDone = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitSkipped = 3; // done, but items were left out
+
+// What the copies of one run came to, over all the items named on the command line.
+struct TCopyTotals {
+    std::uint64_t nFilesCopied = 0;
+    std::uint64_t nFilesFailed = 0;
+    std::uint64_t nItemsSkipped = 0;
+    std::size_t nNotCopied = 0; // left when a copy stopped
+    bool bStopped = false;
+};
 
 class TGuestRun {
 public:
@@ -26,6 +37,7 @@ public:
 
     TVantryGuestSession& session;
     TTerminalWindow& window;
+    TCopyTotals totals;
 
 private:
     std::function<void()> m_fnFinish;

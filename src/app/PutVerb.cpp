@@ -25,6 +25,7 @@ struct TPutItem {
 void PutFrom(TGuestRun& run, const std::vector<TPutItem>& items, const std::string& strDest, std::size_t nIndex)
 {
     if (nIndex == items.size()) {
+        ReportCopyTotals(run);
         run.Finish();
         return;
     }

@@ -590,6 +590,36 @@ TEST_F(GuestVerbsTest, LocalPathsThroughALinkedFolderAreFollowed)
     EXPECT_FALSE(fs::exists(Share() / "home"));
 }
 
+// A copy of several items ends with one summary over all of them.
+TEST_F(GuestVerbsTest, OneSummaryCountsEveryItemNamed)
+{
+    WriteFile(Local() / "p1/a.txt", "a");
+    WriteFile(Local() / "p1/b.txt", "b");
+    WriteFile(Local() / "p2/c.txt", "c");
+    WriteFile(Share() / "p1/a.txt", "kept");
+    WriteFile(Share() / "x.txt", "x");
+    WriteFile(Share() / "y.txt", "y");
+    WriteFile(Local() / "x.txt", "kept");
+    StartServe();
+    const struct {
+        std::vector<std::string> args;
+        const char* pszSummary;
+    } cases[] = {
+        {{"put", "--replace", "none", (Local() / "p1").string(), (Local() / "p2").string(), Url("C")},
+         "vantry put: 2 file(s) copied, 0 failed, 1 skipped\n"},
+        {{"get", "--replace", "none", Url("C/x.txt"), Url("C/y.txt"), Local().string()},
+         "vantry get: 1 file(s) copied, 0 failed, 1 skipped\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front());
+        const TResult result = Verb(c.args);
+        EXPECT_EQ(result.nStatus, 3) << result.strErr;
+        const std::size_t nAt = result.strErr.find(" file(s) copied");
+        EXPECT_NE(result.strErr.find(c.pszSummary), std::string::npos) << result.strErr;
+        EXPECT_EQ(result.strErr.find(" file(s) copied", nAt + 1), std::string::npos) << result.strErr;
+    }
+}
+
 TEST_F(GuestVerbsTest, WhatPutCannotSendIsReportedInsideAFolderAndWhenNamed)
 {
     const fs::path folder = Local() / "d";
