@@ -75,17 +75,20 @@ void TTerminalWindow::ReportTransfer(const TTransferEvent& event, const std::str
 // or as their POSIX path.
 std::string TTerminalWindow::ItemName(const TTransferEvent& event) const
 {
-    if (event.bRemoteItem)
-        return RemoteDisplayPath(event.sItem);
+    return event.bRemoteItem ? RemoteDisplayPath(event.sItem) : LocalName(event.sItem);
+}
+
+std::string TTerminalWindow::LocalName(const std::string& sItem) const
+{
     std::size_t nBest = 0;
     std::string sName;
     for (const auto& [sWindows, sTyped] : m_localNames) {
         const std::string sRoot = sWindows.back() == '\\' ? sWindows.substr(0, sWindows.size() - 1) : sWindows;
-        const bool bInside = event.sItem.compare(0, sRoot.size(), sRoot) == 0 &&
-                             (event.sItem.size() == sRoot.size() || event.sItem[sRoot.size()] == '\\');
+        const bool bInside = sItem.compare(0, sRoot.size(), sRoot) == 0 &&
+                             (sItem.size() == sRoot.size() || sItem[sRoot.size()] == '\\');
         if (bInside && sRoot.size() >= nBest) {
             nBest = sRoot.size();
-            std::string sRest = event.sItem.substr(sRoot.size());
+            std::string sRest = sItem.substr(sRoot.size());
             std::replace(sRest.begin(), sRest.end(), '\\', '/');
             std::string sTypedRoot = sTyped;
             while (sTypedRoot.size() > 1 && sTypedRoot.back() == '/' && !sRest.empty())
@@ -93,8 +96,8 @@ std::string TTerminalWindow::ItemName(const TTransferEvent& event) const
             sName = sTypedRoot + sRest;
         }
     }
-    if (nBest == 0 && !OVF_WindowsToPosixPath(event.sItem.c_str(), sName))
-        sName = event.sItem;
+    if (nBest == 0 && !OVF_WindowsToPosixPath(sItem.c_str(), sName))
+        sName = sItem;
     return sName;
 }
 
@@ -173,16 +176,12 @@ void TTerminalWindow::SetStatusText(const std::string& sText)
 std::string TTerminalWindow::ShownName(const std::string& sText) const
 {
     // The engines name the file in the file layer's namespace, followed by its count; the terminal
-    // names it as the user does: "C/dir/name" on the host, the POSIX path here.
+    // names it as the user does: "C/dir/name" on the host, here as typed (or the POSIX path).
     // (A path too long for the window's text has lost its count, and is shown as it came.)
     const std::size_t nSuffix = sText.rfind(kCountSuffixStart);
     const std::string strPath = sText.substr(0, !sText.empty() && sText.back() == ')' ? nSuffix : std::string::npos);
-    std::string strShown;
-    if (m_strVerb == "get") // the files come from the host
-        strShown = RemoteDisplayPath(strPath);
-    else if (!OVF_WindowsToPosixPath(strPath.c_str(), strShown))
-        strShown = strPath;
-    return EscapedName(strShown);
+    // The files of a get come from the host.
+    return EscapedName(m_strVerb == "get" ? RemoteDisplayPath(strPath) : LocalName(strPath));
 }
 
 void TTerminalWindow::SetStatusTotal(std::uint64_t nTotal) { m_progress.Start(nTotal); }

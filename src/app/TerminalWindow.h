@@ -72,6 +72,8 @@ public:
 
 private:
     std::string ItemName(const TTransferEvent& event) const;
+    // A local item in the file layer's namespace, as the user typed it (or its POSIX path).
+    std::string LocalName(const std::string& sItem) const;
     // The status line's file as the user knows it.
     std::string ShownName(const std::string& sText) const;
     std::string Describe(const TTransferEvent& event) const;

@@ -80,9 +80,11 @@ void TCopyEngine::SendBatchFile()
     m_level.nIndex = file.nIndex;
     m_begun = {m_level.nSerial, m_level.nIndex};
     m_sItemName = m_level.items[file.nIndex].sName;
-    if (!file.bCounted)
+    // The first file of the batch was counted and shown as the batch began.
+    if (!file.bCounted) {
         ++m_nFileNumber;
-    Window().SetStatusText(StatusFileText(m_level.sSource));
+        Window().SetStatusText(StatusFileText(m_level.sSource));
+    }
     m_sItemName = file.sItemName;
     m_sWireName = file.sWireName;
     m_sLocalPath = file.sLocalPath;

@@ -1057,6 +1057,8 @@ TEST_F(GuestVerbsTest, VerbsFollowPosixConventions)
          [&](const TResult&) { EXPECT_FALSE(fs::exists(local / "new.txt")); }},
         {"put -r of a folder", {"put", "-r", (local / "up").string(), "@C"}, 0,
          [&](const TResult&) { EXPECT_EQ(ReadAll(Share() / "up/u.txt"), "up"); }},
+        {"put -v names each file once, as typed", {"put", "-v", "--replace", "all", (local / "up").string(), "@C"}, 0,
+         [&](const TResult& r) { EXPECT_EQ(r.strOut, (local / "up/u.txt").string() + "\n"); }},
         {"-q with -v", {"get", "-q", "-v", "@C/f1.txt", local.string()}, 2, [](const TResult&) {}},
         {"an option another verb takes", {"ls", "-r", "@C"}, 2, [](const TResult&) {}},
     };
