@@ -5,6 +5,7 @@
 #include "Verbs.h"
 
 #include "LFN.h"
+#include "OVFUploads.h"
 #include "StringTable.h"
 
 #include <algorithm>
@@ -180,6 +181,7 @@ int RunGetVerb(int argc, char** argv, const TVerbArguments& args)
         }
         named.staging = strStaging;
         named.target = strLocal;
+        OVF_NoteStagingFolder(fs::absolute(strStaging).c_str()); // a guest killed meanwhile leaves it to the next sweep
     }
     // A destination named through a link to a folder is that folder, as cp takes it.
     std::error_code linkError;

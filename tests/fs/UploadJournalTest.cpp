@@ -140,7 +140,7 @@ TEST_F(UploadJournal, AnEmptyFileForAnUploadIsMadeOnlyWhereNothingAnswersToTheNa
     EXPECT_EQ(Entries(m_drive), (std::vector<std::string>{"A Long Name Indeed.txt", "Report.txt", "link.txt", "new.txt"}));
 }
 
-TEST_F(UploadJournal, EmptyFilesOfADeadProcessGoUnlessTheyWereTakenChangedOrComplete)
+TEST_F(UploadJournal, WhatADeadProcessLeftGoesUnlessItWasTakenChangedOrComplete)
 {
     const stdfs::path folder = m_base / "journal";
     OVF_SetUploadJournalFolder(folder.c_str());
@@ -165,6 +165,14 @@ TEST_F(UploadJournal, EmptyFilesOfADeadProcessGoUnlessTheyWereTakenChangedOrComp
     ASSERT_TRUE(Close32(h, &nError));
     ASSERT_TRUE(OVF_CommitUploadTemp(strToken, "C:\\taken.txt", &nError, &taken));
     std::ofstream(m_drive / "written by another.txt", std::ios::app) << "theirs";
+    // Folders that held copies until they were moved into place: one empty, one holding what
+    // arrived complete.
+    const stdfs::path staging = stdfs::canonical(m_base) / "staging";
+    for (const char* pszName : {"empty", "holding"}) {
+        stdfs::create_directories(staging / pszName);
+        OVF_NoteStagingFolder((staging / pszName).c_str());
+    }
+    WritePosixFile(staging / "holding" / "arrived.txt", "complete");
 
     // The process dies: its journal entry now names one that is gone.
     OVF_CloseUploadJournal();
@@ -176,11 +184,13 @@ TEST_F(UploadJournal, EmptyFilesOfADeadProcessGoUnlessTheyWereTakenChangedOrComp
     stdfs::rename(folder / std::to_string(getpid()), folder / std::to_string(nDead));
 
     std::vector<std::string> removed;
-    EXPECT_EQ(OVF_RemoveUploadLeftovers(&removed), 2);
+    EXPECT_EQ(OVF_RemoveUploadLeftovers(&removed), 3);
     std::sort(removed.begin(), removed.end());
     const stdfs::path drive = stdfs::canonical(m_drive);
-    EXPECT_EQ(removed, (std::vector<std::string>{drive / "abandoned.txt", drive / "sub" / "abandoned.txt"}))
-        << "each removed file is named";
+    std::vector<std::string> expected{drive / "abandoned.txt", drive / "sub" / "abandoned.txt", staging / "empty"};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(removed, expected) << "each removed item is named";
+    EXPECT_EQ(ReadPosixFile(staging / "holding" / "arrived.txt"), "complete");
     EXPECT_EQ(Entries(m_drive), (std::vector<std::string>{"empty upload.txt", "sub", "taken.txt", "written by another.txt"}));
     EXPECT_TRUE(stdfs::is_empty(m_drive / "sub"));
     EXPECT_EQ(ReadPosixFile(m_drive / "taken.txt"), "data");

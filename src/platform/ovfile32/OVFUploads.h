@@ -31,6 +31,9 @@ BOOL OVF_IsPlaceholder(const char* pszPath, const OVFFileIdentity& identity);
 // leaves it alone. Without this, a sweep removes each empty file the process made that is
 // still unchanged.
 void OVF_SettlePlaceholder(const OVFFileIdentity& identity);
+// A folder made to hold a copy until it is moved into place (POSIX path): a sweep after this
+// process has died removes it when nothing is left in it but this process's temporaries.
+void OVF_NoteStagingFolder(const char* pszPosixDir);
 // The journal entry stays open while uploads come; this closes it until the next one (a
 // session that ends leaves no descriptor of its own behind).
 void OVF_CloseUploadJournal();

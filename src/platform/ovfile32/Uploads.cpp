@@ -180,9 +180,11 @@ void NoteFolderInJournal(const TTarget& target)
 }
 
 // The journal's other lines: an empty file made for an upload (removed at the sweep when it is
-// still that empty file, unchanged), and one that is complete as it is (left alone).
+// still that empty file, unchanged), one that is complete as it is (left alone), and a folder
+// that holds a copy until it is moved into place (removed when empty).
 constexpr char kPlaceholderLine[] = "placeholder ";
 constexpr char kSettledLine[] = "settled ";
+constexpr char kStagingLine[] = "staging ";
 
 // "DEV:INO", as a settled line names the file.
 std::string FileKey(std::uint64_t nDevice, std::uint64_t nInode)
@@ -295,6 +297,12 @@ void OVF_CloseUploadJournal()
 {
     TLock lock;
     JournalEntry().fd.Reset();
+}
+
+void OVF_NoteStagingFolder(const char* pszPosixDir)
+{
+    TLock lock;
+    AppendToJournal(CurrentJournalEntry(), kStagingLine + std::string(pszPosixDir));
 }
 
 void OVF_SettlePlaceholder(const OVFFileIdentity& identity)
@@ -412,9 +420,12 @@ int OVF_RemoveUploadLeftovers(std::vector<std::string>* pRemoved)
         const TFd entryFd(OpenJournalEntry(entry.path().string(), O_RDONLY));
         std::istringstream lines(ReadAll(entryFd.Get()));
         std::vector<std::string> placeholders;
+        std::vector<std::string> staging;
         std::set<std::string> settled;
         for (std::string strLine; std::getline(lines, strLine);) {
-            if (strLine.starts_with(kPlaceholderLine)) {
+            if (strLine.starts_with(kStagingLine)) {
+                staging.push_back(strLine.substr(sizeof kStagingLine - 1));
+            } else if (strLine.starts_with(kPlaceholderLine)) {
                 placeholders.push_back(strLine.substr(sizeof kPlaceholderLine - 1));
             } else if (strLine.starts_with(kSettledLine)) {
                 settled.insert(strLine.substr(sizeof kSettledLine - 1));
@@ -427,6 +438,12 @@ int OVF_RemoveUploadLeftovers(std::vector<std::string>* pRemoved)
         }
         for (const std::string& strPlaceholder : placeholders)
             RemoveAbandonedPlaceholder(strPlaceholder, settled, removed);
+        // A staging folder goes once its temporaries have: what arrived complete stays.
+        for (const std::string& strStaging : staging) {
+            RemoveTemporariesOf(nOwner, strStaging, removed);
+            if (rmdir(strStaging.c_str()) == 0)
+                removed.push_back(strStaging);
+        }
         std::filesystem::remove(entry.path(), error);
     }
     const int nRemoved = static_cast<int>(removed.size());
