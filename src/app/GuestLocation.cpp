@@ -38,7 +38,11 @@ std::string PercentDecoded(std::string_view text, std::string* pDecoded)
         const int nLow = digit(i + 2);
         if (nHigh < 0 || nLow < 0)
             return "'" + std::string(text.substr(i, 3)) + "' is not a percent escape (write %25 for a percent sign)";
-        strDecoded += static_cast<char>(nHigh * 16 + nLow);
+        const int nByte = nHigh * 16 + nLow;
+        // No name holds a control character (a terminal would also act on it in a message).
+        if (nByte < 0x20 || nByte == 0x7F)
+            return "'" + std::string(text.substr(i, 3)) + "' is a control character, which no name holds";
+        strDecoded += static_cast<char>(nByte);
         i += 2;
     }
     *pDecoded = std::move(strDecoded);

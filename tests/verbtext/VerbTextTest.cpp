@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 
@@ -65,10 +66,12 @@ TEST(GuestLocationTest, RefusesMalformedLocations)
                                 "vantry://host:x/C", "vantry://[::1/C", "vantry://[::1]x/C", "vantry://host/CC",
                                 "vantry://host/C/../etc", "vantry://host/C/a%2Fb", "vantry://host/C/a%5Cb",
                                 "vantry://host/C/bad%", "vantry://host/C/bad%4", "vantry://host/C/bad%zz",
-                                "vantry://host/C/nul%00"}) {
+                                "vantry://host/C/nul%00", "vantry://host/C/esc%1B"}) {
         SCOPED_TRACE(pszText);
         TGuestLocation location;
-        EXPECT_NE(ParseGuestLocation(pszText, &location), "");
+        const std::string strError = ParseGuestLocation(pszText, &location);
+        EXPECT_NE(strError, "");
+        EXPECT_TRUE(std::none_of(strError.begin(), strError.end(), [](char c) { return c >= 0 && c < 0x20; })) << strError;
     }
 }
 
