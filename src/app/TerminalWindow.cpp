@@ -112,7 +112,8 @@ std::string TTerminalWindow::Describe(const TTransferEvent& event) const
     case ETransferCause::NoRemovePrivilege: return sItem + ": exists, and replacing needs the host's remove privilege";
     case ETransferCause::HostCannotCreate: return sItem + ": the host cannot create it";
     case ETransferCause::HostCannotRemove:
-        return "cannot remove " + sItem + ": the host refused (read-only, in use, no remove privilege, or a folder holding items guests cannot see)";
+        return "cannot remove " + sItem +
+               ": the host refused (read-only, in use, no remove privilege, or a folder holding items guests cannot see)";
     case ETransferCause::HostCannotWrite: return sItem + ": the host cannot write it";
     case ETransferCause::HostDiskFull: return sItem + ": the host's disk is full";
     case ETransferCause::NameTakenMeanwhile: return sItem + ": the name was taken on the host meanwhile";
