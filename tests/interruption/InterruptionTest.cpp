@@ -144,23 +144,25 @@ std::string ReadAll(const fs::path& path)
     return data.str();
 }
 
-// Upload temporaries anywhere under root.
+// Upload temporaries anywhere under root. Names are made relative without asking the disk: a
+// host may still be removing what a broken session left while the folder is read.
 std::vector<std::string> Temporaries(const fs::path& root)
 {
     std::vector<std::string> found;
     for (const auto& item : fs::recursive_directory_iterator(root))
         if (item.path().filename().string().rfind(kTempPrefix, 0) == 0)
-            found.push_back(fs::relative(item.path(), root).string());
+            found.push_back(item.path().lexically_relative(root).string());
     return found;
 }
 
-// Files under root that are not temporaries, with their contents.
+// Files under root that are not temporaries, with their contents (empty for one that went as it
+// was read).
 TTree FilesUnder(const fs::path& root)
 {
     TTree files;
     for (const auto& item : fs::recursive_directory_iterator(root))
         if (item.is_regular_file() && item.path().filename().string().rfind(kTempPrefix, 0) != 0)
-            files[fs::relative(item.path(), root).string()] = ReadAll(item.path());
+            files[item.path().lexically_relative(root).string()] = ReadAll(item.path());
     return files;
 }
 
